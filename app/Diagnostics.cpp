@@ -1,0 +1,38 @@
+#include "app/Diagnostics.h"
+
+#include <cstdio>
+#include <string>
+#include <utility>
+
+namespace salvoran {
+namespace {
+
+int PrintWarning(std::string_view text) {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  return 0;
+}
+
+WarningHandler& CurrentHandler() {
+  static WarningHandler handler = PrintWarning;
+  return handler;
+}
+
+}  // namespace
+
+void DebugTrace(std::string_view text) {
+  std::string line = "Corvath:";
+  line.append(text);
+  line.push_back('\n');
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+int ShowWarning(std::string_view text) {
+  WarningHandler& handler = CurrentHandler();
+  return handler ? handler(text) : 0;
+}
+
+WarningHandler SetWarningHandler(WarningHandler handler) {
+  return std::exchange(CurrentHandler(), std::move(handler));
+}
+
+}  // namespace salvoran

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string_view>
+
+// Every caption and most messages the program shows; fixed for the whole run.
+namespace salvoran::strings {
+
+inline constexpr std::string_view ProductTitle = "Corvath Salvoran FREE";
+inline constexpr std::string_view ApplicationTitle = "Corvath Salvorin FREE";
+inline constexpr std::string_view WebPageAddress = "http://www.example.com/corvath-salvoran";
+inline constexpr std::string_view StopCaption = "Stop";
+inline constexpr std::string_view WarningCaption = "Warning";
+inline constexpr std::string_view AutorunSwitch = "autorun";
+inline constexpr std::string_view ScanNowCaption = "Scan Now";
+inline constexpr std::string_view RecoverCaption = "Recovery Selected Files";
+inline constexpr std::string_view ChooseDriveCaption = "Choose the Drive to scan:";
+inline constexpr std::string_view SearchFileCaption = "Search File";
+inline constexpr std::string_view GraphicsFilesCaption = "Graphics Files";
+inline constexpr std::string_view MusicFilesCaption = "Music Files";
+inline constexpr std::string_view VideoFilesCaption = "Video Files";
+inline constexpr std::string_view DocumentFilesCaption = "Document Files";
+inline constexpr std::string_view HtmlFilesCaption = "HTML Files";
+inline constexpr std::string_view OtherFilesCaption = "Other Files";
+inline constexpr std::string_view FileNameColumn = "File Name";
+inline constexpr std::string_view CreateTimeColumn = "Create Time";
+inline constexpr std::string_view ModifyTimeColumn = "Modify Time";
+inline constexpr std::string_view FileSizeColumn = "File Size";
+inline constexpr std::string_view FilesSavedMessage = "The files have been saved to the disk!";
+inline constexpr std::string_view ChooseFolderPrompt = "Please choose a folder to save the files";
+inline constexpr std::string_view RecoverFailedMessage =
+    "For some reason, the file you selected can not be recovied!";
+inline constexpr std::string_view TipsText =
+    "Corvath Salvoran FREE can help you to find the files you have deleted before and you can "
+    "select any file in the list and recovery it. Note: If one file was deleted for a long time, "
+    "the content of file could be overwritten by other files.";
+
+}  // namespace salvoran::strings

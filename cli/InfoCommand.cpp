@@ -1,0 +1,36 @@
+#include <cstdio>
+#include <exception>
+
+#include "cli/Commands.h"
+#include "engine/OpeningPhase.h"
+#include "engine/RawVolume.h"
+#include "engine/EngineError.h"
+#include "engine/SystemError.h"
+
+namespace salvoran::cli {
+
+int RunInfo(const std::string& source) {
+  VolumeGeometry geometry;
+  geometry.DrivePath = source;
+  try {
+    OpenResult opened = OpenRawVolume(source);
+    if (!opened.Volume) throw EngineError("Fail to open the driver to scan: " + SystemErrorText(opened.ErrorCode));
+    ReadVolumeGeometry(*opened.Volume, geometry);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    return UsageOrSourceError;
+  }
+  std::printf("Source:               %s\n", geometry.DrivePath.c_str());
+  std::printf("Bytes per sector:     %u\n", geometry.BytesPerSector);
+  std::printf("Sectors per cluster:  %u\n", geometry.SectorsPerCluster);
+  std::printf("Bytes per cluster:    %u\n", geometry.BytesPerCluster);
+  std::printf("File record size:     %u\n", geometry.FileRecordSize);
+  std::printf("Volume clusters:      %llu\n", static_cast<unsigned long long>(geometry.TotalClusters));
+  std::printf("MFT offset:           %lld\n", static_cast<long long>(geometry.MftOffset));
+  std::printf("MFT clusters:         %lld\n", static_cast<long long>(geometry.MftClusterCount));
+  std::printf("MFT runs:             %zu\n", geometry.Mft.Extents().size());
+  std::printf("Records:              %d\n", geometry.RecordCount);
+  return AllWell;
+}
+
+}  // namespace salvoran::cli

@@ -1,0 +1,100 @@
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "app/FormatFileSize.h"
+#include "cli/Commands.h"
+#include "cli/ScanCollector.h"
+#include "engine/DateTime.h"
+#include "engine/FileNameText.h"
+#include "engine/FileTime.h"
+
+namespace salvoran::cli {
+namespace {
+
+std::string LocalTimeText(double dateTime) {
+  const CivilDateTime civil = DecodeDateTime(dateTime);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", civil.Year, civil.Month, civil.Day, civil.Hour,
+                civil.Minute, civil.Second);
+  return text;
+}
+
+std::array<int, AllCategories.size()> CountPerCategory(const std::vector<FoundFile>& files) {
+  std::array<int, AllCategories.size()> counts{};
+  for (const FoundFile& file : files) ++counts[static_cast<size_t>(file.Category)];
+  return counts;
+}
+
+void PrintListing(const std::vector<FoundFile>& files) {
+  const auto counts = CountPerCategory(files);
+  for (FileCategory category : AllCategories) {
+    std::printf("%s(%d)\n", std::string(CategoryCaption(category)).c_str(), counts[static_cast<size_t>(category)]);
+    for (const FoundFile& file : files) {
+      if (file.Category != category) continue;
+      std::printf("  %8d  %s  %s  %12s  %s\n", file.RecordIndex, LocalTimeText(file.Data.CreateTime).c_str(),
+                  LocalTimeText(file.Data.ModifyTime).c_str(), FormatFileSize(file.Data.FileSize).c_str(),
+                  ToUtf8(file.Data.FileName).c_str());
+    }
+  }
+}
+
+void PrintSummary(const std::vector<FoundFile>& files, const ScanSummary& summary) {
+  std::printf("Records scanned:      %d\n", summary.RecordsScanned);
+  std::printf("Records unreadable:   %d\n", summary.UnreadableRecords);
+  const auto counts = CountPerCategory(files);
+  for (FileCategory category : AllCategories) {
+    std::printf("%-22s%d\n", (std::string(CategoryCaption(category)) + ":").c_str(),
+                counts[static_cast<size_t>(category)]);
+  }
+}
+
+void PrintJson(const std::string& source, const VolumeGeometry& geometry, const std::vector<FoundFile>& files,
+               const ScanSummary& summary) {
+  nlohmann::ordered_json document;
+  document["source"] = source;
+  document["volume"] = {{"bytes_per_sector", geometry.BytesPerSector},
+                        {"sectors_per_cluster", geometry.SectorsPerCluster},
+                        {"bytes_per_cluster", geometry.BytesPerCluster},
+                        {"file_record_size", geometry.FileRecordSize},
+                        {"mft_offset", geometry.MftOffset},
+                        {"record_count", geometry.RecordCount}};
+  document["records_scanned"] = summary.RecordsScanned;
+  document["unreadable_records"] = summary.UnreadableRecords;
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const FoundFile& file : files) {
+    list.push_back({{"record", file.RecordIndex},
+                    {"record_offset", file.Data.RecordOffset},
+                    {"name", ToUtf8(file.Data.FileName)},
+                    {"extension", ToUtf8(file.Data.Extension)},
+                    {"category", CategoryName(file.Category)},
+                    {"size", file.Data.FileSize},
+                    {"created", FileTimeToIsoUtc(file.CreateFileTime)},
+                    {"modified", FileTimeToIsoUtc(file.ModifyFileTime)}});
+  }
+  document["files"] = std::move(list);
+  const std::string text = document.dump(2);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
+}  // namespace
+
+int RunScan(const std::string& source, ScanOutput output) {
+  VolumeGeometry geometry;
+  ScanCollector collector;
+  ScanSummary summary;
+  if (!CollectScan(source, geometry, collector, summary)) return UsageOrSourceError;
+  switch (output) {
+    case ScanOutput::Listing: PrintListing(collector.Files()); break;
+    case ScanOutput::Summary: PrintSummary(collector.Files(), summary); break;
+    case ScanOutput::Json: PrintJson(source, geometry, collector.Files(), summary); break;
+  }
+  if (summary.UnreadableRecords > 0 && output != ScanOutput::Summary) {
+    std::fprintf(stderr, "%d records could not be read and were skipped.\n", summary.UnreadableRecords);
+  }
+  return AllWell;
+}
+
+}  // namespace salvoran::cli

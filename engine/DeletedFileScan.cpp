@@ -1,0 +1,99 @@
+#include "engine/DeletedFileScan.h"
+
+#include <algorithm>
+
+#include "engine/Attribute.h"
+#include "engine/AttributeValues.h"
+#include "engine/EngineError.h"
+#include "engine/FileNameText.h"
+#include "engine/FileRecord.h"
+#include "engine/FileTime.h"
+#include "engine/MftBlockReader.h"
+#include "engine/OpeningPhase.h"
+#include "engine/RawVolume.h"
+#include "engine/SystemError.h"
+
+namespace salvoran {
+namespace {
+
+constexpr uint64_t PreferredBlockBytes = 1u << 20;
+
+// Blocks hold a whole number of progress intervals and start on one, so that a stop seen at a
+// progress point comes before the next block is read.
+int32_t RecordsPerBlock(uint32_t recordSize) {
+  const uint64_t intervals = std::max<uint64_t>(1, PreferredBlockBytes / (uint64_t{recordSize} * ProgressInterval));
+  return static_cast<int32_t>(intervals * ProgressInterval);
+}
+
+// The listing test: a free record with times, a long name and data.
+bool DescribeDeletedFile(MutableByteView record, const VolumeGeometry& geometry, FoundFile& file) {
+  try {
+    ApplyFixups(record, geometry.BytesPerSector);
+  } catch (const EngineError&) {
+    return false;  // a torn or foreign free record is simply not a candidate
+  }
+  if (RecordFlags(record) != 0) return false;
+  const ByteView standardInformation = FindAttribute(record, StandardInformationType, false);
+  if (standardInformation.empty()) return false;
+  const ByteView fileName = FindAttribute(record, FileNameType, true);
+  if (fileName.empty()) return false;
+  const ByteView data = FindAttribute(record, DataType, false);
+  if (data.empty()) return false;
+
+  const StandardTimes times = ReadStandardTimes(standardInformation);
+  file.CreateFileTime = times.Created;
+  file.ModifyFileTime = times.Modified;
+  TDeletedFileData& fileData = file.Data;
+  fileData.FileName = ReadFileName(fileName);
+  fileData.Extension = ExtensionOf(fileData.FileName);
+  fileData.CreateTime = FileTimeToLocalDateTime(times.Created);
+  fileData.ModifyTime = FileTimeToLocalDateTime(times.Modified);
+  fileData.FileSize = static_cast<int64_t>(ReadDataSize(data));
+  fileData.IsFileEntry = 1;
+  file.Category = CategoryOfExtension(UpperAscii(fileData.Extension));
+  return true;
+}
+
+}  // namespace
+
+ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanObserver& observer) {
+  ReadVolumeGeometry(volume, geometry);
+  observer.ScanStarted(geometry);
+
+  ScanSummary summary;
+  const int32_t recordsPerBlock = RecordsPerBlock(geometry.FileRecordSize);
+  MftBlockReader reader(volume, geometry, recordsPerBlock);
+  int32_t blockEnd = FirstUserRecord;
+  for (int32_t index = FirstUserRecord; index < geometry.RecordCount; ++index) {
+    if (index % ProgressInterval == 0) observer.Progress(index);
+    if (observer.StopRequested()) {
+      summary.Stopped = true;
+      break;
+    }
+    if (index == blockEnd) {
+      blockEnd = std::min(geometry.RecordCount, (index / recordsPerBlock + 1) * recordsPerBlock);
+      reader.Read(index, blockEnd - index);
+      summary.UnreadableRecords += reader.UnreadableInBlock();
+    }
+    ++summary.RecordsScanned;
+    const MutableByteView record = reader.Record(index);
+    FoundFile file;
+    if (record.empty() || !DescribeDeletedFile(record, geometry, file)) continue;
+    file.RecordIndex = index;
+    const uint64_t mftByte = static_cast<uint64_t>(index) * geometry.FileRecordSize;
+    file.Data.RecordOffset = static_cast<int64_t>(*geometry.Mft.VolumeOffsetOf(mftByte));
+    observer.FileFound(std::move(file));
+  }
+  return summary;
+}
+
+ScanSummary ScanDrive(const std::string& drivePath, VolumeGeometry& geometry, ScanObserver& observer) {
+  geometry.DrivePath = drivePath;
+  OpenResult opened = OpenRawVolume(drivePath);
+  if (!opened.Volume) {
+    throw EngineError("Fail to open the driver to scan: " + SystemErrorText(opened.ErrorCode));
+  }
+  return ScanOpenVolume(*opened.Volume, geometry, observer);
+}
+
+}  // namespace salvoran

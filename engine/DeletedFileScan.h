@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/DeletedFileData.h"
+#include "engine/FileCategory.h"
+#include "engine/VolumeGeometry.h"
+#include "engine/VolumeSource.h"
+
+namespace salvoran {
+
+inline constexpr int32_t FirstUserRecord = 16;
+inline constexpr int32_t ProgressInterval = 256;
+
+struct FoundFile {
+  int32_t RecordIndex = 0;
+  FileCategory Category = FileCategory::Other;
+  uint64_t CreateFileTime = 0;  // raw NTFS file times, UTC
+  uint64_t ModifyFileTime = 0;
+  TDeletedFileData Data;
+};
+
+// What a front end gives the scan: where found files go, progress, and the stop flag.
+class ScanObserver {
+ public:
+  virtual ~ScanObserver() = default;
+  // Once the opening phase has filled the geometry: the progress maximum is RecordCount.
+  virtual void ScanStarted(const VolumeGeometry& geometry) = 0;
+  // At every index that is a multiple of ProgressInterval, before that record is read. The GUI
+  // moves its progress bar and handles pending events here.
+  virtual void Progress(int32_t recordIndex) = 0;
+  // Read before every record.
+  virtual bool StopRequested() = 0;
+  virtual void FileFound(FoundFile&& file) = 0;
+};
+
+struct ScanSummary {
+  int32_t RecordsScanned = 0;     // records from FirstUserRecord that were looked at
+  int32_t UnreadableRecords = 0;  // records that could not be read in full and were skipped
+  bool Stopped = false;
+};
+
+// The opening phase and the record loop on a volume already open. Throws EngineError.
+ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanObserver& observer);
+
+// Opens geometry.DrivePath = drivePath and scans it. Throws EngineError with the user's message.
+ScanSummary ScanDrive(const std::string& drivePath, VolumeGeometry& geometry,
+                      ScanObserver& observer);
+
+}  // namespace salvoran

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/ByteView.h"
+#include "engine/VolumeGeometry.h"
+#include "engine/VolumeSource.h"
+
+namespace salvoran {
+
+// Reads consecutive MFT records in large blocks, following the MFT's runs, so that a scan costs
+// a few large reads instead of one per record. A stretch that cannot be read whole is read
+// again record by record, so a bad sector costs only the records it touches.
+class MftBlockReader {
+ public:
+  MftBlockReader(VolumeSource& volume, const VolumeGeometry& geometry, int32_t recordsPerBlock);
+
+  // Reads records [first, first + count); count must not exceed recordsPerBlock.
+  void Read(int32_t first, int32_t count);
+
+  // A record of the last block, or an empty view when it could not be read in full.
+  MutableByteView Record(int32_t index);
+  int32_t UnreadableInBlock() const { return unreadable_; }
+
+ private:
+  void ReadPiece(uint64_t volumeByte, uint64_t length, uint64_t mftByte);
+  void MarkUnreadable(uint64_t mftByte, uint64_t length);
+
+  VolumeSource& volume_;
+  const VolumeGeometry& geometry_;
+  std::vector<std::byte> buffer_;
+  std::vector<uint8_t> readable_;
+  int32_t first_ = 0;
+  int32_t count_ = 0;
+  int32_t unreadable_ = 0;
+};
+
+}  // namespace salvoran

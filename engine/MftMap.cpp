@@ -1,0 +1,48 @@
+#include "engine/MftMap.h"
+
+#include <algorithm>
+
+#include "engine/EngineError.h"
+
+namespace salvoran {
+
+MftMap::MftMap(const std::vector<DataRun>& runs, uint32_t bytesPerCluster) {
+  uint64_t mftByte = 0;
+  for (const DataRun& run : runs) {
+    if (run.Sparse) throw EngineError("Invalid MFT record!", "sparse run in the MFT");
+    if (run.ClusterCount == 0) continue;
+    // Run bounds were checked against the volume, so these products stay far below 2^64.
+    const Extent extent{mftByte, run.StartCluster * bytesPerCluster, run.ClusterCount * bytesPerCluster};
+    extents_.push_back(extent);
+    mftByte += extent.Length;
+  }
+}
+
+uint64_t MftMap::CoveredBytes() const {
+  return extents_.empty() ? 0 : extents_.back().MftByte + extents_.back().Length;
+}
+
+size_t MftMap::ExtentIndexOf(uint64_t mftByte) const {
+  const auto after = std::upper_bound(extents_.begin(), extents_.end(), mftByte,
+                                      [](uint64_t byte, const Extent& e) { return byte < e.MftByte; });
+  if (after == extents_.begin()) return extents_.size();
+  const size_t index = static_cast<size_t>(after - extents_.begin()) - 1;
+  return mftByte - extents_[index].MftByte < extents_[index].Length ? index : extents_.size();
+}
+
+std::optional<uint64_t> MftMap::VolumeOffsetOf(uint64_t mftByte) const {
+  const size_t index = ExtentIndexOf(mftByte);
+  if (index == extents_.size()) return std::nullopt;
+  return extents_[index].VolumeByte + (mftByte - extents_[index].MftByte);
+}
+
+std::optional<uint64_t> MftMap::MftByteAt(uint64_t volumeByte) const {
+  for (const Extent& extent : extents_) {
+    if (volumeByte >= extent.VolumeByte && volumeByte - extent.VolumeByte < extent.Length) {
+      return extent.MftByte + (volumeByte - extent.VolumeByte);
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace salvoran

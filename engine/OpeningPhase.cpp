@@ -1,0 +1,97 @@
+#include "engine/OpeningPhase.h"
+
+#include <array>
+#include <cerrno>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "app/Diagnostics.h"
+#include "engine/Attribute.h"
+#include "engine/AttributeValues.h"
+#include "engine/BootSector.h"
+#include "engine/EngineError.h"
+#include "engine/FileRecord.h"
+#include "engine/RunList.h"
+#include "engine/SystemError.h"
+
+namespace salvoran {
+namespace {
+
+constexpr char InvalidMftMessage[] = "Invalid MFT record!";
+constexpr uint16_t CompressedFlag = 0x0001;
+constexpr uint16_t EncryptedFlag = 0x4000;
+constexpr uint16_t SparseFlag = 0x8000;
+
+BootSector ReadBootSector(VolumeSource& volume) {
+  std::array<std::byte, BootSectorSize> sector{};
+  const ReadOutcome outcome = volume.ReadAt(0, sector);
+  if (outcome.BytesRead < sector.size()) {
+    // A volume that simply ends early has no error code of its own.
+    throw EngineError("Fail to read data from drive:" +
+                      SystemErrorText(outcome.Failed() ? outcome.ErrorCode : ENODATA));
+  }
+  if (!HasNtfsSignature(sector)) throw EngineError("The current version only support NTFS drive!");
+  return ParseBootSector(sector);
+}
+
+std::vector<std::byte> ReadFirstRecord(VolumeSource& volume, const BootSector& boot, int64_t& mftOffset) {
+  uint64_t offset = 0;
+  if (__builtin_mul_overflow(boot.MftCluster, uint64_t{boot.BytesPerCluster}, &offset) ||
+      offset > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+    throw EngineError("Read MFT:" + std::to_string(EINVAL), "MFT cluster beyond any volume");
+  }
+  mftOffset = static_cast<int64_t>(offset);
+  std::vector<std::byte> record(boot.FileRecordSize);
+  const ReadOutcome outcome = volume.ReadAt(offset, record);
+  if (outcome.Failed()) throw EngineError("Read MFT:" + std::to_string(outcome.ErrorCode));
+  try {
+    ApplyFixups(record, boot.BytesPerSector);
+  } catch (const EngineError& error) {
+    throw EngineError(InvalidMftMessage, error.what());
+  }
+  return record;
+}
+
+}  // namespace
+
+void ReadVolumeGeometry(VolumeSource& volume, VolumeGeometry& geometry) {
+  const BootSector boot = ReadBootSector(volume);
+  geometry.BytesPerSector = boot.BytesPerSector;
+  geometry.SectorsPerCluster = boot.SectorsPerCluster;
+  geometry.BytesPerCluster = boot.BytesPerCluster;
+  geometry.FileRecordSize = boot.FileRecordSize;
+  geometry.TotalClusters = boot.TotalSectors / boot.SectorsPerCluster;
+  DebugTrace("File Record:" + std::to_string(geometry.FileRecordSize));
+
+  const std::vector<std::byte> record = ReadFirstRecord(volume, boot, geometry.MftOffset);
+  const ByteView data = FindAttribute(record, DataType, false);
+  if (data.empty() || !IsNonResident(data)) {
+    throw EngineError("The MFT's own record has no data runs; the volume cannot be scanned.");
+  }
+  const NonResidentExtent extent = ReadNonResidentExtent(data);
+  if (extent.Flags == SparseFlag || extent.Flags == EncryptedFlag || extent.Flags == CompressedFlag) {
+    throw EngineError("The current version does not support sparse, encrypted and compressed MFT");
+  }
+  if (extent.LastVcn < extent.FirstVcn || extent.LastVcn - extent.FirstVcn >= geometry.TotalClusters) {
+    throw EngineError(InvalidMftMessage, "MFT VCN range outside the volume");
+  }
+  geometry.MftClusterCount = static_cast<int64_t>(extent.LastVcn - extent.FirstVcn + 1);
+
+  try {
+    geometry.Mft = MftMap(DecodeRunList(RunListBytes(data), geometry.TotalClusters), geometry.BytesPerCluster);
+  } catch (const EngineError& error) {
+    throw EngineError(InvalidMftMessage, error.Detail());
+  }
+  const uint64_t mftBytes = static_cast<uint64_t>(geometry.MftClusterCount) * geometry.BytesPerCluster;
+  const uint64_t recordCount = mftBytes / geometry.FileRecordSize;
+  if (geometry.Mft.CoveredBytes() < mftBytes ||
+      recordCount > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
+    throw EngineError(InvalidMftMessage, "MFT runs do not cover its VCN range");
+  }
+  geometry.MftOffset = static_cast<int64_t>(geometry.Mft.Extents().front().VolumeByte);
+  geometry.RecordCount = static_cast<int32_t>(recordCount);
+  DebugTrace("Total Recouds:" + std::to_string(geometry.RecordCount));
+}
+
+}  // namespace salvoran

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/MftMap.h"
+
+namespace salvoran {
+
+// The layout of the volume of the last scan; recovery reads it afterwards.
+struct VolumeGeometry {
+  uint32_t FileRecordSize = 0;
+  uint32_t BytesPerCluster = 0;  // up to 2 MiB, so wider than a 16-bit field
+  uint16_t BytesPerSector = 0;
+  uint32_t SectorsPerCluster = 0;
+  std::string DrivePath;  // a block device or an image file
+  int64_t MftOffset = 0;  // offset of the MFT's first run
+  int64_t MftClusterCount = 0;
+  int32_t RecordCount = 0;
+  uint64_t TotalClusters = 0;  // bounds every run read from the volume
+  MftMap Mft;                  // record index to volume offset, across the MFT's runs
+};
+
+}  // namespace salvoran

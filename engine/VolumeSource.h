@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace salvoran {
+
+struct ReadOutcome {
+  size_t BytesRead = 0;
+  int ErrorCode = 0;  // the platform's error code when the read failed, else 0
+  bool Failed() const { return ErrorCode != 0; }
+};
+
+// A source of volume bytes, only ever read: a block device, an image file or memory.
+class VolumeSource {
+ public:
+  virtual ~VolumeSource() = default;
+  // Reads up to buffer.size() bytes at an absolute offset. Past the end fewer bytes arrive.
+  virtual ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) = 0;
+  virtual uint64_t Size() const = 0;
+};
+
+// Volume bytes held in memory, for tests and fuzzing.
+class MemoryVolume : public VolumeSource {
+ public:
+  explicit MemoryVolume(std::vector<std::byte> bytes) : bytes_(std::move(bytes)) {}
+  ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override;
+  uint64_t Size() const override { return bytes_.size(); }
+
+ private:
+  std::vector<std::byte> bytes_;
+};
+
+}  // namespace salvoran

@@ -1,0 +1,88 @@
+#include "recovery/ContentRecovery.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/Attribute.h"
+#include "engine/AttributeValues.h"
+#include "engine/EngineError.h"
+#include "engine/FileRecord.h"
+#include "engine/RunList.h"
+
+namespace salvoran {
+namespace {
+
+constexpr size_t CopyBufferBytes = 16u << 20;
+constexpr char RunReadError[] = "Failed to read run Data.";
+
+// The record at a volume offset. A record inside the MFT is read through its runs, so one that
+// straddles two runs comes out whole; bytes that cannot be read stay zero.
+std::vector<std::byte> ReadRecordAt(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset) {
+  std::vector<std::byte> record(geometry.FileRecordSize);
+  const uint64_t offset = static_cast<uint64_t>(recordOffset);
+  const std::optional<uint64_t> mftByte = recordOffset >= 0 ? geometry.Mft.MftByteAt(offset) : std::nullopt;
+  if (!mftByte) {
+    if (recordOffset >= 0) volume.ReadAt(offset, record);
+    return record;
+  }
+  geometry.Mft.ForEachPiece(*mftByte, record.size(), [&](uint64_t volumeByte, uint64_t length, uint64_t pieceMftByte) {
+    volume.ReadAt(volumeByte, std::span(record).subspan(pieceMftByte - *mftByte, length));
+  });
+  return record;
+}
+
+void CopyRuns(VolumeSource& volume, const VolumeGeometry& geometry, const std::vector<DataRun>& runs,
+              uint64_t dataSize, OutputFile& output) {
+  std::vector<std::byte> buffer;
+  uint64_t remaining = dataSize;
+  for (const DataRun& run : runs) {
+    if (remaining == 0) break;
+    const uint64_t runBytes = std::min(remaining, run.ClusterCount * geometry.BytesPerCluster);
+    remaining -= runBytes;
+    if (run.Sparse) {
+      output.Skip(runBytes);
+      continue;
+    }
+    if (buffer.empty()) buffer.resize(static_cast<size_t>(std::min<uint64_t>(CopyBufferBytes, dataSize)));
+    uint64_t position = run.StartCluster * geometry.BytesPerCluster;
+    for (uint64_t left = runBytes; left > 0;) {
+      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+      const ReadOutcome outcome = volume.ReadAt(position, std::span(buffer).first(chunk));
+      if (outcome.BytesRead < chunk) {
+        throw EngineError(RunReadError, "short read at volume byte " + std::to_string(position + outcome.BytesRead));
+      }
+      output.Write(std::span(buffer).first(chunk));
+      position += chunk;
+      left -= chunk;
+    }
+  }
+}
+
+}  // namespace
+
+void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
+                        const std::filesystem::path& target, OutputFile::ExistingTarget existing) {
+  std::vector<std::byte> record = ReadRecordAt(volume, geometry, recordOffset);
+  ApplyFixups(record, geometry.BytesPerSector);
+  if (RecordFlags(record) != 0) {
+    throw EngineError("Could not recovery the file you selected as the space already taken by another file!");
+  }
+  const ByteView data = FindAttribute(record, DataType, false);
+  if (data.empty()) throw EngineError("Error : Unable to get any DataType information");
+
+  if (!IsNonResident(data)) {
+    const ByteView content = ResidentContent(data);
+    OutputFile output(target, existing);
+    output.Write(content);
+    output.Commit(content.size());
+    return;
+  }
+  const uint64_t dataSize = ReadDataSize(data);
+  // Decoding first: a hostile list fails before any file is created or cluster is read.
+  const std::vector<DataRun> runs = DecodeRunList(RunListBytes(data), geometry.TotalClusters);
+  OutputFile output(target, existing);
+  CopyRuns(volume, geometry, runs, dataSize, output);
+  output.Commit(dataSize);
+}
+
+}  // namespace salvoran

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "engine/VolumeGeometry.h"
+#include "engine/VolumeSource.h"
+#include "recovery/OutputFile.h"
+
+namespace salvoran {
+
+// Writes the content of the free file record at recordOffset to target: resident content, or
+// the clusters its runs name (holes as zeros), cut or padded to the data size. Streams through
+// a bounded buffer whatever the file's size. Throws EngineError with the user's message.
+void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
+                        const std::filesystem::path& target, OutputFile::ExistingTarget existing);
+
+}  // namespace salvoran

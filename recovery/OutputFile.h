@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+namespace salvoran {
+
+// A restored file under construction: written to a temporary file beside the target and moved
+// onto the target only when complete, so a failure leaves no new file and an existing one
+// untouched. Throws EngineError with the user's message on any failure.
+class OutputFile {
+ public:
+  enum class ExistingTarget { Replace, Keep };
+
+  OutputFile(std::filesystem::path target, ExistingTarget existing);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  void Write(std::span<const std::byte> bytes);
+  // Leaves a hole: the bytes read as zero without being written.
+  void Skip(uint64_t count);
+  // Sets the final length, cuts or extends with zeros, and moves the file onto the target.
+  void Commit(uint64_t length);
+
+ private:
+  [[noreturn]] void FailWrite(int errorCode) const;
+
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  ExistingTarget existing_;
+  int fd_ = -1;
+  uint64_t position_ = 0;
+};
+
+}  // namespace salvoran

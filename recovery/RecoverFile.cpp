@@ -1,0 +1,40 @@
+#include "recovery/RecoverFile.h"
+
+#include <new>
+
+#include "app/Diagnostics.h"
+#include "app/StringTable.h"
+#include "engine/EngineError.h"
+#include "engine/RawVolume.h"
+#include "engine/SystemError.h"
+#include "recovery/ContentRecovery.h"
+
+namespace salvoran {
+
+std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath,
+                                          int64_t RecordOffset, OutputFile::ExistingTarget existing) {
+  std::string cause;
+  try {
+    OpenResult opened = OpenRawVolume(geometry.DrivePath);
+    if (!opened.Volume) {
+      throw EngineError("Fail to open the driver to reovery: " + SystemErrorText(opened.ErrorCode));
+    }
+    RecoverFileContent(*opened.Volume, geometry, RecordOffset, TargetPath, existing);
+    return std::nullopt;
+  } catch (const EngineError& error) {
+    cause = error.what();
+    if (!error.Detail().empty()) DebugTrace("recovery of record at " + std::to_string(RecordOffset) + ": " + error.Detail());
+  } catch (const std::bad_alloc&) {
+    cause = "Failed to read run Data.";
+  }
+  return std::string(strings::RecoverFailedMessage) + cause;
+}
+
+bool RecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath, int64_t RecordOffset,
+                 OutputFile::ExistingTarget existing) {
+  const std::optional<std::string> failure = TryRecoverFile(geometry, TargetPath, RecordOffset, existing);
+  if (failure) ShowWarning(*failure);
+  return !failure;
+}
+
+}  // namespace salvoran

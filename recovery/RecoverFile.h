@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "engine/VolumeGeometry.h"
+#include "recovery/OutputFile.h"
+
+namespace salvoran {
+
+// Restores one file of the last scan's volume (geometry.DrivePath) to TargetPath. Answers the
+// full failure text ("For some reason, ... can not be recovied!" and the cause), or nothing
+// when every byte was written.
+std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath,
+                                          int64_t RecordOffset,
+                                          OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Replace);
+
+// As above, showing a failure with ShowWarning; true when the file was written.
+bool RecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath, int64_t RecordOffset,
+                 OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Replace);
+
+}  // namespace salvoran

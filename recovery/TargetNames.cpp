@@ -1,0 +1,64 @@
+#include "recovery/TargetNames.h"
+
+#include <system_error>
+
+#include "engine/FileNameText.h"
+
+namespace salvoran {
+namespace {
+
+constexpr size_t MaxNameBytes = 255;
+constexpr char Substitute = '_';
+constexpr char UnnamedFile[] = "unnamed";
+
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// Cuts at a character boundary so the result stays valid UTF-8.
+std::string CutUtf8(std::string text, size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  size_t end = maxBytes;
+  while (end > 0 && IsUtf8Continuation(text[end])) --end;
+  text.resize(end);
+  return text;
+}
+
+std::pair<std::string, std::string> SplitExtension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return {name, ""};
+  return {name.substr(0, dot), name.substr(dot)};
+}
+
+// Keeps the extension when a long name must be shortened to fit with a suffix.
+std::string FitName(const std::string& stem, const std::string& extension, const std::string& suffix) {
+  const std::string tail = CutUtf8(extension, MaxNameBytes / 2) ;
+  return CutUtf8(stem, MaxNameBytes - tail.size() - suffix.size()) + suffix + tail;
+}
+
+}  // namespace
+
+std::string SafeFileName(std::u16string_view name) {
+  std::string safe = ToUtf8(name);
+  for (char& c : safe) {
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = Substitute;
+  }
+  if (safe.empty() || safe == "." || safe == "..") return UnnamedFile;
+  const auto [stem, extension] = SplitExtension(safe);
+  return FitName(stem, extension, "");
+}
+
+std::filesystem::path UniqueTargetPath(const std::filesystem::path& folder, const std::string& name,
+                                       std::set<std::string>& taken) {
+  const auto [stem, extension] = SplitExtension(name);
+  for (unsigned number = 1;; ++number) {
+    const std::string candidate =
+        number == 1 ? FitName(stem, extension, "") : FitName(stem, extension, " (" + std::to_string(number) + ")");
+    std::error_code error;
+    const std::filesystem::path path = folder / candidate;
+    if (taken.count(candidate) == 0 && !std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
+      taken.insert(candidate);
+      return path;
+    }
+  }
+}
+
+}  // namespace salvoran

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace salvoran::test {
+
+struct CommandResult {
+  int ExitCode = -1;  // -1 when the command did not exit by itself (killed, timed out)
+  bool TimedOut = false;
+  std::string Out;
+  std::string Err;
+};
+
+// Runs a program with arguments (no shell), collecting its output; kills it after the timeout.
+CommandResult RunCommand(const std::vector<std::string>& arguments, int timeoutSeconds = 120);
+
+// The `salvoran` command line built with the tests.
+CommandResult RunSalvoran(const std::vector<std::string>& arguments, int timeoutSeconds = 120);
+
+// SHA-256 of a file, as hex, for checking that a source was never written.
+std::string FileDigest(const std::string& path);
+
+}  // namespace salvoran::test
