@@ -50,8 +50,10 @@ CivilDateTime DecodeDateTime(double value) {
   int64_t milliseconds = std::llround(std::fabs(value - wholeDays) * MillisecondsPerDay);
   int64_t days = static_cast<int64_t>(wholeDays);
   if (milliseconds >= static_cast<int64_t>(MillisecondsPerDay)) {
+    // Rounded up to midnight of the next calendar day; before day 0 too, since there the
+    // integer part still names the day and only the time of day is negated.
     milliseconds -= static_cast<int64_t>(MillisecondsPerDay);
-    days += value >= 0 ? 1 : -1;
+    days += 1;
   }
   CivilDateTime civil = CivilFromDays(days - DaysFrom1899To1970);
   civil.Millisecond = static_cast<int>(milliseconds % 1000);

@@ -1,5 +1,6 @@
 #include "engine/OpeningPhase.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <limits>
@@ -61,7 +62,9 @@ void ReadVolumeGeometry(VolumeSource& volume, VolumeGeometry& geometry) {
   geometry.SectorsPerCluster = boot.SectorsPerCluster;
   geometry.BytesPerCluster = boot.BytesPerCluster;
   geometry.FileRecordSize = boot.FileRecordSize;
-  geometry.TotalClusters = boot.TotalSectors / boot.SectorsPerCluster;
+  // Clusters become byte offsets; a sector count no volume can have must not let them wrap.
+  geometry.TotalClusters = std::min<uint64_t>(boot.TotalSectors / boot.SectorsPerCluster,
+                                              std::numeric_limits<int64_t>::max() / boot.BytesPerCluster);
   DebugTrace("File Record:" + std::to_string(geometry.FileRecordSize));
 
   const std::vector<std::byte> record = ReadFirstRecord(volume, boot, geometry.MftOffset);

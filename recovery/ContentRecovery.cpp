@@ -37,7 +37,10 @@ void CopyRuns(VolumeSource& volume, const VolumeGeometry& geometry, const std::v
   uint64_t remaining = dataSize;
   for (const DataRun& run : runs) {
     if (remaining == 0) break;
-    const uint64_t runBytes = std::min(remaining, run.ClusterCount * geometry.BytesPerCluster);
+    // Saturating: a hole longer than any file must not wrap around to a short one.
+    const uint64_t runBytes = run.ClusterCount > remaining / geometry.BytesPerCluster
+                                  ? remaining
+                                  : run.ClusterCount * geometry.BytesPerCluster;
     remaining -= runBytes;
     if (run.Sparse) {
       output.Skip(runBytes);

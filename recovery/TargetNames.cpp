@@ -9,6 +9,7 @@ namespace {
 
 constexpr size_t MaxNameBytes = 255;
 constexpr char Substitute = '_';
+constexpr char Delete = 0x7F;  // a control character too
 constexpr char UnnamedFile[] = "unnamed";
 
 bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
@@ -39,7 +40,7 @@ std::string FitName(const std::string& stem, const std::string& extension, const
 std::string SafeFileName(std::u16string_view name) {
   std::string safe = ToUtf8(name);
   for (char& c : safe) {
-    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = Substitute;
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == Delete) c = Substitute;
   }
   if (safe.empty() || safe == "." || safe == "..") return UnnamedFile;
   const auto [stem, extension] = SplitExtension(safe);

@@ -1,0 +1,143 @@
+// salvoran recover on real NTFS images: every restored file must equal what the generator wrote
+// and what The Sleuth Kit's icat reads from the same record.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "tests/fixtures/TestImages.h"
+#include "tests/support/CommandRunner.h"
+
+namespace salvoran::test {
+namespace {
+
+using Json = nlohmann::json;
+namespace fs = std::filesystem;
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+fs::path FreshFolder(const std::string& name) {
+  const fs::path folder = fs::path(testing::TempDir()) / ("salvoran-" + name);
+  fs::remove_all(folder);
+  return folder;
+}
+
+class RecoverAllOfGeneratedImage : public testing::TestWithParam<std::string> {};
+
+TEST_P(RecoverAllOfGeneratedImage, RestoresEveryFileAsTheGeneratorWroteIt) {
+  const TestImage image = LoadTestImage(GetParam());
+  const fs::path output = FreshFolder("all-" + GetParam());
+  const CommandResult recover =
+      RunSalvoran({"recover", image.Image.string(), "--all", "--output", output.string(), "--json"});
+  ASSERT_EQ(recover.ExitCode, 0) << recover.Err;
+  const Json results = Json::parse(recover.Out)["results"];
+
+  std::map<int64_t, const ManifestFile*> byRecord;
+  for (const ManifestFile& file : image.Files) {
+    if (file.Deleted && !file.Directory && !file.ReusedRecord) byRecord[file.Record] = &file;
+  }
+  ASSERT_EQ(results.size(), byRecord.size());
+  for (const Json& result : results) {
+    ASSERT_TRUE(result["ok"].get<bool>()) << result.dump();
+    EXPECT_TRUE(result["error"].is_null());
+    const int64_t record = result["record"].get<int64_t>();
+    const fs::path restored = fs::u8path(result["path"].get<std::string>());
+    EXPECT_EQ(restored.parent_path(), output);
+    const std::string content = ReadWholeFile(restored);
+    EXPECT_EQ(content, ReadWholeFile(byRecord.at(record)->Expected)) << byRecord.at(record)->Path;
+    const CommandResult icat = RunCommand({"icat", image.Image.string(), std::to_string(record)});
+    EXPECT_EQ(content, icat.Out) << "icat of record " << record;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllLayouts, RecoverAllOfGeneratedImage,
+                         testing::Values("standard-512", "standard-4k", "standard-64k", "fragmented-mft"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
+                         });
+
+TEST(CliRecover, DeletedFilesOfTheSameNameBothSurvive) {
+  const TestImage image = LoadTestImage("standard-4k");
+  std::map<std::string, int> deletedNames;
+  for (const ManifestFile& file : image.Files) {
+    if (file.Deleted && !file.Directory && !file.ReusedRecord) ++deletedNames[file.Name];
+  }
+  const auto twice = std::find_if(deletedNames.begin(), deletedNames.end(), [](const auto& n) { return n.second > 1; });
+  ASSERT_NE(twice, deletedNames.end()) << "the generator deletes two files of the same name";
+
+  const fs::path output = FreshFolder("same-name");
+  ASSERT_EQ(RunSalvoran({"recover", image.Image.string(), "--all", "--output", output.string()}).ExitCode, 0);
+  const fs::path name = fs::u8path(twice->first);
+  const fs::path second = name.stem().string() + " (2)" + name.extension().string();
+  EXPECT_TRUE(fs::exists(output / name));
+  EXPECT_TRUE(fs::exists(output / second));
+}
+
+TEST(CliRecover, NeverReplacesAFileAlreadyInTheFolder) {
+  const TestImage image = LoadTestImage("standard-4k");
+  const auto deleted = std::find_if(image.Files.begin(), image.Files.end(), [](const ManifestFile& f) {
+    return f.Deleted && !f.Directory && !f.ReusedRecord;
+  });
+  const fs::path output = FreshFolder("keep-existing");
+  fs::create_directories(output);
+  const fs::path existing = output / fs::u8path(deleted->Name);
+  std::ofstream(existing) << "keep me";
+  const CommandResult recover = RunSalvoran({"recover", image.Image.string(), "--record",
+                                             std::to_string(deleted->Record), "--output", output.string(), "--json"});
+  ASSERT_EQ(recover.ExitCode, 0) << recover.Err;
+  EXPECT_EQ(ReadWholeFile(existing), "keep me");
+  const fs::path restored = fs::u8path(Json::parse(recover.Out)["results"][0]["path"].get<std::string>());
+  EXPECT_NE(restored, existing);
+  EXPECT_EQ(ReadWholeFile(restored), ReadWholeFile(deleted->Expected));
+}
+
+TEST(CliRecover, ARecordThatIsNoDeletedFileFailsWithStatusOne) {
+  const TestImage image = LoadTestImage("standard-4k");
+  const CommandResult recover = RunSalvoran(
+      {"recover", image.Image.string(), "--record", "5", "--output", FreshFolder("not-deleted").string(), "--json"});
+  EXPECT_EQ(recover.ExitCode, 1);
+  const Json result = Json::parse(recover.Out)["results"][0];
+  EXPECT_FALSE(result["ok"].get<bool>());
+  EXPECT_TRUE(result["error"].is_string());
+}
+
+TEST(CliRecover, BadUsageExitsWithStatusTwo) {
+  const std::string image = LoadTestImage("standard-4k").Image.string();
+  EXPECT_EQ(RunSalvoran({"recover", image, "--all"}).ExitCode, 2);
+  EXPECT_EQ(RunSalvoran({"recover", image, "--output", FreshFolder("usage").string()}).ExitCode, 2);
+  EXPECT_EQ(RunSalvoran({"recover", image, "--all", "--record", "70", "--output", "x"}).ExitCode, 2);
+  EXPECT_EQ(RunSalvoran({"frobnicate"}).ExitCode, 2);
+}
+
+// The block device the temporary folder lives on, when this machine exposes it.
+std::string DeviceOfTempFolder() {
+  struct stat folder {};
+  if (::stat(testing::TempDir().c_str(), &folder) != 0) return {};
+  std::ifstream uevent("/sys/dev/block/" + std::to_string(major(folder.st_dev)) + ":" +
+                       std::to_string(minor(folder.st_dev)) + "/uevent");
+  for (std::string line; std::getline(uevent, line);) {
+    if (line.rfind("DEVNAME=", 0) == 0) return "/dev/" + line.substr(8);
+  }
+  return {};
+}
+
+TEST(CliRecover, RefusesAnOutputFolderOnTheSourceDevice) {
+  const std::string device = DeviceOfTempFolder();
+  if (device.empty() || !fs::exists(device)) GTEST_SKIP() << "the temporary folder is not on a block device";
+  const CommandResult recover =
+      RunSalvoran({"recover", device, "--all", "--output", FreshFolder("on-source").string()});
+  EXPECT_EQ(recover.ExitCode, 2);
+  EXPECT_NE(recover.Err.find("can overwrite the deleted data"), std::string::npos) << recover.Err;
+  EXPECT_FALSE(fs::exists(FreshFolder("on-source")));
+}
+
+}  // namespace
+}  // namespace salvoran::test

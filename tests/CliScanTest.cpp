@@ -1,0 +1,174 @@
+// The salvoran command line on real NTFS images, judged against the generator's manifest and
+// The Sleuth Kit.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "tests/fixtures/TestImages.h"
+#include "tests/support/CommandRunner.h"
+
+namespace salvoran::test {
+namespace {
+
+using Json = nlohmann::json;
+
+std::set<int64_t> ExpectedListedRecords(const TestImage& image) {
+  std::set<int64_t> records;
+  for (const ManifestFile& file : image.Files) {
+    if (file.Deleted && !file.Directory && !file.ReusedRecord) records.insert(file.Record);
+  }
+  return records;
+}
+
+// Regular files whose MFT entry is free, as fls lists them ("r/r * 70-128-2: name", or "-/r"
+// when the name comes from the orphaned entry itself).
+std::set<int64_t> SleuthKitDeletedFileRecords(const std::string& image) {
+  const CommandResult fls = RunCommand({"fls", "-r", "-d", "-p", image});
+  EXPECT_EQ(fls.ExitCode, 0) << fls.Err;
+  std::set<int64_t> records;
+  const std::regex line(R"(^[-r]/r \* (\d+)-\d+-\d+:)");
+  std::istringstream lines(fls.Out);
+  for (std::string text; std::getline(lines, text);) {
+    std::smatch match;
+    if (std::regex_search(text, match, line) && text.find("(realloc)") == std::string::npos) {
+      records.insert(std::stoll(match[1]));
+    }
+  }
+  return records;
+}
+
+Json ScanJson(const std::string& image) {
+  const CommandResult scan = RunSalvoran({"scan", image, "--json"});
+  EXPECT_EQ(scan.ExitCode, 0) << scan.Err;
+  return Json::parse(scan.Out);
+}
+
+std::set<int64_t> ListedRecords(const Json& scan) {
+  std::set<int64_t> records;
+  for (const Json& file : scan["files"]) records.insert(file["record"].get<int64_t>());
+  return records;
+}
+
+class ScanOfGeneratedImage : public testing::TestWithParam<std::string> {};
+
+TEST_P(ScanOfGeneratedImage, ListsExactlyTheDeletedFilesTheGeneratorDeleted) {
+  const TestImage image = LoadTestImage(GetParam());
+  const Json scan = ScanJson(image.Image.string());
+  EXPECT_EQ(ListedRecords(scan), ExpectedListedRecords(image));
+}
+
+TEST_P(ScanOfGeneratedImage, AgreesWithTheSleuthKit) {
+  const TestImage image = LoadTestImage(GetParam());
+  const Json scan = ScanJson(image.Image.string());
+  EXPECT_EQ(ListedRecords(scan), SleuthKitDeletedFileRecords(image.Image.string()));
+}
+
+TEST_P(ScanOfGeneratedImage, ReportsNamesAndSizesOfTheManifest) {
+  const TestImage image = LoadTestImage(GetParam());
+  const Json scan = ScanJson(image.Image.string());
+  std::map<int64_t, const ManifestFile*> byRecord;
+  for (const ManifestFile& file : image.Files) {
+    if (file.Deleted && !file.Directory && !file.ReusedRecord) byRecord[file.Record] = &file;
+  }
+  const std::regex isoUtc(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$)");
+  for (const Json& listed : scan["files"]) {
+    const auto expected = byRecord.find(listed["record"].get<int64_t>());
+    ASSERT_NE(expected, byRecord.end());
+    EXPECT_EQ(listed["name"].get<std::string>(), expected->second->Name);
+    EXPECT_EQ(listed["size"].get<uint64_t>(), expected->second->Size) << expected->second->Name;
+    EXPECT_TRUE(std::regex_match(listed["created"].get<std::string>(), isoUtc));
+    EXPECT_TRUE(std::regex_match(listed["modified"].get<std::string>(), isoUtc));
+  }
+}
+
+TEST_P(ScanOfGeneratedImage, LeavesTheSourceUnchanged) {
+  const TestImage image = LoadTestImage(GetParam());
+  const std::string before = FileDigest(image.Image.string());
+  const std::string output = testing::TempDir() + "/unchanged-" + GetParam();
+  ASSERT_EQ(RunSalvoran({"scan", image.Image.string()}).ExitCode, 0);
+  RunSalvoran({"recover", image.Image.string(), "--all", "--output", output});
+  EXPECT_EQ(FileDigest(image.Image.string()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllLayouts, ScanOfGeneratedImage,
+                         testing::Values("standard-512", "standard-4k", "standard-64k", "fragmented-mft"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
+                         });
+
+TEST(CliScan, JsonCarriesTheVolumeGeometry) {
+  const TestImage image = LoadTestImage("standard-4k");
+  const Json scan = ScanJson(image.Image.string());
+  const Json& volume = scan["volume"];
+  EXPECT_EQ(scan["source"], image.Image.string());
+  EXPECT_EQ(volume["bytes_per_sector"], 512);
+  EXPECT_EQ(volume["bytes_per_cluster"], 4096);
+  EXPECT_EQ(volume["sectors_per_cluster"], 8);
+  EXPECT_EQ(volume["file_record_size"], 1024);
+  EXPECT_GT(volume["record_count"].get<int>(), 16);
+  for (const Json& file : scan["files"]) {
+    const std::string category = file["category"];
+    EXPECT_TRUE(std::set<std::string>({"Graphics", "Music", "Video", "Document", "Html", "Other"}).count(category));
+  }
+}
+
+TEST(CliScan, HumanListingGroupsFilesUnderCountedCategories) {
+  const TestImage image = LoadTestImage("standard-4k");
+  const CommandResult scan = RunSalvoran({"scan", image.Image.string()});
+  ASSERT_EQ(scan.ExitCode, 0);
+  for (const char* caption : {"Graphics Files(", "Music Files(", "Video Files(", "Document Files(", "HTML Files(",
+                              "Other Files("}) {
+    EXPECT_NE(scan.Out.find(caption), std::string::npos) << caption;
+  }
+}
+
+TEST(CliScan, SummaryCountsMatchTheListing) {
+  const TestImage image = LoadTestImage("standard-4k");
+  const Json scan = ScanJson(image.Image.string());
+  const CommandResult summary = RunSalvoran({"scan", image.Image.string(), "--summary"});
+  ASSERT_EQ(summary.ExitCode, 0);
+  int total = 0;
+  std::istringstream lines(summary.Out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(" Files:") != std::string::npos) total += std::stoi(line.substr(line.find(':') + 1));
+  }
+  EXPECT_EQ(total, static_cast<int>(scan["files"].size()));
+  EXPECT_NE(summary.Out.find("Records unreadable:   0"), std::string::npos);
+}
+
+struct RefusedSource {
+  std::string Name;
+  std::string Source;  // an image name, or a literal path when it starts with '/' or is empty
+  std::string Message;
+};
+
+class CliRefusal : public testing::TestWithParam<RefusedSource> {};
+
+TEST_P(CliRefusal, ExitsWithStatusTwoAndTheMessage) {
+  const RefusedSource& refused = GetParam();
+  const std::string source = refused.Source.empty() || refused.Source[0] == '/'
+                                 ? refused.Source
+                                 : TestImagePath(refused.Source).string();
+  for (const char* command : {"info", "scan"}) {
+    const CommandResult result = RunSalvoran({command, source});
+    EXPECT_EQ(result.ExitCode, 2) << command;
+    EXPECT_NE(result.Err.find(refused.Message), std::string::npos) << command << ": " << result.Err;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, CliRefusal,
+    testing::Values(RefusedSource{"Fat32", "fat32", "The current version only support NTFS drive!"},
+                    RefusedSource{"EmptyPath", "", "Fail to open the driver to scan: No such file or directory"},
+                    RefusedSource{"MissingFile", "/nonexistent/volume.img",
+                                  "Fail to open the driver to scan: No such file or directory"},
+                    RefusedSource{"Directory", "/tmp", "Fail to open the driver to scan: Is a directory"}),
+    [](const auto& info) { return info.param.Name; });
+
+}  // namespace
+}  // namespace salvoran::test

@@ -1,0 +1,323 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <initializer_list>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/EngineError.h"
+#include "engine/OpeningPhase.h"
+#include "recovery/ContentRecovery.h"
+#include "tests/support/CraftedVolume.h"
+#include "tests/support/TempDir.h"
+
+namespace salvoran {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::DeletedFileRecord;
+using test::NonResidentDataAttribute;
+using test::Pattern;
+using test::VolumeSpec;
+
+constexpr char TakenRecord[] = "Could not recovery the file you selected as the space already taken by another file!";
+constexpr char NoData[] = "Error : Unable to get any DataType information";
+constexpr char BadRecord[] = "Invalid File Record 1!";
+constexpr char RunListError[] = "Failed to read run Data.";
+constexpr uint64_t ClusterBytes = 4096;
+constexpr uint64_t RecordBytes = 1024;
+constexpr uint64_t MftCluster = 64;
+constexpr int32_t FileIndex = 20;
+constexpr int64_t FileRecordOffset = MftCluster * ClusterBytes + FileIndex * RecordBytes;
+
+Bytes Concatenate(std::initializer_list<Bytes> parts) {
+  Bytes whole;
+  for (const Bytes& part : parts) whole.insert(whole.end(), part.begin(), part.end());
+  return whole;
+}
+
+Bytes Prefix(const Bytes& bytes, size_t count) { return Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(count)); }
+
+class ContentRecoveryTest : public ::testing::Test {
+ protected:
+  ContentRecoveryTest() {
+    spec_.TotalClusters = 1024;
+    spec_.MftRuns = {{8, MftCluster, false}};
+  }
+
+  // A deleted file at record 20 whose content lies in clusters named by runs.
+  void PlaceFile(const std::vector<DataRun>& runs, uint64_t dataSize) {
+    PlaceFileWithData(NonResidentDataAttribute(test::EncodeRunList(runs), dataSize));
+  }
+  void PlaceFileWithData(Bytes dataAttribute) {
+    spec_.Records[FileIndex] = DeletedFileRecord(u"file.bin", std::move(dataAttribute));
+  }
+  // Fills a cluster with bytes that say which cluster they came from.
+  Bytes FillCluster(uint64_t cluster) {
+    spec_.Clusters[cluster] = Pattern(ClusterBytes, static_cast<uint8_t>(cluster));
+    return spec_.Clusters[cluster];
+  }
+
+  // Opens the volume as the scan does, then restores the record at recordOffset.
+  void Recover(VolumeSource& volume, int64_t recordOffset = FileRecordOffset,
+               OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Replace) {
+    VolumeGeometry geometry;
+    ReadVolumeGeometry(volume, geometry);
+    RecoverFileContent(volume, geometry, recordOffset, target_, existing);
+  }
+  void Recover(int64_t recordOffset = FileRecordOffset) {
+    MemoryVolume volume(test::BuildVolume(spec_));
+    Recover(volume, recordOffset);
+  }
+  std::string RecoverError(int64_t recordOffset = FileRecordOffset) {
+    return test::EngineErrorText([&] { Recover(recordOffset); });
+  }
+  Bytes Restored() const { return test::ReadWholeFile(target_); }
+
+  std::set<std::string> FolderEntries() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_.Path())) names.insert(entry.path().filename().string());
+    return names;
+  }
+
+  VolumeSpec spec_;
+  test::TempDir folder_;
+  fs::path target_ = folder_.Path() / "restored.bin";
+};
+
+TEST_F(ContentRecoveryTest, WritesExactlyTheDataSizeFromTheClustersOfEachRun) {
+  const Bytes first = FillCluster(300), second = FillCluster(200), third = FillCluster(400);
+  PlaceFile({{1, 300, false}, {1, 200, false}, {1, 400, false}}, 10'000);
+
+  Recover();
+
+  EXPECT_EQ(Restored(), Prefix(Concatenate({first, second, third}), 10'000));
+  EXPECT_EQ(FolderEntries(), std::set<std::string>{"restored.bin"});
+}
+
+TEST_F(ContentRecoveryTest, ReadsAMultiClusterRunWhole) {
+  const Bytes a = FillCluster(500), b = FillCluster(501), c = FillCluster(502);
+  PlaceFile({{3, 500, false}}, 3 * ClusterBytes - 5);
+  Recover();
+  EXPECT_EQ(Restored(), Prefix(Concatenate({a, b, c}), 3 * ClusterBytes - 5));
+}
+
+TEST_F(ContentRecoveryTest, FillsWithZerosWhereTheRunsEndBeforeTheDataSize) {
+  const Bytes content = FillCluster(300);
+  PlaceFile({{1, 300, false}}, 10'000);
+  Recover();
+  EXPECT_EQ(Restored(), Concatenate({content, Bytes(10'000 - ClusterBytes)}));
+}
+
+TEST_F(ContentRecoveryTest, WritesZerosForAHoleInTheMiddle) {
+  const Bytes before = FillCluster(300), after = FillCluster(400);
+  PlaceFile({{1, 300, false}, {2, 0, true}, {1, 400, false}}, 4 * ClusterBytes);
+  Recover();
+  EXPECT_EQ(Restored(), Concatenate({before, Bytes(2 * ClusterBytes), after}));
+}
+
+TEST_F(ContentRecoveryTest, WritesZerosForAHoleAtTheEnd) {
+  const Bytes content = FillCluster(300);
+  PlaceFile({{1, 300, false}, {3, 0, true}}, 4 * ClusterBytes - 100);
+  Recover();
+  EXPECT_EQ(Restored(), Concatenate({content, Bytes(3 * ClusterBytes - 100)}));
+}
+
+TEST_F(ContentRecoveryTest, WritesResidentContent) {
+  const Bytes content = Pattern(600, 7);
+  PlaceFileWithData(test::ResidentDataAttribute(content));
+  Recover();
+  EXPECT_EQ(Restored(), content);
+}
+
+TEST_F(ContentRecoveryTest, EmptyResidentContentGivesAnEmptyFile) {
+  PlaceFileWithData(test::ResidentDataAttribute({}));
+  Recover();
+  ASSERT_TRUE(fs::exists(target_));
+  EXPECT_EQ(fs::file_size(target_), 0u);
+}
+
+TEST_F(ContentRecoveryTest, AnEmptyRunListOfAnEmptyFileGivesAnEmptyFile) {
+  PlaceFile({}, 0);
+  Recover();
+  ASSERT_TRUE(fs::exists(target_));
+  EXPECT_EQ(fs::file_size(target_), 0u);
+}
+
+// Larger than the bounded copy buffer, so the copy goes in several pieces.
+TEST_F(ContentRecoveryTest, CopiesARunLargerThanTheCopyBuffer) {
+  constexpr uint64_t RunClusters = 4400;  // 17.2 MiB
+  constexpr uint64_t DataSize = RunClusters * ClusterBytes - 1234;
+  spec_.TotalClusters = 5000;
+  const Bytes content = Pattern(RunClusters * ClusterBytes, 0x5A);
+  spec_.Clusters[500] = content;
+  PlaceFile({{RunClusters, 500, false}}, DataSize);
+  Recover();
+  EXPECT_TRUE(Restored() == Prefix(content, DataSize));
+}
+
+// A hole no file can have must not wrap around to a short one and pull later clusters forward.
+TEST_F(ContentRecoveryTest, AHoleLongerThanAnyFileCoversTheRestOfTheData) {
+  FillCluster(300);
+  PlaceFile({{uint64_t{1} << 52, 0, true}, {1, 300, false}}, 2 * ClusterBytes);
+  Recover();
+  EXPECT_EQ(Restored(), Bytes(2 * ClusterBytes));
+}
+
+// With a sector count no volume can have, a cluster's byte offset must not wrap around to
+// another cluster and restore its content as the file's.
+TEST_F(ContentRecoveryTest, ARunWhoseByteOffsetWouldWrapIsRefused) {
+  FillCluster(300);
+  PlaceFile({{1, (uint64_t{1} << 52) + 300, false}}, ClusterBytes);
+  Bytes image = test::BuildVolume(spec_);
+  test::PutLE(image, 0x28, UINT64_MAX, 8);  // total sectors
+  MemoryVolume volume(std::move(image));
+
+  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }), RunListError);
+  EXPECT_TRUE(FolderEntries().empty());
+}
+
+class TakenRecordTest : public ContentRecoveryTest, public ::testing::WithParamInterface<uint16_t> {};
+
+TEST_P(TakenRecordTest, RefusesARecordInUseOrADirectory) {
+  test::RecordSpec record = test::DeletedFileSpec(u"file.bin", test::ResidentDataAttribute(Pattern(10, 1)));
+  record.Flags = GetParam();
+  spec_.Records[FileIndex] = test::BuildRecord(record);
+  EXPECT_EQ(RecoverError(), TakenRecord);
+  EXPECT_TRUE(FolderEntries().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, TakenRecordTest, ::testing::Values(1, 2, 3));
+
+TEST_F(ContentRecoveryTest, RefusesARecordWithoutData) {
+  test::RecordSpec record = test::DeletedFileSpec(u"file.bin", {});
+  record.Attributes.pop_back();
+  spec_.Records[FileIndex] = test::BuildRecord(record);
+  EXPECT_EQ(RecoverError(), NoData);
+}
+
+class NotARecordTest : public ContentRecoveryTest, public ::testing::WithParamInterface<int64_t> {};
+
+TEST_P(NotARecordTest, RefusesAnOffsetWhereNoRecordLies) {
+  PlaceFile({{1, 300, false}}, 100);
+  EXPECT_EQ(RecoverError(GetParam()), BadRecord);
+  EXPECT_TRUE(FolderEntries().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Offsets, NotARecordTest,
+                         ::testing::Values(0,                              // the boot sector
+                                           1024 * ClusterBytes,            // the volume's end
+                                           1024 * ClusterBytes - 512,      // half a record before it
+                                           int64_t{1} << 40, -1024, INT64_MIN,
+                                           FileRecordOffset + 1024));      // a zero record
+
+TEST_F(ContentRecoveryTest, RefusesARunListOffsetAtOrPastTheAttributesEnd) {
+  Bytes data = NonResidentDataAttribute(test::EncodeRunList({{1, 300, false}}), 100);
+  for (uint64_t offset : {data.size(), data.size() + 8}) {
+    test::PutLE(data, 0x20, offset, 2);
+    PlaceFileWithData(data);
+    EXPECT_EQ(RecoverError(), RunListError) << "offset " << offset;
+  }
+  EXPECT_TRUE(FolderEntries().empty());
+}
+
+TEST_F(ContentRecoveryTest, ARunBeyondTheVolumeCreatesNoFileAndKeepsAnExistingOne) {
+  PlaceFile({{1, 300, false}, {4, 1022, false}}, 5 * ClusterBytes);
+  test::WriteImage(target_, test::ToBytes("earlier restore"));
+
+  EXPECT_EQ(RecoverError(), RunListError);
+
+  EXPECT_EQ(Restored(), test::ToBytes("earlier restore"));
+  EXPECT_EQ(FolderEntries(), std::set<std::string>{"restored.bin"});
+}
+
+// The boot sector promises clusters the image does not hold.
+TEST_F(ContentRecoveryTest, ARunPastTheEndOfATruncatedImageFails) {
+  FillCluster(300);
+  PlaceFile({{1, 300, false}, {2, 900, false}}, 3 * ClusterBytes);
+  Bytes image = test::BuildVolume(spec_);
+  image.resize(901 * ClusterBytes);
+  MemoryVolume volume(std::move(image));
+
+  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }), RunListError);
+  EXPECT_TRUE(FolderEntries().empty());
+}
+
+TEST_F(ContentRecoveryTest, AReadErrorInARunFailsInsteadOfWritingWhatWasRead) {
+  FillCluster(300);
+  FillCluster(301);
+  PlaceFile({{2, 300, false}}, 2 * ClusterBytes);
+  MemoryVolume memory(test::BuildVolume(spec_));
+  test::WatchedVolume volume(memory);
+  volume.FailStretch(301 * ClusterBytes + 512, 512);
+  test::WriteImage(target_, test::ToBytes("earlier restore"));
+
+  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }), RunListError);
+
+  EXPECT_EQ(Restored(), test::ToBytes("earlier restore"));
+  EXPECT_EQ(FolderEntries(), std::set<std::string>{"restored.bin"});
+}
+
+TEST_F(ContentRecoveryTest, ATargetInAMissingFolderCannotBeCreated) {
+  PlaceFileWithData(test::ResidentDataAttribute(Pattern(10, 1)));
+  target_ = folder_.Path() / "missing" / "restored.bin";
+  EXPECT_EQ(RecoverError(), "Cannot create file \"" + target_.string() + "\". No such file or directory");
+}
+
+TEST_F(ContentRecoveryTest, KeepNeverReplacesAnExistingFile) {
+  FillCluster(300);
+  PlaceFile({{1, 300, false}}, 100);
+  test::WriteImage(target_, test::ToBytes("already here"));
+  MemoryVolume volume(test::BuildVolume(spec_));
+
+  EXPECT_THROW(Recover(volume, FileRecordOffset, OutputFile::ExistingTarget::Keep), EngineError);
+
+  EXPECT_EQ(Restored(), test::ToBytes("already here"));
+  EXPECT_EQ(FolderEntries(), std::set<std::string>{"restored.bin"});
+}
+
+TEST_F(ContentRecoveryTest, ReplaceOverwritesAnExistingFile) {
+  const Bytes content = FillCluster(300);
+  PlaceFile({{1, 300, false}}, 100);
+  test::WriteImage(target_, Bytes(5000, std::byte{0xEE}));
+  Recover();
+  EXPECT_EQ(Restored(), Prefix(content, 100));
+  EXPECT_EQ(FolderEntries(), std::set<std::string>{"restored.bin"});
+}
+
+TEST_F(ContentRecoveryTest, RestoresARecordThatStraddlesTwoMftRuns) {
+  spec_.BytesPerCluster = 512;
+  spec_.TotalClusters = 2048;
+  // 37 clusters of 512 bytes end halfway through record 18.
+  spec_.MftRuns = {{37, MftCluster, false}, {40, 500, false}};
+  const Bytes content = Pattern(512, 3);
+  spec_.Clusters[1500] = content;
+  // A long name pushes $DATA into the half of the record that lies in the second run.
+  spec_.Records[18] = DeletedFileRecord(std::u16string(200, u'x') + u".bin",
+                                        NonResidentDataAttribute(test::EncodeRunList({{1, 1500, false}}), 512));
+
+  Recover(static_cast<int64_t>(MftCluster * 512 + 18 * RecordBytes));
+
+  EXPECT_EQ(Restored(), content);
+}
+
+TEST_F(ContentRecoveryTest, RestoresFromBeyondFourGibibytes) {
+  constexpr uint64_t FarMftCluster = 0x140000;  // 5 GiB
+  constexpr uint64_t FarDataCluster = 0x180000;  // 6 GiB
+  spec_.TotalClusters = FarDataCluster + 16;
+  spec_.MftRuns = {{8, FarMftCluster, false}};
+  const Bytes first = Pattern(ClusterBytes, 1), second = Pattern(ClusterBytes, 2);
+  spec_.Clusters[FarDataCluster] = first;
+  spec_.Clusters[FarDataCluster + 2] = second;
+  PlaceFile({{1, FarDataCluster, false}, {1, FarDataCluster + 2, false}}, 2 * ClusterBytes);
+  test::SparseVolume volume = test::BuildSparseVolume(spec_);
+
+  Recover(volume, static_cast<int64_t>(FarMftCluster * ClusterBytes + FileIndex * RecordBytes));
+
+  EXPECT_EQ(Restored(), Concatenate({first, second}));
+}
+
+}  // namespace
+}  // namespace salvoran

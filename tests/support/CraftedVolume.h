@@ -1,0 +1,165 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/ByteView.h"
+#include "engine/DeletedFileScan.h"
+#include "engine/RunList.h"
+#include "engine/VolumeSource.h"
+
+// Byte-level NTFS structures for what no driver writes: torn records, odd namespaces, hostile
+// run lists. Everything here is built in memory.
+namespace salvoran::test {
+
+using Bytes = std::vector<std::byte>;
+
+inline constexpr uint8_t PosixNamespace = 0;
+inline constexpr uint8_t Win32Namespace = 1;
+inline constexpr uint8_t DosNamespace = 2;
+inline constexpr uint8_t Win32AndDosNamespace = 3;
+
+// Any fixed file times will do; these are 2021-06-15 and 2022-01-11, 12:00 UTC.
+inline constexpr uint64_t SampleCreated = 132'682'320'000'000'000;
+inline constexpr uint64_t SampleModified = 132'863'760'000'000'000;
+
+Bytes ToBytes(std::string_view text);
+void PutLE(Bytes& bytes, size_t offset, uint64_t value, size_t width);
+// Bytes whose value tells where they came from, so a misplaced copy is caught.
+Bytes Pattern(size_t size, uint8_t seed);
+
+// One attribute as NTFS writes it: resident content at 0x18, or a non-resident header.
+Bytes StandardInformationAttribute(uint64_t created, uint64_t modified);
+Bytes FileNameAttribute(std::u16string_view name, uint8_t nameSpace);
+Bytes ResidentDataAttribute(const Bytes& content);
+Bytes NonResidentDataAttribute(const Bytes& runList, uint64_t dataSize, uint64_t lastVcn = 0, uint16_t flags = 0);
+
+// Encodes runs with the smallest fields; offsets relative to the previous run with clusters.
+Bytes EncodeRunList(const std::vector<DataRun>& runs);
+
+// A file record of recordSize bytes holding the attributes in order, protected by an update
+// sequence as a driver writes it (the last two bytes of every stride replaced).
+struct RecordSpec {
+  uint16_t Flags = 0;
+  std::vector<Bytes> Attributes;
+  uint32_t RecordSize = 1024;
+  uint32_t BytesPerSector = 512;
+  uint16_t SequenceNumber = 1;
+};
+Bytes BuildRecord(const RecordSpec& spec);
+
+// The record a deleted file leaves behind: flags 0, times, a Win32 name and the given $DATA.
+RecordSpec DeletedFileSpec(std::u16string_view name, Bytes dataAttribute);
+Bytes DeletedFileRecord(std::u16string_view name, Bytes dataAttribute, uint32_t recordSize = 1024,
+                        uint32_t bytesPerSector = 512);
+
+// A small NTFS volume: boot sector, and an MFT in the given runs whose records are given by
+// index (missing ones are left zero, so they fail the signature test like unused space).
+struct VolumeSpec {
+  uint16_t BytesPerSector = 512;
+  uint32_t BytesPerCluster = 4096;
+  uint32_t RecordSize = 1024;
+  uint64_t TotalClusters = 4096;
+  std::vector<DataRun> MftRuns{{64, 4, false}};  // the MFT's runs: here 64 clusters from cluster 4
+  std::map<int32_t, Bytes> Records;              // record 0 is made from MftRuns when absent
+  std::map<uint64_t, Bytes> Clusters;            // content placed at a cluster number
+};
+Bytes BuildVolume(const VolumeSpec& spec);
+
+// The boot sector BuildVolume writes for a geometry.
+Bytes NtfsBootSector(const VolumeSpec& spec);
+// The record 0 BuildVolume writes when the spec gives none: $STANDARD_INFORMATION, $FILE_NAME
+// and a non-resident $DATA (the third attribute) naming MftRuns.
+RecordSpec MftRecordSpec(const VolumeSpec& spec, uint16_t dataFlags = 0);
+
+// The record-size code and cluster code the boot sector carries for a geometry.
+uint8_t ClusterCode(uint32_t sectorsPerCluster);
+
+// A volume of any size whose bytes are zero except the pieces placed in it, so that a test can
+// put the MFT or a file beyond 4 GiB without holding the volume in memory.
+class SparseVolume : public VolumeSource {
+ public:
+  explicit SparseVolume(uint64_t size) : size_(size) {}
+  // A later piece wins where two overlap.
+  void Place(uint64_t offset, ByteView bytes);
+  ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override;
+  uint64_t Size() const override { return size_; }
+
+ private:
+  uint64_t size_;
+  std::vector<std::pair<uint64_t, Bytes>> pieces_;
+};
+SparseVolume BuildSparseVolume(const VolumeSpec& spec);
+
+// Passes reads on to another volume, noting each one, and fails those that touch a bad stretch
+// the way a disk with unreadable sectors does: the bytes before the stretch arrive, then EIO.
+class WatchedVolume : public VolumeSource {
+ public:
+  struct Read {
+    uint64_t Offset;
+    uint64_t Length;
+  };
+
+  explicit WatchedVolume(VolumeSource& inner) : inner_(inner) {}
+  void FailStretch(uint64_t offset, uint64_t length) { badStretches_.push_back({offset, length}); }
+  // True when some read asked for a byte of [offset, offset + length).
+  bool Touched(uint64_t offset, uint64_t length) const;
+  const std::vector<Read>& Reads() const { return reads_; }
+
+  ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override;
+  uint64_t Size() const override { return inner_.Size(); }
+
+ private:
+  VolumeSource& inner_;
+  std::vector<Read> reads_;
+  std::vector<Read> badStretches_;
+};
+
+// Keeps what a scan reports. The hooks let a test act at a chosen point, as a user pressing
+// Stop would; StopFlag is what StopRequested answers.
+class CollectingObserver : public ScanObserver {
+ public:
+  void ScanStarted(const VolumeGeometry& geometry) override;
+  void Progress(int32_t recordIndex) override;
+  bool StopRequested() override;
+  void FileFound(FoundFile&& file) override;
+
+  // The file listed under this name, or null.
+  const FoundFile* Find(std::u16string_view name) const;
+  bool Listed(int32_t recordIndex) const;
+
+  std::vector<FoundFile> Files;
+  std::vector<int32_t> ProgressIndexes;
+  int32_t StartedRecordCount = -1;
+  int StopQueries = 0;
+  bool StopFlag = false;
+  std::function<void(int32_t recordIndex)> OnProgress;
+  std::function<void(const FoundFile& file)> OnFileFound;
+};
+
+// The text of the EngineError the action throws, or "(no error)"; other exceptions pass through.
+std::string EngineErrorText(const std::function<void()>& action);
+
+// Sets TZ for the life of the object (the scan shows local times) and puts the old value back.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone);
+  ~ScopedTimeZone();
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+ private:
+  bool hadZone_ = false;
+  std::string previous_;
+};
+
+// Writes bytes to a file, replacing it.
+void WriteImage(const std::filesystem::path& path, const Bytes& bytes);
+Bytes ReadWholeFile(const std::filesystem::path& path);
+
+}  // namespace salvoran::test

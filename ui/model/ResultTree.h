@@ -1,0 +1,160 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/DeletedFileData.h"
+#include "ui/model/CheckState.h"
+
+namespace salvoran {
+
+enum TSortDirection : uint8_t { sdAscending, sdDescending };
+
+inline constexpr int NoSortColumn = -1;
+
+class ResultTree;
+
+// One row of the result tree. Nodes are made and changed through their ResultTree only, and keep
+// their address until the tree is cleared, so a pointer to one is the node's handle.
+class ResultNode {
+ public:
+  // Lets nothing but ResultTree make nodes, while they still live in a standard container.
+  class Key {
+    friend class ResultTree;
+    Key() = default;
+  };
+
+  explicit ResultNode(Key);
+  ~ResultNode();
+  ResultNode(const ResultNode&) = delete;
+  ResultNode& operator=(const ResultNode&) = delete;
+
+  const TDeletedFileData& Data() const { return data_; }
+
+ private:
+  friend class ResultTree;
+  struct ChildList;
+
+  // Kept to 128 bytes with the data block: a tree may hold a million nodes.
+  TDeletedFileData data_;
+  ResultNode* parent_ = nullptr;         // the invisible root for a top-level node
+  std::unique_ptr<ChildList> children_;  // only nodes that have children pay for the list
+  uint32_t row_ = 0;
+  TCheckType checkType_ = ctNone;
+  TCheckState checkState_ = csUncheckedNormal;
+  bool selected_ : 1 = false;
+  bool expanded_ : 1 = false;
+  bool changingCheckState_ : 1 = false;
+};
+
+// The scan results: category roots at the top level, one node per found file under them.
+// A null node stands for the invisible root wherever a parent is asked for, and for "no node"
+// everywhere else.
+class ResultTree {
+ public:
+  using NodeCompare = std::function<int(const ResultNode& a, const ResultNode& b, int column)>;
+  // Appends to key bytes whose order (byte by byte, unsigned, shorter first) agrees with
+  // NodeCompare's wherever two keys differ. True when the key is the whole order, so that equal
+  // keys compare equal; false leaves nodes with equal keys to NodeCompare.
+  using NodeSortKey = std::function<bool(const ResultNode& node, int column, std::string& key)>;
+  using FocusChangedHandler = std::function<void(ResultNode* focused)>;
+  using CheckStateChangedHandler = std::function<void(ResultNode& node)>;
+
+  ResultTree();
+  ~ResultTree();
+  // Nodes point at the tree's own invisible root.
+  ResultTree(const ResultTree&) = delete;
+  ResultTree& operator=(const ResultTree&) = delete;
+
+  // Removes every node with its data; selection and focus become empty (the focus handler hears
+  // of it).
+  void Clear();
+  // A new last child of parent (of the top level for nullptr), with a zeroed data block,
+  // unchecked and without a check mark.
+  ResultNode* AddChild(ResultNode* parent);
+  TDeletedFileData* NodeData(ResultNode* node);
+  const TDeletedFileData* NodeData(const ResultNode* node) const;
+
+  // nullptr for a top-level node.
+  ResultNode* Parent(const ResultNode* node) const;
+  // The node's index among its siblings.
+  size_t Row(const ResultNode* node) const;
+  size_t ChildCount(const ResultNode* parent) const;
+  // nullptr when row is out of range.
+  ResultNode* Child(const ResultNode* parent, size_t row) const;
+  // 0 for a top-level node, -1 for nullptr (the invisible root).
+  int Level(const ResultNode* node) const;
+  // Nodes of all levels; the invisible root does not count.
+  size_t TotalCount() const { return nodes_.size(); }
+
+  // Pre-order: a node, its children, then its next sibling or the next sibling of the nearest
+  // ancestor that has one. Children of collapsed nodes are visited too.
+  ResultNode* FirstNode() const;
+  ResultNode* NextNode(const ResultNode* node) const;
+
+  void SetCheckType(ResultNode* node, TCheckType type);
+  TCheckType CheckType(const ResultNode* node) const;
+  TCheckState CheckState(const ResultNode* node) const;
+  // Sets the state and keeps parents and children in step with it: a checked or unchecked state
+  // goes down to every child with a check box, and a tri-state parent follows its children up to
+  // the top level. False when there is no node or the node's state is already being changed.
+  bool SetCheckState(ResultNode* node, TCheckState state);
+  // In pre-order, exactly the given state (checked-pressed is not checked-normal).
+  ResultNode* FirstNodeInCheckState(TCheckState state) const;
+  ResultNode* NextNodeInCheckState(const ResultNode* node, TCheckState state) const;
+  size_t CountInCheckState(TCheckState state) const;
+  // Called for every node whose state changes, the node itself and those that follow it.
+  void SetCheckStateChangedHandler(CheckStateChangedHandler handler);
+
+  void ClearSelection();
+  void Select(ResultNode* node);
+  bool IsSelected(const ResultNode* node) const;
+  // In the order they were selected.
+  const std::vector<ResultNode*>& SelectedNodes() const { return selected_; }
+
+  // At most one node has the focus; the handler hears of every change of it.
+  void SetFocusedNode(ResultNode* node);
+  ResultNode* FocusedNode() const { return focused_; }
+  void SetFocusChangedHandler(FocusChangedHandler handler);
+
+  void SetExpanded(ResultNode* node, bool expanded);
+  bool IsExpanded(const ResultNode* node) const;
+  // Expands every ancestor, so that the node can be shown.
+  void ExpandAncestors(const ResultNode* node);
+
+  // What the header shows; sorting does not change it.
+  int SortColumn() const { return sortColumn_; }
+  TSortDirection SortDirection() const { return sortDirection_; }
+  void SetSortColumn(int column) { sortColumn_ = column; }
+  void SetSortDirection(TSortDirection direction) { sortDirection_ = direction; }
+
+  // Sorts every list of siblings, the top level included, with a stable merge sort: while runs
+  // are merged, the left node goes first unless compare(left, right) is above 0 (ascending) or
+  // below 0 (descending). Nodes that compare equal keep their order in both directions. Check
+  // states, selection, focus and expansion stay with their nodes. Sort keys, when given, only
+  // make it faster.
+  void Sort(int column, TSortDirection direction, const NodeCompare& compare, const NodeSortKey& sortKey = nullptr);
+
+ private:
+  const ResultNode& ParentOrRoot(const ResultNode* parent) const { return parent ? *parent : root_; }
+  void AssignCheckState(ResultNode& node, TCheckState state);
+  ResultNode* FindInCheckState(ResultNode* from, TCheckState state) const;
+
+  ResultNode root_{ResultNode::Key()};
+  std::deque<ResultNode> nodes_;  // stable addresses, no per-node allocation
+  std::array<size_t, CheckStateCount> countInCheckState_{};
+  std::vector<ResultNode*> selected_;
+  ResultNode* focused_ = nullptr;
+  FocusChangedHandler focusChanged_;
+  CheckStateChangedHandler checkStateChanged_;
+  int sortColumn_ = NoSortColumn;
+  TSortDirection sortDirection_ = sdAscending;
+};
+
+}  // namespace salvoran
