@@ -5,6 +5,7 @@
 
 #include "app/FormatFileSize.h"
 #include "cli/Commands.h"
+#include "cli/JsonText.h"
 #include "cli/ScanCollector.h"
 #include "engine/DateTime.h"
 #include "engine/FileNameText.h"
@@ -50,33 +51,50 @@ void PrintSummary(const std::vector<FoundFile>& files, const ScanSummary& summar
   }
 }
 
+void AppendField(std::string& out, std::string_view name, std::string_view text) {
+  out += ",\n      ";
+  AppendJsonString(out, name);
+  out += ": ";
+  AppendJsonString(out, text);
+}
+
+void AppendField(std::string& out, std::string_view name, int64_t value) {
+  out += ",\n      ";
+  AppendJsonString(out, name);
+  out += ": ";
+  out += std::to_string(value);
+}
+
 void PrintJson(const std::string& source, const VolumeGeometry& geometry, const std::vector<FoundFile>& files,
                const ScanSummary& summary) {
-  nlohmann::ordered_json document;
-  document["source"] = source;
-  document["volume"] = {{"bytes_per_sector", geometry.BytesPerSector},
-                        {"sectors_per_cluster", geometry.SectorsPerCluster},
-                        {"bytes_per_cluster", geometry.BytesPerCluster},
-                        {"file_record_size", geometry.FileRecordSize},
-                        {"mft_offset", geometry.MftOffset},
-                        {"record_count", geometry.RecordCount}};
-  document["records_scanned"] = summary.RecordsScanned;
-  document["unreadable_records"] = summary.UnreadableRecords;
-  nlohmann::ordered_json list = nlohmann::ordered_json::array();
-  for (const FoundFile& file : files) {
-    list.push_back({{"record", file.RecordIndex},
-                    {"record_offset", file.Data.RecordOffset},
-                    {"name", ToUtf8(file.Data.FileName)},
-                    {"extension", ToUtf8(file.Data.Extension)},
-                    {"category", CategoryName(file.Category)},
-                    {"size", file.Data.FileSize},
-                    {"created", FileTimeToIsoUtc(file.CreateFileTime)},
-                    {"modified", FileTimeToIsoUtc(file.ModifyFileTime)}});
+  nlohmann::ordered_json head;
+  head["source"] = source;
+  head["volume"] = {{"bytes_per_sector", geometry.BytesPerSector},
+                    {"sectors_per_cluster", geometry.SectorsPerCluster},
+                    {"bytes_per_cluster", geometry.BytesPerCluster},
+                    {"file_record_size", geometry.FileRecordSize},
+                    {"mft_offset", geometry.MftOffset},
+                    {"record_count", geometry.RecordCount}};
+  head["records_scanned"] = summary.RecordsScanned;
+  head["unreadable_records"] = summary.UnreadableRecords;
+  std::string out = head.dump(2);
+  out.resize(out.size() - 2);  // "\n}": the file list follows
+  out += ",\n  \"files\": [";
+  for (size_t i = 0; i < files.size(); ++i) {
+    const FoundFile& file = files[i];
+    out += i == 0 ? "\n    {\n      \"record\": " : ",\n    {\n      \"record\": ";
+    out += std::to_string(file.RecordIndex);
+    AppendField(out, "record_offset", file.Data.RecordOffset);
+    AppendField(out, "name", ToUtf8(file.Data.FileName));
+    AppendField(out, "extension", ToUtf8(file.Data.Extension));
+    AppendField(out, "category", CategoryName(file.Category));
+    AppendField(out, "size", file.Data.FileSize);
+    AppendField(out, "created", FileTimeToIsoUtc(file.CreateFileTime));
+    AppendField(out, "modified", FileTimeToIsoUtc(file.ModifyFileTime));
+    out += "\n    }";
   }
-  document["files"] = std::move(list);
-  const std::string text = document.dump(2);
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fputc('\n', stdout);
+  out += files.empty() ? "]\n}\n" : "\n  ]\n}\n";
+  std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
 }  // namespace
