@@ -1,12 +1,17 @@
+#include <climits>
 #include <cstdio>
-#include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <system_error>
 
 #include "cli/Commands.h"
 #include "cli/ScanCollector.h"
+#include "engine/EngineError.h"
 #include "engine/FileNameText.h"
+#include "engine/OpeningPhase.h"
+#include "engine/RawVolume.h"
+#include "engine/SystemError.h"
 #include "engine/SourceDevice.h"
 #include "recovery/RecoverFile.h"
 #include "recovery/TargetNames.h"
@@ -21,31 +26,52 @@ struct RecoverResult {
   std::optional<std::string> Error;
 };
 
-// The files to restore, in the order asked for; a record that lists no deleted file fails.
-std::vector<RecoverResult> Restore(const RecoverOptions& options, const VolumeGeometry& geometry,
-                                   const std::vector<FoundFile>& found) {
-  std::map<int64_t, const FoundFile*> byRecord;
-  for (const FoundFile& file : found) byRecord.emplace(file.RecordIndex, &file);
+RecoverResult RestoreOne(const FoundFile& file, const RecoverOptions& options, const VolumeGeometry& geometry,
+                         std::set<std::string>& takenNames) {
+  RecoverResult result{file.RecordIndex, ToUtf8(file.Data.FileName), {}, {}};
+  const std::filesystem::path target =
+      UniqueTargetPath(options.OutputFolder, SafeFileName(file.Data.FileName), takenNames);
+  result.Path = target.string();
+  result.Error = TryRecoverFile(geometry, target, file.Data.RecordOffset, OutputFile::ExistingTarget::Keep);
+  return result;
+}
+
+// Every file a scan lists.
+std::optional<std::vector<RecoverResult>> RestoreAll(const RecoverOptions& options) {
+  VolumeGeometry geometry;
+  ScanCollector collector;
+  ScanSummary summary;
+  if (!CollectScan(options.Source, geometry, collector, summary)) return std::nullopt;
+  std::set<std::string> takenNames;
   std::vector<RecoverResult> results;
-  std::set<std::string> taken;
-  auto restoreOne = [&](const FoundFile& file) {
-    RecoverResult result{file.RecordIndex, ToUtf8(file.Data.FileName), {}, {}};
-    const std::filesystem::path target =
-        UniqueTargetPath(options.OutputFolder, SafeFileName(file.Data.FileName), taken);
-    result.Path = target.string();
-    result.Error = TryRecoverFile(geometry, target, file.Data.RecordOffset, OutputFile::ExistingTarget::Keep);
-    return result;
-  };
-  if (options.All) {
-    for (const FoundFile& file : found) results.push_back(restoreOne(file));
-    return results;
+  for (const FoundFile& file : collector.Files()) results.push_back(RestoreOne(file, options, geometry, takenNames));
+  return results;
+}
+
+// Just the records asked for, each read on its own: no scan of the whole MFT.
+std::optional<std::vector<RecoverResult>> RestoreRecords(const RecoverOptions& options) {
+  VolumeGeometry geometry;
+  geometry.DrivePath = options.Source;
+  std::unique_ptr<VolumeSource> volume;
+  try {
+    OpenResult opened = OpenRawVolume(options.Source);
+    if (!opened.Volume) throw EngineError("Fail to open the driver to scan: " + SystemErrorText(opened.ErrorCode));
+    volume = std::move(opened.Volume);
+    ReadVolumeGeometry(*volume, geometry);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    return std::nullopt;
   }
+  std::set<std::string> takenNames;
+  std::vector<RecoverResult> results;
   for (int64_t record : options.Records) {
-    const auto match = byRecord.find(record);
-    if (match == byRecord.end()) {
-      results.push_back({record, {}, {}, "Record " + std::to_string(record) + " is not a deleted file of this volume."});
+    const std::optional<FoundFile> file =
+        record >= 0 && record <= INT32_MAX ? ReadDeletedFile(*volume, geometry, static_cast<int32_t>(record))
+                                           : std::nullopt;
+    if (file) {
+      results.push_back(RestoreOne(*file, options, geometry, takenNames));
     } else {
-      results.push_back(restoreOne(*match->second));
+      results.push_back({record, {}, {}, "Record " + std::to_string(record) + " is not a deleted file of this volume."});
     }
   }
   return results;
@@ -94,14 +120,10 @@ int RunRecover(const RecoverOptions& options) {
                  error.message().c_str());
     return UsageOrSourceError;
   }
-  VolumeGeometry geometry;
-  ScanCollector collector;
-  ScanSummary summary;
-  if (!CollectScan(options.Source, geometry, collector, summary)) return UsageOrSourceError;
-
-  const std::vector<RecoverResult> results = Restore(options, geometry, collector.Files());
-  PrintResults(results, options.Json);
-  for (const RecoverResult& result : results) {
+  const std::optional<std::vector<RecoverResult>> results = options.All ? RestoreAll(options) : RestoreRecords(options);
+  if (!results) return UsageOrSourceError;
+  PrintResults(*results, options.Json);
+  for (const RecoverResult& result : *results) {
     if (result.Error) return SomeFilesFailed;
   }
   return AllWell;

@@ -26,7 +26,7 @@ int32_t RecordsPerBlock(uint32_t recordSize) {
 }
 
 // The listing test: a free record with times, a long name and data.
-bool DescribeDeletedFile(MutableByteView record, const VolumeGeometry& geometry, FoundFile& file) {
+bool DescribeDeletedFile(MutableByteView record, const VolumeGeometry& geometry, int32_t index, FoundFile& file) {
   try {
     ApplyFixups(record, geometry.BytesPerSector);
   } catch (const EngineError&) {
@@ -51,6 +51,9 @@ bool DescribeDeletedFile(MutableByteView record, const VolumeGeometry& geometry,
   fileData.FileSize = static_cast<int64_t>(ReadDataSize(data));
   fileData.IsFileEntry = 1;
   file.Category = CategoryOfExtension(UpperAscii(fileData.Extension));
+  file.RecordIndex = index;
+  const uint64_t mftByte = static_cast<uint64_t>(index) * geometry.FileRecordSize;
+  fileData.RecordOffset = static_cast<int64_t>(*geometry.Mft.VolumeOffsetOf(mftByte));
   return true;
 }
 
@@ -78,13 +81,20 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
     ++summary.RecordsScanned;
     const MutableByteView record = reader.Record(index);
     FoundFile file;
-    if (record.empty() || !DescribeDeletedFile(record, geometry, file)) continue;
-    file.RecordIndex = index;
-    const uint64_t mftByte = static_cast<uint64_t>(index) * geometry.FileRecordSize;
-    file.Data.RecordOffset = static_cast<int64_t>(*geometry.Mft.VolumeOffsetOf(mftByte));
+    if (record.empty() || !DescribeDeletedFile(record, geometry, index, file)) continue;
     observer.FileFound(std::move(file));
   }
   return summary;
+}
+
+std::optional<FoundFile> ReadDeletedFile(VolumeSource& volume, const VolumeGeometry& geometry, int32_t index) {
+  if (index < FirstUserRecord || index >= geometry.RecordCount) return std::nullopt;
+  MftBlockReader reader(volume, geometry, 1);
+  reader.Read(index, 1);
+  const MutableByteView record = reader.Record(index);
+  FoundFile file;
+  if (record.empty() || !DescribeDeletedFile(record, geometry, index, file)) return std::nullopt;
+  return file;
 }
 
 ScanSummary ScanDrive(const std::string& drivePath, VolumeGeometry& geometry, ScanObserver& observer) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/DeletedFileData.h"
@@ -43,6 +44,10 @@ struct ScanSummary {
 
 // The opening phase and the record loop on a volume already open. Throws EngineError.
 ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanObserver& observer);
+
+// The deleted file that record `index` describes, when it passes the listing test. Reads just that
+// record, so restoring a few known records needs no scan of the whole MFT.
+std::optional<FoundFile> ReadDeletedFile(VolumeSource& volume, const VolumeGeometry& geometry, int32_t index);
 
 // Opens geometry.DrivePath = drivePath and scans it. Throws EngineError with the user's message.
 ScanSummary ScanDrive(const std::string& drivePath, VolumeGeometry& geometry,
