@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
+#include <random>
 #include <string>
 
 #include "engine/DateTime.h"
@@ -146,6 +148,31 @@ TEST_P(UnconvertibleFileTimeTest, GivesZeroAndEmptyText) {
 
 INSTANTIATE_TEST_SUITE_P(Values, UnconvertibleFileTimeTest,
                          ::testing::Values(FirstUnconvertible, FirstUnconvertible + 1, UINT64_MAX));
+
+}  // namespace
+}  // namespace salvoran
+
+namespace salvoran {
+namespace {
+
+// The hand-made formatter must agree with the C library's calendar on any date it can meet.
+TEST(FileTimeIsoUtc, AgreesWithTheCalendarOfTheCLibrary) {
+  std::mt19937_64 random(1601);
+  constexpr uint64_t TicksPerSecond = 10'000'000;
+  constexpr int64_t SecondsFrom1601To1970 = 11'644'473'600;
+  std::uniform_int_distribution<uint64_t> fileTimes(0, uint64_t{9000} * 366 * 86'400 * TicksPerSecond);
+  for (int round = 0; round < 20'000; ++round) {
+    const uint64_t fileTime = fileTimes(random);
+    const std::time_t seconds = static_cast<std::time_t>(fileTime / TicksPerSecond) - SecondsFrom1601To1970;
+    std::tm utc{};
+    ASSERT_NE(gmtime_r(&seconds, &utc), nullptr);
+    char expected[80];
+    std::snprintf(expected, sizeof expected, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<int>(fileTime / 10'000 % 1000));
+    ASSERT_EQ(FileTimeToIsoUtc(fileTime), expected) << fileTime;
+  }
+}
 
 }  // namespace
 }  // namespace salvoran

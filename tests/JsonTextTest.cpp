@@ -1,0 +1,35 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <random>
+
+#include "cli/JsonText.h"
+
+namespace salvoran::cli {
+namespace {
+
+std::string Quoted(std::string_view text) {
+  std::string out;
+  AppendJsonString(out, text);
+  return out;
+}
+
+TEST(JsonText, EscapesQuotesBackslashesAndControlCharacters) {
+  EXPECT_EQ(Quoted("a\"b\\c"), R"("a\"b\\c")");
+  EXPECT_EQ(Quoted(std::string("tab\there\nnul\0x\x1f", 15)), R"("tab\there\nnul\u0000x\u001f")");
+  EXPECT_EQ(Quoted("R\xC3\xA9sum\xC3\xA9.txt"), "\"R\xC3\xA9sum\xC3\xA9.txt\"");
+  EXPECT_EQ(Quoted(""), "\"\"");
+}
+
+TEST(JsonText, AnyNameReadsBackUnchanged) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> ascii(0, 127);
+  for (int round = 0; round < 2000; ++round) {
+    std::string name(static_cast<size_t>(round % 40), ' ');
+    for (char& c : name) c = static_cast<char>(ascii(random));
+    EXPECT_EQ(nlohmann::json::parse(Quoted(name)).get<std::string>(), name);
+  }
+}
+
+}  // namespace
+}  // namespace salvoran::cli
