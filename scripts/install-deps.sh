@@ -9,7 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   ntfs-3g ntfs-3g-dev sleuthkit dosfstools
-  xvfb xauth fonts-dejavu-core time bc
+  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wqy-microhei time bc
 )
 
 missing=()

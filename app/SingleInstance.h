@@ -1,0 +1,59 @@
+#pragma once
+
+#include <memory>
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+class QLockFile;
+
+namespace salvoran {
+
+inline constexpr char InstanceName[] = "Corvath Salvorin";
+// What a later start without the autorun switch tells the running instance.
+inline constexpr char NotifyMessage[] = "1579\n";
+
+enum class StartDecision {
+  RunThisInstance,  // no other instance: carry on
+  EndQuietly        // another instance runs or is starting: end with exit code 0
+};
+
+// One instance per user. A lock file in the user's runtime folder decides which start runs; the
+// running instance listens on a local socket beside it for later starts.
+class SingleInstance : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit SingleInstance(QString instanceName = QString::fromUtf8(InstanceName), QObject* parent = nullptr);
+  ~SingleInstance() override;
+
+  // Needs a QCoreApplication. After RunThisInstance the lock and the socket are held until this
+  // object goes, so main keeps it for the life of the program. EndQuietly follows a notice to the
+  // running instance, unless autorunSwitch; a start that finds the lock held but nobody
+  // listening yet ends without a notice.
+  StartDecision Decide(bool autorunSwitch);
+
+  // Named after the instance and the user, in the user's runtime folder (the temporary folder
+  // when there is none).
+  static QString LockFilePath(const QString& instanceName);
+  static QString ServerPath(const QString& instanceName);
+
+ signals:
+  // One line from a later start, newline removed. The program itself takes no action on it.
+  void MessageReceived(const QByteArray& message);
+
+ private:
+  void Listen();
+  void AcceptConnections();
+  void ReadMessages(QLocalSocket& socket);
+  void NotifyRunningInstance() const;
+
+  QString instanceName_;
+  std::unique_ptr<QLockFile> lock_;
+  QLocalServer* server_ = nullptr;
+};
+
+}  // namespace salvoran

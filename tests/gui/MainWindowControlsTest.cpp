@@ -1,0 +1,209 @@
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDropEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTest>
+#include <QUrl>
+#include <filesystem>
+
+#include "app/Diagnostics.h"
+#include "app/StringTable.h"
+#include "tests/fixtures/TestImages.h"
+#include "tests/gui/WindowDriver.h"
+#include "tests/support/TempDir.h"
+#include "ui/ImageLabel.h"
+#include "ui/MessageBoxWarning.h"
+#include "ui/WebPage.h"
+
+namespace salvoran {
+namespace {
+
+using test::WindowDriver;
+
+// Stands in for the desktop's browser.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QUrl> Opened;
+
+ public slots:
+  void Open(const QUrl& url) { Opened.append(url); }
+};
+
+}  // namespace
+
+class MainWindowControlsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QDesktopServices::setUrlHandler("http", &urls_, "Open");
+    QDesktopServices::setUrlHandler("https", &urls_, "Open");
+  }
+  void cleanupTestCase() {
+    QDesktopServices::unsetUrlHandler("http");
+    QDesktopServices::unsetUrlHandler("https");
+  }
+  void init() { urls_.Opened.clear(); }
+
+  void driveListOffersTheFixedVolumesWithTheFirstSelected() {
+    WindowDriver driver({"/dev/sda1", "/dev/sdb2"});
+    QCOMPARE(driver.Drives->count(), 2);
+    QCOMPARE(driver.Drives->currentText(), QStringLiteral("/dev/sda1"));
+    QVERIFY(!driver.Drives->isEditable());
+  }
+
+  void emptyDriveListSelectsNothing() {
+    WindowDriver driver;
+    QCOMPARE(driver.Drives->count(), 0);
+    QCOMPARE(driver.Drives->currentIndex(), -1);
+    QCOMPARE(driver.Drives->currentText(), QString());
+  }
+
+  void imageFilesGoAboveTheDrivesWithTheFirstSelected() {
+    WindowDriver driver({"/dev/sda1"});
+    driver.Window.AddImageFiles({"/images/one.img", "/images/two.img"});
+    QCOMPARE(Items(driver), (QStringList{"/images/one.img", "/images/two.img", "/dev/sda1"}));
+    QCOMPARE(driver.Drives->currentText(), QStringLiteral("/images/one.img"));
+
+    driver.Window.AddImageFiles({"/images/two.img"});  // moves up, not twice in the list
+    QCOMPARE(Items(driver), (QStringList{"/images/two.img", "/images/one.img", "/dev/sda1"}));
+    QCOMPARE(driver.Drives->currentText(), QStringLiteral("/images/two.img"));
+  }
+
+  void droppingAnImageFileOnTheWindowSelectsIt() {
+    const std::filesystem::path image = test::TestImagePath("demo.img");
+    WindowDriver driver({"/dev/sda1"});
+    QVERIFY(driver.Window.acceptDrops());
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(image.string())), QUrl("http://example.org/x.img")});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&driver.Window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&driver.Window, &drop);
+    QCOMPARE(Items(driver), (QStringList{QString::fromStdString(image.string()), "/dev/sda1"}));
+    QCOMPARE(driver.Drives->currentIndex(), 0);
+  }
+
+  void dragsWithoutALocalFileAreRefused() {
+    WindowDriver driver;
+    QMimeData mime;
+    mime.setUrls(
+        {QUrl("http://example.org/x.img"), QUrl::fromLocalFile(QString::fromStdString(folder_.Path().string()))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
+    QApplication::sendEvent(&driver.Window, &enter);
+    QVERIFY(!enter.isAccepted());
+  }
+
+  void webPageOpensOnlyForAnHttpAddress_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("opened");  // empty: nothing opened
+
+    QTest::newRow("plain") << "http://www.example.com/x"
+                           << "http://www.example.com/x";
+    QTest::newRow("blanks around it") << "  http://www.example.com/x "
+                                      << "http://www.example.com/x";
+    QTest::newRow("capitals") << "HTTP://WWW.EXAMPLE.COM/"
+                              << "http://www.example.com/";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("blanks only") << "   "
+                                 << "";
+    QTest::newRow("no scheme") << "www.example.com"
+                               << "";
+    QTest::newRow("secure scheme") << "https://www.example.com/"
+                                   << "";
+  }
+
+  void webPageOpensOnlyForAnHttpAddress() {
+    QFETCH(QString, address);
+    QFETCH(QString, opened);
+    OpenWebPage(address);
+    QCOMPARE(urls_.Opened.isEmpty(), opened.isEmpty());
+    if (!opened.isEmpty()) QCOMPARE(urls_.Opened.first(), QUrl(opened));
+  }
+
+  void logoClickOpensTheProductPage() {
+    WindowDriver driver;
+    auto* logo = driver.Find<ImageLabel>("imgLogo");
+    QCOMPARE(logo->size(), QSize(185, 70));
+    QVERIFY(!logo->pixmap().isNull());
+    QTest::mouseClick(logo, Qt::LeftButton);
+    QCOMPARE(urls_.Opened, QList<QUrl>{QUrl(QString::fromUtf8(strings::WebPageAddress.data()))});
+  }
+
+  void statusBarShowsTheProductPage() {
+    WindowDriver driver;
+    QCOMPARE(driver.Find<QLabel>("StatusBarText")->text(), QString::fromUtf8(strings::WebPageAddress.data()));
+    QCOMPARE(driver.Window.windowTitle(), QStringLiteral("Corvath Salvoran FREE"));
+  }
+
+  void treeAndRecoverButtonFollowTheWindowsEdgesWhileTheDriveRowStays() {
+    WindowDriver driver;
+    QVERIFY(QTest::qWaitForWindowExposed(&driver.Window));
+    const QRect scanNow = driver.ScanNow->geometry();
+    const QRect combo = driver.Drives->geometry();
+    const QRect tree = driver.Tree->geometry();
+    const QPoint recovery = driver.Recovery->mapTo(&driver.Window, QPoint());
+    const QSize grow(120, 90);
+    driver.Window.resize(driver.Window.size() + grow);
+    QApplication::processEvents();
+    QCOMPARE(driver.ScanNow->geometry(), scanNow);
+    QCOMPARE(driver.Drives->geometry(), combo);
+    QCOMPARE(driver.Tree->geometry().topLeft(), tree.topLeft());
+    QCOMPARE(driver.Tree->geometry().size(), tree.size() + grow);
+    QCOMPARE(driver.Recovery->mapTo(&driver.Window, QPoint()), recovery + QPoint(grow.width(), grow.height()));
+  }
+
+  void labelsAreNotClippedAtTheSmallestWindowSize() {
+    WindowDriver driver;
+    driver.Window.resize(driver.Window.minimumSize());
+    QApplication::processEvents();
+    for (QAbstractButton* button :
+         {static_cast<QAbstractButton*>(driver.ScanNow), static_cast<QAbstractButton*>(driver.Recovery)}) {
+      QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
+    }
+    auto* label = driver.Find<QLabel>("lblScanDrive");
+    QVERIFY(label->width() >= label->sizeHint().width());
+    auto* tips = driver.Find<QLabel>("lblTips");
+    QVERIFY(tips->height() >= tips->heightForWidth(tips->width()));
+  }
+
+  void warningsShowAMessageBoxTitledWarning() {
+    const WarningHandler previous = SetWarningHandler(nullptr);
+    InstallMessageBoxWarning();
+    QString title;
+    QString text;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      title = box->windowTitle();
+      text = box->text();
+      box->accept();
+    });
+    ShowWarning("Fail to open the driver to scan: Permission denied");
+    SetWarningHandler(previous);
+    QCOMPARE(title, QStringLiteral("Warning"));
+    QCOMPARE(text, QStringLiteral("Fail to open the driver to scan: Permission denied"));
+  }
+
+ private:
+  static QStringList Items(WindowDriver& driver) {
+    QStringList items;
+    for (int row = 0; row < driver.Drives->count(); ++row) items.append(driver.Drives->itemText(row));
+    return items;
+  }
+
+  test::TempDir folder_;
+  UrlCatcher urls_;
+};
+
+}  // namespace salvoran
+
+QTEST_MAIN(salvoran::MainWindowControlsTest)
+#include "MainWindowControlsTest.moc"

@@ -1,0 +1,306 @@
+#include <unistd.h>
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QDateTime>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTest>
+#include <QTimeZone>
+#include <filesystem>
+#include <map>
+
+#include "app/FormatFileSize.h"
+#include "engine/DeletedFileScan.h"
+#include "tests/fixtures/TestImages.h"
+#include "tests/gui/GuiTestVolume.h"
+#include "tests/gui/WindowDriver.h"
+#include "tests/support/TempDir.h"
+#include "ui/model/NodeComparison.h"
+
+namespace salvoran {
+namespace {
+
+using test::SampleFile;
+using test::WarningRecorder;
+using test::WindowDriver;
+
+constexpr int LargeRecordCount = 3000;
+constexpr int StopAfterRecords = 512;
+const QStringList RootCaptions = {"Graphics Files", "Music Files", "Video Files",
+                                  "Document Files", "HTML Files",  "Other Files"};
+const QStringList EmptyRoots = {"Graphics Files(0)", "Music Files(0)", "Video Files(0)",
+                                "Document Files(0)", "HTML Files(0)",  "Other Files(0)"};
+// The generator's names of the categories, in the order of the roots.
+const QStringList ManifestCategories = {"graphics", "music", "video", "documents", "html", "other"};
+
+// The scan shows local times and the tests run in UTC; written out here without the code under test.
+QString UsDateTime(int64_t unixSeconds) {
+  const QDateTime time = QDateTime::fromSecsSinceEpoch(unixSeconds, QTimeZone::utc());
+  const QString format = time.time() == QTime(0, 0) ? QStringLiteral("M/d/yy") : QStringLiteral("M/d/yy h:mm:ss AP");
+  return QLocale(QLocale::English, QLocale::UnitedStates).toString(time, format);
+}
+
+QImage IconOf(const QModelIndex& index) {
+  return qvariant_cast<QIcon>(index.data(Qt::DecorationRole)).pixmap(16).toImage();
+}
+
+// Every user record of the MFT a deleted file, all of them in one category.
+std::vector<SampleFile> ManyFiles(int count) {
+  std::vector<SampleFile> files;
+  for (int number = 0; number < count; ++number) {
+    files.push_back({u"data" + QString::number(number).toStdU16String() + u".bin"});
+  }
+  return files;
+}
+
+}  // namespace
+
+class MainWindowScanTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    // The scan shows local times; the tests run in UTC.
+    QCOMPARE(qgetenv("TZ"), QByteArray("UTC"));
+  }
+
+  void init() { warnings_ = std::make_unique<WarningRecorder>(); }
+  void cleanup() { warnings_.reset(); }
+
+  void scanListsTheDeletedFilesOfAnImageUnderTheirCategories_data() {
+    QTest::addColumn<QString>("imageName");
+    QTest::newRow("standard volume, 4 KiB clusters") << "standard-4k";
+    QTest::newRow("demo volume") << "demo";
+  }
+
+  void scanListsTheDeletedFilesOfAnImageUnderTheirCategories() {
+    QFETCH(QString, imageName);
+    const test::TestImage image = test::LoadTestImage(imageName.toStdString());
+    WindowDriver driver;
+    driver.Window.AddImageFiles({QString::fromStdString(image.Image.string())});
+    driver.ClickScanNow();
+
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
+    std::map<int, std::vector<const test::ManifestFile*>> byRoot;
+    for (const test::ManifestFile* file : image.ListedDeletedFiles()) {
+      byRoot[static_cast<int>(ManifestCategories.indexOf(QString::fromStdString(file->Category)))].push_back(file);
+    }
+    QStringList rootTexts;
+    for (int root = 0; root < ManifestCategories.size(); ++root) {
+      rootTexts.append(RootCaptions[root] + QStringLiteral("(%1)").arg(byRoot[root].size()));
+    }
+    QCOMPARE(driver.RootTexts(), rootTexts);
+
+    const QImage folder = QApplication::style()->standardIcon(QStyle::SP_DirIcon).pixmap(16).toImage();
+    const QImage document = QApplication::style()->standardIcon(QStyle::SP_FileIcon).pixmap(16).toImage();
+    for (const auto& [rootRow, files] : byRoot) {
+      const QModelIndex root = driver.Root(rootRow);
+      QCOMPARE(IconOf(root), folder);
+      for (int column = rcCreateTime; column <= rcFileSize; ++column)
+        QCOMPARE(root.siblingAtColumn(column).data().toString(), QString());
+      QStringList expected;
+      for (const test::ManifestFile* file : files) {
+        expected.append(QStringList{
+            QString::fromStdString(file->Name), UsDateTime(file->Times.Created), UsDateTime(file->Times.Modified),
+            QString::fromStdString(FormatFileSize(static_cast<int64_t>(file->Size), {",", "."}))}
+                            .join(" | "));
+      }
+      QStringList listed;
+      for (int row = 0; row < driver.Model().rowCount(root); ++row) {
+        const QModelIndex file = driver.Model().index(row, 0, root);
+        QCOMPARE(IconOf(file), document);
+        QCOMPARE(file.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QStringList cells;
+        for (int column = rcFileName; column <= rcFileSize; ++column)
+          cells.append(file.siblingAtColumn(column).data().toString());
+        listed.append(cells.join(" | "));
+      }
+      expected.sort();
+      listed.sort();
+      QCOMPARE(listed, expected);
+    }
+
+    QVERIFY(driver.Recovery->isEnabled());
+    QVERIFY(driver.ScanNow->isEnabled());
+    QVERIFY(driver.Progress->isHidden());
+    QVERIFY(driver.StopScan->isHidden());
+    QCOMPARE(driver.Window.Geometry().DrivePath, image.Image.string());
+    QVERIFY(driver.Window.Geometry().RecordCount >= image.MftRecords);
+
+    driver.ClickScanNow();  // a second scan replaces the first one's results
+    QCOMPARE(driver.RootTexts(), rootTexts);
+  }
+
+  void windowStaysLiveWhileTheScanRuns() {
+    const std::filesystem::path image = folder_.Path() / "large.img";
+    test::WriteVolumeImage(image, ManyFiles(LargeRecordCount - FirstUserRecord));
+    WindowDriver driver;
+    QAbstractItemModelTester tester(&driver.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    driver.Window.AddImageFiles({QString::fromStdString(image.string())});
+    QList<int> countsSeen;
+    bool ticked = false;
+    bool scanControlsShown = true;
+    QPersistentModelIndex other;  // moves when the roots are sorted
+    driver.WhileScanning([&] {
+      if (!other.isValid()) other = driver.Root(5);
+      countsSeen.append(driver.Model().rowCount(other));
+      scanControlsShown = scanControlsShown && driver.StopScan->isVisible() && driver.Progress->isVisible() &&
+                          !driver.ScanNow->isEnabled() && !driver.Recovery->isEnabled();
+      if (!ticked && countsSeen.last() > 0) {
+        // Ticking, browsing and sorting work between two batches; files found later join the
+        // ticked category.
+        driver.Tree->expand(other);
+        driver.Model().setData(other, Qt::Checked, Qt::CheckStateRole);
+        driver.Tree->RestoreTreeHeaderClick(rcFileName);
+        ticked = true;
+      }
+      return true;
+    });
+    driver.ClickScanNow();
+
+    QVERIFY2(countsSeen.size() > 3, "the scan handled events at its pauses");
+    QVERIFY(scanControlsShown);
+    QVERIFY(std::is_sorted(countsSeen.begin(), countsSeen.end()));
+    QVERIFY(countsSeen.first() < countsSeen.last());
+    QCOMPARE(other.row(), 1);  // sorted by name, descending
+    QCOMPARE(other.data().toString(), QStringLiteral("Other Files(%1)").arg(LargeRecordCount - FirstUserRecord));
+    QCOMPARE(other.data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QCOMPARE(driver.Tree->Tree().CountInCheckState(csCheckedNormal), size_t(LargeRecordCount - FirstUserRecord + 1));
+    QVERIFY(driver.Tree->isExpanded(other));
+  }
+
+  void stopEndsTheScanAtTheNextMultipleOf256Records() {
+    const std::filesystem::path image = folder_.Path() / "large.img";
+    test::WriteVolumeImage(image, ManyFiles(LargeRecordCount - FirstUserRecord));
+    WindowDriver driver;
+    driver.Window.AddImageFiles({QString::fromStdString(image.string())});
+    int stoppedAt = -1;
+    driver.WhileScanning([&] {
+      if (driver.Progress->value() < StopAfterRecords) return true;
+      stoppedAt = driver.Progress->value();
+      QTest::mouseClick(driver.StopScan, Qt::LeftButton);
+      return false;
+    });
+    driver.ClickScanNow();
+
+    QCOMPARE(stoppedAt % ProgressInterval, 0);
+    QVERIFY(stoppedAt < LargeRecordCount);
+    QCOMPARE(driver.Model().rowCount(driver.Root(5)), stoppedAt - FirstUserRecord);
+    QVERIFY(driver.Recovery->isEnabled());
+    QVERIFY(driver.ScanNow->isEnabled());
+    QVERIFY(driver.StopScan->isHidden());
+    QVERIFY(driver.Progress->isHidden());
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
+
+    driver.ClickScanNow();  // the stop of the last scan does not stop the next one
+    QCOMPARE(driver.Model().rowCount(driver.Root(5)), LargeRecordCount - FirstUserRecord);
+  }
+
+  void closingDuringAScanStopsItAndClosesOnceItHasReturned() {
+    const std::filesystem::path image = folder_.Path() / "large.img";
+    test::WriteVolumeImage(image, ManyFiles(LargeRecordCount - FirstUserRecord));
+    WindowDriver driver;
+    driver.Window.AddImageFiles({QString::fromStdString(image.string())});
+    int closedAt = -1;
+    bool stillOpen = false;
+    driver.WhileScanning([&] {
+      if (driver.Progress->value() < StopAfterRecords) return true;
+      closedAt = driver.Progress->value();
+      driver.Window.close();
+      stillOpen = driver.Window.isVisible();
+      return false;
+    });
+    driver.ClickScanNow();
+
+    QVERIFY(stillOpen);
+    QVERIFY(!driver.Window.isVisible());
+    QCOMPARE(driver.Model().rowCount(driver.Root(5)), closedAt - FirstUserRecord);
+  }
+
+  void scanFailuresAreShownAndLeaveSixEmptyCategories_data() {
+    QTest::addColumn<QString>("drive");  // empty: no drive in the list
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("not NTFS") << QString::fromStdString(test::TestImagePath("fat32.img").string())
+                              << "The current version only support NTFS drive!";
+    QTest::newRow("missing image") << "/nonexistent/missing.img"
+                                   << "Fail to open the driver to scan: No such file or directory";
+    QTest::newRow("empty drive list") << ""
+                                      << "Fail to open the driver to scan: No such file or directory";
+  }
+
+  void scanFailuresAreShownAndLeaveSixEmptyCategories() {
+    QFETCH(QString, drive);
+    QFETCH(QString, warning);
+    WindowDriver driver;
+    if (!drive.isEmpty()) driver.Window.AddImageFiles({drive});
+    QCOMPARE(driver.Drives->currentText().isEmpty(), drive.isEmpty());
+    driver.ClickScanNow();
+
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{warning.toStdString()});
+    QCOMPARE(driver.RootTexts(), EmptyRoots);
+    QVERIFY(driver.Recovery->isEnabled());
+    QVERIFY(driver.ScanNow->isEnabled());
+    QVERIFY(driver.Progress->isHidden());
+    QVERIFY(driver.StopScan->isHidden());
+  }
+
+  void anImageWithoutReadPermissionShowsTheSystemsReason() {
+    if (::geteuid() == 0) QSKIP("root reads any file");
+    const std::filesystem::path image = folder_.Path() / "locked.img";
+    test::WriteVolumeImage(image, {{u"a.txt"}});
+    std::filesystem::permissions(image, std::filesystem::perms::none);
+    WindowDriver driver;
+    driver.Window.AddImageFiles({QString::fromStdString(image.string())});
+    driver.ClickScanNow();
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{"Fail to open the driver to scan: Permission denied"});
+  }
+
+  void unreadableRecordsAreCountedInTheStatusBar() {
+    const std::filesystem::path image = folder_.Path() / "short.img";
+    constexpr int RecordCount = 1024;
+    constexpr int LastReadable = 700;
+    test::WriteTruncatedVolumeImage(image, ManyFiles(100), RecordCount, LastReadable);
+    WindowDriver driver;
+    driver.Window.AddImageFiles({QString::fromStdString(image.string())});
+    driver.ClickScanNow();
+
+    QCOMPARE(driver.RootTexts().last(), QStringLiteral("Other Files(100)"));
+    auto* unreadable = driver.Find<QLabel>("UnreadableRecords");
+    QVERIFY(unreadable->isVisible());
+    QCOMPARE(unreadable->text(),
+             QStringLiteral("MFT records that could not be read: %1").arg(RecordCount - LastReadable - 1));
+
+    test::WriteVolumeImage(image, ManyFiles(100), RecordCount);
+    driver.ClickScanNow();
+    QVERIFY(unreadable->isHidden());
+  }
+
+  void recoverButtonFollowsTheCurrentNode() {
+    const std::filesystem::path image = folder_.Path() / "sample.img";
+    test::WriteVolumeImage(image, {{u"song.mp3"}});
+    WindowDriver driver;
+    driver.Window.AddImageFiles({QString::fromStdString(image.string())});
+    driver.ClickScanNow();
+    QVERIFY(driver.Recovery->isEnabled());
+
+    driver.Tree->setCurrentIndex(QModelIndex());
+    QVERIFY(!driver.Recovery->isEnabled());
+    driver.Tree->setCurrentIndex(driver.Root(0));  // an empty category counts
+    QVERIFY(driver.Recovery->isEnabled());
+    driver.Tree->setCurrentIndex(QModelIndex());
+    driver.Tree->setCurrentIndex(driver.Model().index(0, 0, driver.Root(1)));
+    QVERIFY(driver.Recovery->isEnabled());
+  }
+
+ private:
+  test::TempDir folder_;
+  std::unique_ptr<WarningRecorder> warnings_;
+};
+
+}  // namespace salvoran
+
+QTEST_MAIN(salvoran::MainWindowScanTest)
+#include "MainWindowScanTest.moc"

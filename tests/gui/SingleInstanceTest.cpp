@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+#include "app/SingleInstance.h"
+
+namespace salvoran {
+namespace {
+
+constexpr int WaitMs = 10000;
+
+// Real processes starting as the program does (tests/gui/SingleInstanceProbe.cpp), each test in
+// a runtime folder of its own so that no real instance is ever disturbed.
+class SingleInstanceTest : public ::testing::Test {
+ protected:
+  SingleInstanceTest() : previousRuntime_(qgetenv("XDG_RUNTIME_DIR")), hadRuntime_(qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+    qputenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
+  }
+  ~SingleInstanceTest() override {
+    for (const auto& probe : probes_) {
+      probe->kill();
+      probe->waitForFinished(WaitMs);
+    }
+    if (hadRuntime_) {
+      qputenv("XDG_RUNTIME_DIR", previousRuntime_);
+    } else {
+      qunsetenv("XDG_RUNTIME_DIR");
+    }
+  }
+
+  QProcess& Start(const QStringList& arguments = {}) {
+    auto& probe = *probes_.emplace_back(std::make_unique<QProcess>());
+    probe.start(SINGLE_INSTANCE_PROBE, arguments);
+    EXPECT_TRUE(probe.waitForStarted(WaitMs));
+    return probe;
+  }
+
+  // A later start, run to its end: its output, and its exit code through exitCode.
+  QByteArray RunToEnd(const QStringList& arguments, int& exitCode) {
+    QProcess& probe = Start(arguments);
+    EXPECT_TRUE(probe.waitForFinished(WaitMs));
+    EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
+    exitCode = probe.exitCode();
+    return probe.readAllStandardOutput();
+  }
+
+  // A first instance, once it holds the lock and listens.
+  QProcess& StartRunning(const QStringList& arguments = {}) {
+    QProcess& probe = Start(arguments);
+    EXPECT_EQ(WaitForOutput(probe, "run\n"), "run\n");
+    return probe;
+  }
+
+  // All the output until it is at least as long as expected, or the wait ends.
+  static QByteArray WaitForOutput(QProcess& probe, const QByteArray& expected) {
+    QByteArray output;
+    const QDeadlineTimer deadline(WaitMs);
+    while (output.size() < expected.size() && !deadline.hasExpired()) {
+      probe.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+      output += probe.readAllStandardOutput();
+    }
+    return output;
+  }
+
+  QTemporaryDir runtime_;
+  QByteArray previousRuntime_;
+  bool hadRuntime_;
+  std::vector<std::unique_ptr<QProcess>> probes_;
+};
+
+TEST_F(SingleInstanceTest, ALaterStartTellsTheRunningInstanceAndEndsWithZero) {
+  QProcess& first = StartRunning();
+
+  int exitCode = -1;
+  EXPECT_EQ(RunToEnd({}, exitCode), "end\n");
+  EXPECT_EQ(exitCode, 0);
+
+  EXPECT_EQ(WaitForOutput(first, "received 1579\n"), "received 1579\n");
+  // Nothing else follows the notice: the instance runs on as before.
+  EXPECT_FALSE(first.waitForReadyRead(200));
+  EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+TEST_F(SingleInstanceTest, ALaterStartWithTheSwitchEndsWithZeroAndTellsNothing) {
+  QProcess& first = StartRunning();
+
+  int exitCode = -1;
+  EXPECT_EQ(RunToEnd({"/AutoRun"}, exitCode), "end\n");
+  EXPECT_EQ(exitCode, 0);
+
+  // A notice of a start after it is the first the running instance hears.
+  EXPECT_EQ(RunToEnd({}, exitCode), "end\n");
+  EXPECT_EQ(WaitForOutput(first, "received 1579\n"), "received 1579\n");
+  EXPECT_FALSE(first.waitForReadyRead(200));
+  EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+TEST_F(SingleInstanceTest, TheSwitchAloneDoesNotKeepAFirstStartFromRunning) {
+  QProcess& first = StartRunning({"-autorun"});
+  int exitCode = -1;
+  EXPECT_EQ(RunToEnd({}, exitCode), "end\n");
+  EXPECT_EQ(WaitForOutput(first, "received 1579\n"), "received 1579\n");
+}
+
+TEST_F(SingleInstanceTest, AStartThatFindsTheLockHeldAndNobodyListeningEndsWithZero) {
+  // The first instance as it is between taking the lock and listening.
+  QLockFile lock(SingleInstance::LockFilePath(QString::fromUtf8(InstanceName)));
+  ASSERT_TRUE(lock.tryLock(0));
+
+  int exitCode = -1;
+  EXPECT_EQ(RunToEnd({}, exitCode), "end\n");
+  EXPECT_EQ(exitCode, 0);
+}
+
+TEST_F(SingleInstanceTest, TheLockAndSocketOfAnInstanceThatDiedAreTakenOver) {
+  QProcess& dead = StartRunning();
+  dead.kill();
+  ASSERT_TRUE(dead.waitForFinished(WaitMs));
+
+  QProcess& second = StartRunning();
+  int exitCode = -1;
+  EXPECT_EQ(RunToEnd({}, exitCode), "end\n");
+  EXPECT_EQ(WaitForOutput(second, "received 1579\n"), "received 1579\n");
+}
+
+TEST_F(SingleInstanceTest, ALongMessageIsDroppedAndTheInstanceRunsOn) {
+  QProcess& first = StartRunning();
+  QLocalSocket stranger;
+  stranger.connectToServer(SingleInstance::ServerPath(QString::fromUtf8(InstanceName)));
+  ASSERT_TRUE(stranger.waitForConnected(WaitMs));
+  stranger.write(QByteArray(1000, 'x') + "\n");
+  stranger.waitForBytesWritten(WaitMs);
+  // The instance closes the connection instead of reading on.
+  EXPECT_TRUE(stranger.state() == QLocalSocket::UnconnectedState || stranger.waitForDisconnected(WaitMs));
+
+  int exitCode = -1;
+  EXPECT_EQ(RunToEnd({}, exitCode), "end\n");
+  EXPECT_EQ(WaitForOutput(first, "received 1579\n"), "received 1579\n");
+  EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+}  // namespace
+}  // namespace salvoran

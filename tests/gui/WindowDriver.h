@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/Diagnostics.h"
+#include "ui/RestoreTree.h"
+#include "ui/TfrmSalvoran.h"
+
+namespace salvoran::test {
+
+// Keeps the warnings shown while it lives, instead of message boxes.
+class WarningRecorder {
+ public:
+  WarningRecorder()
+      : previous_(SetWarningHandler([this](std::string_view text) {
+          Warnings.emplace_back(text);
+          return 0;
+        })) {}
+  ~WarningRecorder() { SetWarningHandler(previous_); }
+  WarningRecorder(const WarningRecorder&) = delete;
+  WarningRecorder& operator=(const WarningRecorder&) = delete;
+
+  std::vector<std::string> Warnings;
+
+ private:
+  WarningHandler previous_;
+};
+
+// The main window with the machine's drives replaced, and its controls by name.
+class WindowDriver {
+ public:
+  explicit WindowDriver(std::vector<std::string> drives = {})
+      : Window([drives] { return drives; }),
+        ScanNow(Find<QPushButton>("btnScanNow")),
+        StopScan(Find<QPushButton>("btnStopScan")),
+        Recovery(Find<QPushButton>("btnRecovery")),
+        Drives(Find<QComboBox>("DriveComboBox")),
+        Progress(Find<QProgressBar>("ProgressBar")),
+        Tree(Find<RestoreTree>("RestoreTree")) {
+    Window.show();
+  }
+
+  template <typename Widget>
+  Widget* Find(const char* name) {
+    return Window.findChild<Widget*>(name);
+  }
+
+  // Runs the scan the way a user starts it; returns when the scan has ended.
+  void ClickScanNow() { QTest::mouseClick(ScanNow, Qt::LeftButton); }
+
+  // Calls action at every pause of the next scan, where the scan handles pending events, until
+  // it answers false or the scan ends. Scan Now is disabled exactly while the scan runs.
+  void WhileScanning(std::function<bool()> action) {
+    auto* timer = new QTimer(&Window);
+    QObject::connect(timer, &QTimer::timeout, timer, [this, timer, action, started = false]() mutable {
+      if (ScanNow->isEnabled()) {
+        if (started) timer->deleteLater();
+        return;
+      }
+      started = true;
+      if (!action()) timer->deleteLater();
+    });
+    timer->start(0);
+  }
+
+  ResultTreeModel& Model() { return Tree->Model(); }
+  QModelIndex Root(int row) { return Model().index(row, 0); }
+  QStringList RootTexts() {
+    QStringList texts;
+    for (int row = 0; row < Model().rowCount(); ++row) texts.append(Root(row).data().toString());
+    return texts;
+  }
+
+  TfrmSalvoran Window;
+  QPushButton* ScanNow;
+  QPushButton* StopScan;
+  QPushButton* Recovery;
+  QComboBox* Drives;
+  QProgressBar* Progress;
+  RestoreTree* Tree;
+};
+
+}  // namespace salvoran::test

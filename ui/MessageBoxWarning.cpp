@@ -1,0 +1,17 @@
+#include "ui/MessageBoxWarning.h"
+
+#include <QMessageBox>
+
+#include "app/Diagnostics.h"
+#include "app/StringTable.h"
+#include "ui/QtText.h"
+
+namespace salvoran {
+
+void InstallMessageBoxWarning() {
+  SetWarningHandler([](std::string_view text) {
+    return static_cast<int>(QMessageBox::warning(nullptr, ToQString(strings::WarningCaption), ToQString(text)));
+  });
+}
+
+}  // namespace salvoran

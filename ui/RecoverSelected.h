@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "engine/SourceDevice.h"
+#include "engine/VolumeGeometry.h"
+#include "recovery/OutputFile.h"
+#include "recovery/RecoverFile.h"
+#include "ui/RecoveryDialogs.h"
+#include "ui/model/ResultTree.h"
+
+namespace salvoran {
+
+inline constexpr std::string_view SourceDeviceQuestion =
+    "The chosen location is on the drive being scanned. Saving there can overwrite the deleted data "
+    "you want to recover. Save there anyway?";
+
+// Restores the checked files of the result tree: one file through a save dialog, several into a
+// chosen folder. Category roots are never restored.
+class SelectedFilesRecovery {
+ public:
+  using RecoverFunction = std::function<bool(const VolumeGeometry& geometry, const std::filesystem::path& target,
+                                             int64_t recordOffset, OutputFile::ExistingTarget existing)>;
+  using SourceDeviceCheck = std::function<bool(const std::filesystem::path& target, const std::string& source)>;
+  using RunningChangedHandler = std::function<void(bool running)>;
+
+  // geometry is the last scan's, read at every file. processEvents handles pending events once;
+  // it runs before each checked node, so the user can change check marks during a long walk.
+  SelectedFilesRecovery(ResultTree& tree, const VolumeGeometry& geometry, RecoveryDialogs& dialogs,
+                        std::function<void()> processEvents, RecoverFunction recover = RecoverFile,
+                        SourceDeviceCheck isOnSourceDevice = PathIsOnSourceDevice);
+
+  // The recover button. Does nothing while a recovery is already running.
+  void Run();
+
+  // True from the first dialog to the last message of a Run; the tree must then be neither
+  // emptied nor refilled, so the window disables Scan Now and the recover button.
+  bool Running() const { return running_; }
+  // Hears when Running changes.
+  void SetRunningChangedHandler(RunningChangedHandler handler) { runningChanged_ = std::move(handler); }
+
+  // The window calls this whenever it empties the tree. A running recovery then stops at its
+  // next step without touching a node again and without claiming success.
+  void TreeCleared() { ++treeGeneration_; }
+
+ private:
+  class RunningScope;
+
+  void RecoverOne(TDeletedFileData file, uint64_t generation);
+  void RecoverMany(uint64_t generation);
+  // False when the user declined to write on the source device.
+  bool ConfirmTarget(const std::filesystem::path& target);
+  void ReportSaved();
+
+  ResultTree& tree_;
+  const VolumeGeometry& geometry_;
+  RecoveryDialogs& dialogs_;
+  std::function<void()> processEvents_;
+  RecoverFunction recover_;
+  SourceDeviceCheck isOnSourceDevice_;
+  RunningChangedHandler runningChanged_;
+  bool running_ = false;
+  uint64_t treeGeneration_ = 0;
+};
+
+}  // namespace salvoran

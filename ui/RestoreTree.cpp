@@ -1,0 +1,110 @@
+#include "ui/RestoreTree.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <array>
+#include <vector>
+
+#include "ui/model/NodeComparison.h"
+
+namespace salvoran {
+namespace {
+
+constexpr std::array<int, ResultTreeModel::ColumnCount> ColumnWidths = {300, 150, 150, 111};
+constexpr int NameColumnMinimumWidth = 200;
+constexpr int IconSize = 16;
+constexpr int ExpanderBoxSize = 9;
+constexpr int ExpanderMarkInset = 2;
+
+}  // namespace
+
+RestoreTree::RestoreTree(QWidget* parent) : QTreeView(parent) {
+  setModel(&model_);
+  setUniformRowHeights(true);  // a million rows scroll without measuring each
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setRootIsDecorated(true);
+  setItemsExpandable(true);
+  setExpandsOnDoubleClick(true);
+  setAllColumnsShowFocus(true);
+  setSortingEnabled(false);
+  setIconSize(QSize(IconSize, IconSize));
+
+  QHeaderView* columns = header();
+  columns->setSortIndicatorShown(false);
+  columns->setSectionsClickable(true);
+  columns->setSectionsMovable(false);
+  columns->setStretchLastSection(true);
+  for (int column = 0; column < ResultTreeModel::ColumnCount; ++column) {
+    columns->resizeSection(column, ColumnWidths[static_cast<size_t>(column)]);
+  }
+  connect(columns, &QHeaderView::sectionClicked, this, &RestoreTree::RestoreTreeHeaderClick);
+  connect(columns, &QHeaderView::sectionResized, this,
+          [this](int logicalIndex, int, int newSize) { KeepNameColumnWidth(logicalIndex, newSize); });
+
+  tree_.SetFocusChangedHandler([this](ResultNode* focused) { emit FocusChanged(focused); });
+}
+
+RestoreTree::~RestoreTree() {
+  tree_.SetFocusChangedHandler(nullptr);
+  setModel(nullptr);  // the view must not outlive the model it shows
+}
+
+void RestoreTree::RestoreTreeHeaderClick(int column) {
+  tree_.SetSortDirection(tree_.SortDirection() == sdAscending ? sdDescending : sdAscending);
+  tree_.SetSortColumn(column);
+  model_.SortTree(column, tree_.SortDirection(), RestoreTreeCompareNodes, RestoreTreeSortKey);
+}
+
+void RestoreTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTreeView::currentChanged(current, previous);
+  tree_.SetFocusedNode(model_.NodeOf(current));
+}
+
+void RestoreTree::KeepNameColumnWidth(int logicalIndex, int newSize) {
+  if (logicalIndex == rcFileName && newSize < NameColumnMinimumWidth) {
+    header()->resizeSection(rcFileName, NameColumnMinimumWidth);
+  }
+}
+
+void RestoreTree::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const {
+  // The index and its ancestors, top level first: one indentation step each.
+  std::vector<QModelIndex> levels;
+  for (QModelIndex at = index; at.isValid(); at = at.parent()) levels.insert(levels.begin(), at);
+  const int step = indentation();
+  const int middle = rect.center().y();
+  const auto centreOfLevel = [&](size_t level) { return rect.left() + static_cast<int>(level) * step + step / 2; };
+
+  painter->save();
+  painter->setPen(QPen(palette().color(QPalette::Mid), 1, Qt::DotLine));
+  for (size_t level = 0; level < levels.size(); ++level) {
+    const QModelIndex& at = levels[level];
+    const bool hasNext = at.row() + 1 < model()->rowCount(at.parent());
+    const int x = centreOfLevel(level);
+    if (level + 1 < levels.size()) {
+      if (hasNext) painter->drawLine(x, rect.top(), x, rect.bottom());
+      continue;
+    }
+    const bool firstOfAll = level == 0 && at.row() == 0;
+    painter->drawLine(x, firstOfAll ? middle : rect.top(), x, hasNext ? rect.bottom() : middle);
+    painter->drawLine(x, middle, x + step - step / 2, middle);
+  }
+
+  if (model()->hasChildren(index)) {
+    const int x = centreOfLevel(levels.size() - 1);
+    const QRect box(x - ExpanderBoxSize / 2, middle - ExpanderBoxSize / 2, ExpanderBoxSize, ExpanderBoxSize);
+    painter->setPen(palette().color(QPalette::Dark));
+    painter->setBrush(palette().color(QPalette::Base));
+    painter->drawRect(box.adjusted(0, 0, -1, -1));
+    painter->setPen(palette().color(QPalette::Text));
+    const int markLeft = box.left() + ExpanderMarkInset;
+    const int markRight = box.right() - ExpanderMarkInset;
+    painter->drawLine(markLeft, middle, markRight, middle);
+    if (!isExpanded(index)) {
+      painter->drawLine(x, box.top() + ExpanderMarkInset, x, box.bottom() - ExpanderMarkInset);
+    }
+  }
+  painter->restore();
+}
+
+}  // namespace salvoran

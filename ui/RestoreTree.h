@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QTreeView>
+
+#include "ui/ResultTreeModel.h"
+#include "ui/model/ResultTree.h"
+
+namespace salvoran {
+
+// The list of found files: category roots with their files under them, each with a tri-state
+// check box. Owns the result tree and its model.
+class RestoreTree : public QTreeView {
+  Q_OBJECT
+
+ public:
+  explicit RestoreTree(QWidget* parent = nullptr);
+  ~RestoreTree() override;
+
+  ResultTree& Tree() { return tree_; }
+  ResultTreeModel& Model() { return model_; }
+
+  // Every header click flips the one sort direction all columns share, then sorts the whole tree
+  // by the clicked column.
+  void RestoreTreeHeaderClick(int column);
+
+ signals:
+  // The node that now has the focus, or null when none has.
+  void FocusChanged(ResultNode* focused);
+
+ protected:
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  // Connector lines and plus/minus boxes, the top level included; the styles' own branch
+  // indicators are arrows without lines.
+  void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
+
+ private:
+  void KeepNameColumnWidth(int logicalIndex, int newSize);
+
+  ResultTree tree_;
+  ResultTreeModel model_{tree_};
+};
+
+}  // namespace salvoran

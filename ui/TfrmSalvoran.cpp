@@ -1,0 +1,321 @@
+#include "ui/TfrmSalvoran.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "app/Diagnostics.h"
+#include "app/StringTable.h"
+#include "ui/BevelPanel.h"
+#include "ui/ImageLabel.h"
+#include "ui/QtText.h"
+#include "ui/RestoreTree.h"
+#include "ui/RowAnnouncer.h"
+#include "ui/WebPage.h"
+
+// Resources of a static library are linked only when something names them.
+static void InitSalvoranResources() { Q_INIT_RESOURCE(salvoran); }
+
+namespace salvoran {
+namespace {
+
+constexpr QSize InitialSize(760, 543);
+constexpr QSize MinimumSize(740, 520);
+constexpr QSize LogoSize(185, 70);
+constexpr int PanelMargin = 8;
+constexpr int RowSpacing = 8;
+constexpr int DriveComboBoxMinimumWidth = 220;
+constexpr int DriveComboBoxMaximumWidth = 380;
+constexpr int ProgressBarWidth = 300;
+constexpr char LogoResource[] = ":/salvoran/logo.png";
+constexpr char UnreadableRecordsText[] = "MFT records that could not be read: %1";
+
+// Local files only: a drop from a browser carries addresses that are no image to scan.
+QStringList LocalFiles(const QMimeData* mime) {
+  QStringList files;
+  if (mime == nullptr || !mime->hasUrls()) return files;
+  for (const QUrl& url : mime->urls()) {
+    if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) files.append(url.toLocalFile());
+  }
+  return files;
+}
+
+}  // namespace
+
+TfrmSalvoran::TfrmSalvoran(DriveLister listDrives, QWidget* parent) : QMainWindow(parent) {
+  InitSalvoranResources();
+  CreateControls();
+  ArrangeControls();
+  ApplyLanguage();
+  FormCreate(listDrives);
+}
+
+TfrmSalvoran::~TfrmSalvoran() = default;
+
+void TfrmSalvoran::CreateControls() {
+  plTip_ = new BevelPanel(this);
+  plTip_->setObjectName("plTip");
+
+  imgLogo_ = new ImageLabel(plTip_);
+  imgLogo_->setObjectName("imgLogo");
+  imgLogo_->setFixedSize(LogoSize);
+  imgLogo_->setPixmap(QPixmap(LogoResource));
+  connect(imgLogo_, &ImageLabel::Clicked, this, [] { OpenWebPage(ToQString(strings::WebPageAddress)); });
+
+  lblTips_ = new QLabel(plTip_);
+  lblTips_->setObjectName("lblTips");
+  lblTips_->setWordWrap(true);
+  lblTips_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  bevel1_ = new QFrame(plTip_);
+  bevel1_->setObjectName("Bevel1");
+  bevel1_->setFrameShape(QFrame::HLine);
+  bevel1_->setFrameShadow(QFrame::Sunken);
+
+  lblScanDrive_ = new QLabel(plTip_);
+  lblScanDrive_->setObjectName("lblScanDrive");
+
+  driveComboBox_ = new QComboBox(plTip_);
+  driveComboBox_->setObjectName("DriveComboBox");
+  driveComboBox_->setEditable(false);
+  // Wide enough for device names, and wider for the paths of image files.
+  driveComboBox_->setMinimumWidth(DriveComboBoxMinimumWidth);
+  driveComboBox_->setMaximumWidth(DriveComboBoxMaximumWidth);
+  driveComboBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  lblScanDrive_->setBuddy(driveComboBox_);
+
+  btnScanNow_ = new QPushButton(plTip_);
+  btnScanNow_->setObjectName("btnScanNow");
+  connect(btnScanNow_, &QPushButton::clicked, this, &TfrmSalvoran::btnScanNowClick);
+
+  btnStopScan_ = new QPushButton(plTip_);
+  btnStopScan_->setObjectName("btnStopScan");
+  btnStopScan_->hide();
+  connect(btnStopScan_, &QPushButton::clicked, this, &TfrmSalvoran::btnStopScanClick);
+
+  restoreTree_ = new RestoreTree(plTip_);
+  restoreTree_->setObjectName("RestoreTree");
+  connect(restoreTree_, &RestoreTree::FocusChanged, this, &TfrmSalvoran::RestoreTreeFocusChanged);
+  rowAnnouncer_ = std::make_unique<RowAnnouncer>(restoreTree_->Model());
+
+  progressBar_ = new QProgressBar(plTip_);
+  progressBar_->setObjectName("ProgressBar");
+  progressBar_->setFixedWidth(ProgressBarWidth);
+  progressBar_->hide();
+
+  btnRecovery_ = new QPushButton(plTip_);
+  btnRecovery_->setObjectName("btnRecovery");
+  btnRecovery_->setEnabled(false);
+
+  QStatusBar* statusBar = new QStatusBar(this);
+  statusBar->setObjectName("StatusBar");
+  webAddress_ = new QLabel(statusBar);
+  webAddress_->setObjectName("StatusBarText");
+  statusBar->addWidget(webAddress_, 1);
+  unreadableRecords_ = new QLabel(statusBar);
+  unreadableRecords_->setObjectName("UnreadableRecords");
+  unreadableRecords_->hide();
+  statusBar->addPermanentWidget(unreadableRecords_);
+  setStatusBar(statusBar);
+
+  setAcceptDrops(true);
+}
+
+void TfrmSalvoran::ArrangeControls() {
+  auto* logoRow = new QHBoxLayout;
+  logoRow->setSpacing(RowSpacing);
+  logoRow->addWidget(imgLogo_, 0, Qt::AlignTop);
+  logoRow->addWidget(lblTips_, 1);
+
+  auto* driveRow = new QHBoxLayout;
+  driveRow->setSpacing(RowSpacing);
+  driveRow->addWidget(lblScanDrive_);
+  driveRow->addWidget(driveComboBox_);
+  driveRow->addWidget(btnScanNow_);
+  driveRow->addWidget(btnStopScan_);
+  driveRow->addStretch(1);
+
+  auto* bottomRow = new QHBoxLayout;
+  bottomRow->addWidget(progressBar_);
+  bottomRow->addStretch(1);
+  bottomRow->addWidget(btnRecovery_);
+
+  auto* panel = new QVBoxLayout(plTip_);
+  panel->setContentsMargins(PanelMargin, PanelMargin, PanelMargin, PanelMargin);
+  panel->setSpacing(RowSpacing);
+  panel->addLayout(logoRow);
+  panel->addWidget(bevel1_);
+  panel->addLayout(driveRow);
+  panel->addWidget(restoreTree_, 1);
+  panel->addLayout(bottomRow);
+  setCentralWidget(plTip_);
+
+  setTabOrder(restoreTree_, progressBar_);
+  setTabOrder(progressBar_, btnRecovery_);
+  setTabOrder(btnRecovery_, driveComboBox_);
+  setTabOrder(driveComboBox_, btnScanNow_);
+  setTabOrder(btnScanNow_, btnStopScan_);
+  restoreTree_->setFocus();  // first in the tab order, so it has the focus when the window opens
+
+  setMinimumSize(MinimumSize);
+  resize(InitialSize);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame(QPoint(), InitialSize);
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
+
+void TfrmSalvoran::ApplyLanguage() {
+  setWindowTitle(ToQString(strings::ProductTitle));
+  lblTips_->setText(ToQString(strings::TipsText));
+  lblScanDrive_->setText(ToQString(strings::ChooseDriveCaption));
+  btnScanNow_->setText(ToQString(strings::ScanNowCaption));
+  btnStopScan_->setText(ToQString(strings::StopCaption));
+  btnRecovery_->setText(ToQString(strings::RecoverCaption));
+  webAddress_->setText(ToQString(strings::WebPageAddress));
+}
+
+void TfrmSalvoran::FormCreate(const DriveLister& listDrives) {
+  for (const std::string& device : listDrives()) driveComboBox_->addItem(QFile::decodeName(device.c_str()));
+  driveComboBox_->setCurrentIndex(driveComboBox_->count() > 0 ? 0 : -1);
+}
+
+void TfrmSalvoran::AddImageFiles(const QStringList& paths) {
+  int position = 0;
+  for (const QString& path : paths) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const int existing = driveComboBox_->findText(absolute);
+    if (existing >= 0) {
+      driveComboBox_->removeItem(existing);
+      if (existing < position) --position;
+    }
+    driveComboBox_->insertItem(position++, absolute);
+  }
+  if (position > 0) driveComboBox_->setCurrentIndex(0);
+}
+
+void TfrmSalvoran::btnScanNowClick() {
+  scanning_ = true;  // from here on a close waits for the scan
+  stopRequested_ = false;
+  progressBar_->setValue(0);
+  progressBar_->show();
+  btnStopScan_->show();
+  QCoreApplication::processEvents();
+  btnRecovery_->setEnabled(false);
+  btnScanNow_->setEnabled(false);
+  try {
+    ScanVolume();
+  } catch (...) {
+    EndScan();
+    throw;
+  }
+  EndScan();
+  stopRequested_ = false;
+  QCoreApplication::processEvents();
+  if (closeAfterScan_) {
+    closeAfterScan_ = false;
+    close();
+  }
+}
+
+void TfrmSalvoran::EndScan() {
+  scanning_ = false;
+  btnRecovery_->setEnabled(restoreTree_->Tree().TotalCount() > 0);
+  progressBar_->hide();
+  btnStopScan_->hide();
+  btnScanNow_->setEnabled(true);
+}
+
+void TfrmSalvoran::btnStopScanClick() { stopRequested_ = true; }
+
+void TfrmSalvoran::ScanVolume() {
+  restoreTree_->Model().ClearTree();
+  AddCategoryRoots();
+  unreadableRecords_->hide();
+  geometry_ = VolumeGeometry();
+  const std::string drive = QFile::encodeName(driveComboBox_->currentText()).toStdString();
+  try {
+    ShowScanSummary(ScanDrive(drive, geometry_, *this));
+  } catch (const std::exception& error) {
+    ShowWarning(error.what());
+  }
+  rowAnnouncer_->Finish();
+}
+
+void TfrmSalvoran::AddCategoryRoots() {
+  ResultTree& tree = restoreTree_->Tree();
+  for (const FileCategory category : AllCategories) {
+    ResultNode* root = tree.AddChild(nullptr);
+    TDeletedFileData& data = *tree.NodeData(root);
+    data.FileName = ToQString(CategoryCaption(category)).toStdU16String();
+    data.IsFileEntry = 0;
+    tree.SetCheckType(root, ctTriStateCheckBox);
+    categoryRoots_[static_cast<size_t>(category)] = root;
+  }
+  restoreTree_->Model().AnnounceNewRows();
+}
+
+void TfrmSalvoran::ShowScanSummary(const ScanSummary& summary) {
+  if (summary.UnreadableRecords == 0) return;
+  unreadableRecords_->setText(QString::fromLatin1(UnreadableRecordsText).arg(summary.UnreadableRecords));
+  unreadableRecords_->show();
+}
+
+void TfrmSalvoran::ScanStarted(const VolumeGeometry& geometry) { progressBar_->setMaximum(geometry.RecordCount); }
+
+void TfrmSalvoran::Progress(int32_t recordIndex) {
+  progressBar_->setValue(recordIndex);
+  rowAnnouncer_->Pause();
+}
+
+void TfrmSalvoran::FileFound(FoundFile&& file) {
+  ResultTree& tree = restoreTree_->Tree();
+  ResultNode* root = categoryRoots_[static_cast<size_t>(file.Category)];
+  ResultNode* node = tree.AddChild(root);
+  *tree.NodeData(node) = std::move(file.Data);
+  tree.SetCheckType(node, ctTriStateCheckBox);
+  // A category ticked while the scan runs stands for all of its files, those still to come too.
+  if (IsChecked(tree.CheckState(root))) tree.SetCheckState(node, csCheckedNormal);
+}
+
+void TfrmSalvoran::RestoreTreeFocusChanged(ResultNode* focused) { btnRecovery_->setEnabled(focused != nullptr); }
+
+void TfrmSalvoran::closeEvent(QCloseEvent* event) {
+  if (!scanning_) {
+    QMainWindow::closeEvent(event);
+    return;
+  }
+  // The scan is running inside one of this window's own calls and fills its tree.
+  stopRequested_ = true;
+  closeAfterScan_ = true;
+  event->ignore();
+}
+
+void TfrmSalvoran::dragEnterEvent(QDragEnterEvent* event) {
+  if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmSalvoran::dropEvent(QDropEvent* event) {
+  const QStringList files = LocalFiles(event->mimeData());
+  if (files.isEmpty()) return;
+  AddImageFiles(files);
+  event->acceptProposedAction();
+}
+
+}  // namespace salvoran
