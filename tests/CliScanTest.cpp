@@ -6,6 +6,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <filesystem>
 
 #include "tests/fixtures/TestImages.h"
 #include "tests/support/CommandRunner.h"
@@ -169,6 +170,70 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Fail to open the driver to scan: No such file or directory"},
                     RefusedSource{"Directory", "/tmp", "Fail to open the driver to scan: Is a directory"}),
     [](const auto& info) { return info.param.Name; });
+
+}  // namespace
+}  // namespace salvoran::test
+
+namespace salvoran::test {
+namespace {
+
+struct GeometryCase {
+  std::string Image;
+  int BytesPerCluster;
+};
+
+class CliInfo : public testing::TestWithParam<GeometryCase> {};
+
+std::string InfoValue(const std::string& info, const std::string& label) {
+  const size_t at = info.find(label + ":");
+  if (at == std::string::npos) return {};
+  const size_t start = info.find_first_not_of(' ', at + label.size() + 1);
+  return info.substr(start, info.find('\n', start) - start);
+}
+
+// The record count covers every cluster of the MFT, as The Sleuth Kit's entry range does.
+TEST_P(CliInfo, PrintsTheGeometryTheSleuthKitSees) {
+  const std::string image = TestImagePath(GetParam().Image).string();
+  const CommandResult info = RunSalvoran({"info", image});
+  ASSERT_EQ(info.ExitCode, 0) << info.Err;
+  EXPECT_EQ(InfoValue(info.Out, "Bytes per cluster"), std::to_string(GetParam().BytesPerCluster));
+  EXPECT_EQ(InfoValue(info.Out, "File record size"), "1024");
+  const CommandResult fsstat = RunCommand({"fsstat", image});
+  const std::smatch range = [&] {
+    std::smatch match;
+    std::regex_search(fsstat.Out, match, std::regex(R"(Range: 0 - (\d+))"));
+    return match;
+  }();
+  ASSERT_FALSE(range.empty()) << fsstat.Out;
+  EXPECT_GE(std::stoll(InfoValue(info.Out, "Records")), std::stoll(range[1]) + 1);
+  EXPECT_NE(info.Err.find("Corvath:File Record:1024"), std::string::npos);
+  EXPECT_NE(info.Err.find("Corvath:Total Recouds:" + InfoValue(info.Out, "Records")), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, CliInfo,
+                         testing::Values(GeometryCase{"standard-512", 512}, GeometryCase{"standard-4k", 4096},
+                                         GeometryCase{"standard-64k", 65536}, GeometryCase{"fragmented-mft", 4096}),
+                         [](const auto& info) {
+                           std::string name = info.param.Image;
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
+                         });
+
+TEST(CliInfo, FollowsEveryRunOfAFragmentedMft) {
+  const CommandResult info = RunSalvoran({"info", TestImagePath("fragmented-mft").string()});
+  ASSERT_EQ(info.ExitCode, 0);
+  EXPECT_GT(std::stoi(InfoValue(info.Out, "MFT runs")), 1);
+}
+
+TEST(CliInfo, RefusesATruncatedImage) {
+  const std::string image = TestImagePath("standard-4k").string();
+  const std::string cut = testing::TempDir() + "/cut-in-boot-sector.img";
+  std::filesystem::copy_file(image, cut, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::resize_file(cut, 300);
+  const CommandResult info = RunSalvoran({"info", cut});
+  EXPECT_EQ(info.ExitCode, 2);
+  EXPECT_NE(info.Err.find("Fail to read data from drive:"), std::string::npos) << info.Err;
+}
 
 }  // namespace
 }  // namespace salvoran::test
