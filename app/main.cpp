@@ -1,7 +1,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include "app/AutorunSwitch.h"
+#include "app/SingleInstance.h"
+#include "app/StringTable.h"
 #include "ui/MessageBoxWarning.h"
+#include "ui/QtText.h"
 #include "ui/TfrmSalvoran.h"
 
 namespace {
@@ -18,11 +22,21 @@ QStringList ImageArguments(const QStringList& arguments) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Read before QApplication, which takes the arguments it knows out of argv.
+  const bool autorun = salvoran::HasAutorunSwitch(argc, argv);
   QApplication application(argc, argv);
+  salvoran::SingleInstance instance;
+  if (instance.Decide(autorun) == salvoran::StartDecision::EndQuietly) return 0;
   salvoran::InstallMessageBoxWarning();
+
   salvoran::TfrmSalvoran window;
   window.AddImageFiles(ImageArguments(QApplication::arguments()));
-  window.show();
+  // X11 and Wayland append the display name to a window's title when its native window gets the
+  // title; the main window has its own caption, so its native window is made before the name is set.
+  window.winId();
+  QApplication::setApplicationDisplayName(salvoran::ToQString(salvoran::strings::ApplicationTitle));
+  // Started at log-in, the program waits out of sight.
+  if (!autorun) window.show();
   application.exec();
   return 0;
 }

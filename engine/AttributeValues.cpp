@@ -42,10 +42,10 @@ std::u16string ReadFileName(ByteView fileName) {
 bool IsNonResident(ByteView attribute) { return ReadLE<uint8_t>(attribute, NonResidentFlagField) == 1; }
 
 uint64_t ReadDataSize(ByteView data) {
-  // Any flag other than 1 is taken as resident, as recovery takes it, so the listed size and
-  // the restored size never disagree.
-  return IsNonResident(data) ? ReadLE<uint64_t>(data, RealSizeField)
-                             : ReadLE<uint32_t>(data, ResidentLengthField);
+  // Any flag other than 1 is taken as resident, as recovery takes it, and a resident length
+  // is cut at the attribute's end as recovery cuts it, so the listed size and the restored
+  // size never disagree.
+  return IsNonResident(data) ? ReadLE<uint64_t>(data, RealSizeField) : ResidentContent(data).size();
 }
 
 ByteView ResidentContent(ByteView attribute) {

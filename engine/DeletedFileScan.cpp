@@ -57,6 +57,14 @@ bool DescribeDeletedFile(MutableByteView record, const VolumeGeometry& geometry,
   return true;
 }
 
+// The index after the last record that has a byte inside the source.
+int32_t ReadableRecordEnd(const VolumeSource& volume, const VolumeGeometry& geometry) {
+  if (volume.Size() == 0) return geometry.RecordCount;
+  const uint64_t mftBytes = geometry.Mft.BytesBelow(volume.Size());
+  const uint64_t records = (mftBytes + geometry.FileRecordSize - 1) / geometry.FileRecordSize;
+  return static_cast<int32_t>(std::min<uint64_t>(records, static_cast<uint64_t>(geometry.RecordCount)));
+}
+
 }  // namespace
 
 ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanObserver& observer) {
@@ -64,17 +72,24 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
   observer.ScanStarted(geometry);
 
   ScanSummary summary;
+  // Records wholly past the end of the source (a cut image, or a boot sector that claims a far
+  // larger volume) cannot be read: they count as unreadable without a read or a pass each, so
+  // a claimed size costs no time. A source of unknown size (0) is read to the MFT's end.
+  const int32_t scanEnd = ReadableRecordEnd(volume, geometry);
   const int32_t recordsPerBlock = RecordsPerBlock(geometry.FileRecordSize);
-  MftBlockReader reader(volume, geometry, recordsPerBlock);
+  // No block holds more records than the MFT has, so a small MFT costs little memory.
+  MftBlockReader reader(volume, geometry, std::min(recordsPerBlock, geometry.RecordCount));
   int32_t blockEnd = FirstUserRecord;
-  for (int32_t index = FirstUserRecord; index < geometry.RecordCount; ++index) {
+  for (int32_t index = FirstUserRecord; index < scanEnd; ++index) {
     if (index % ProgressInterval == 0) observer.Progress(index);
     if (observer.StopRequested()) {
       summary.Stopped = true;
       break;
     }
     if (index == blockEnd) {
-      blockEnd = std::min(geometry.RecordCount, (index / recordsPerBlock + 1) * recordsPerBlock);
+      // In 64 bits: the next block boundary after the last records can pass INT32_MAX.
+      const int64_t nextBoundary = (int64_t{index} / recordsPerBlock + 1) * recordsPerBlock;
+      blockEnd = static_cast<int32_t>(std::min<int64_t>(scanEnd, nextBoundary));
       reader.Read(index, blockEnd - index);
       summary.UnreadableRecords += reader.UnreadableInBlock();
     }
@@ -83,6 +98,11 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
     FoundFile file;
     if (record.empty() || !DescribeDeletedFile(record, geometry, index, file)) continue;
     observer.FileFound(std::move(file));
+  }
+  const int32_t pastTheEnd = geometry.RecordCount - std::max(scanEnd, FirstUserRecord);
+  if (!summary.Stopped && pastTheEnd > 0) {
+    summary.RecordsScanned += pastTheEnd;
+    summary.UnreadableRecords += pastTheEnd;
   }
   return summary;
 }

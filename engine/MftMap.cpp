@@ -36,6 +36,16 @@ std::optional<uint64_t> MftMap::VolumeOffsetOf(uint64_t mftByte) const {
   return extents_[index].VolumeByte + (mftByte - extents_[index].MftByte);
 }
 
+uint64_t MftMap::BytesBelow(uint64_t volumeEnd) const {
+  uint64_t end = 0;
+  for (const Extent& extent : extents_) {
+    if (extent.VolumeByte < volumeEnd) {
+      end = std::max(end, extent.MftByte + std::min(extent.Length, volumeEnd - extent.VolumeByte));
+    }
+  }
+  return end;
+}
+
 std::optional<uint64_t> MftMap::MftByteAt(uint64_t volumeByte) const {
   for (const Extent& extent : extents_) {
     if (volumeByte >= extent.VolumeByte && volumeByte - extent.VolumeByte < extent.Length) {

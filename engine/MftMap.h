@@ -27,6 +27,9 @@ class MftMap {
 
   // The volume offset of the MFT byte, or nothing when the runs do not reach it.
   std::optional<uint64_t> VolumeOffsetOf(uint64_t mftByte) const;
+  // The length of the shortest start of the MFT that holds every MFT byte lying below
+  // volumeEnd: past it, nothing of the MFT can be read from a source of that size.
+  uint64_t BytesBelow(uint64_t volumeEnd) const;
   // The MFT byte that lies at a volume offset, or nothing when no extent holds it.
   std::optional<uint64_t> MftByteAt(uint64_t volumeByte) const;
 

@@ -1,6 +1,7 @@
 #include "recovery/ContentRecovery.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "engine/Attribute.h"
@@ -12,7 +13,7 @@
 namespace salvoran {
 namespace {
 
-constexpr size_t CopyBufferBytes = 16u << 20;
+constexpr uint64_t CopyBufferBytes = 16u << 20;
 constexpr char RunReadError[] = "Failed to read run Data.";
 
 // The record at a volume offset. A record inside the MFT is read through its runs, so one that
@@ -32,7 +33,13 @@ std::vector<std::byte> ReadRecordAt(VolumeSource& volume, const VolumeGeometry& 
 }
 
 void CopyRuns(VolumeSource& volume, const VolumeGeometry& geometry, const std::vector<DataRun>& runs,
-              uint64_t dataSize, OutputFile& output) {
+              uint64_t dataSize, ContentSink& output) {
+  // Sized for the longest run to copy: a data size that promises more than the runs hold
+  // costs no memory.
+  uint64_t longestRun = 0;
+  for (const DataRun& run : runs) {
+    if (!run.Sparse) longestRun = std::max(longestRun, run.ClusterCount * geometry.BytesPerCluster);
+  }
   std::vector<std::byte> buffer;
   uint64_t remaining = dataSize;
   for (const DataRun& run : runs) {
@@ -46,7 +53,7 @@ void CopyRuns(VolumeSource& volume, const VolumeGeometry& geometry, const std::v
       output.Skip(runBytes);
       continue;
     }
-    if (buffer.empty()) buffer.resize(static_cast<size_t>(std::min<uint64_t>(CopyBufferBytes, dataSize)));
+    if (buffer.empty()) buffer.resize(static_cast<size_t>(std::min({CopyBufferBytes, dataSize, longestRun})));
     uint64_t position = run.StartCluster * geometry.BytesPerCluster;
     for (uint64_t left = runBytes; left > 0;) {
       const size_t chunk = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
@@ -64,7 +71,7 @@ void CopyRuns(VolumeSource& volume, const VolumeGeometry& geometry, const std::v
 }  // namespace
 
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
-                        const std::filesystem::path& target, OutputFile::ExistingTarget existing) {
+                        const std::function<ContentSink&()>& openSink) {
   std::vector<std::byte> record = ReadRecordAt(volume, geometry, recordOffset);
   ApplyFixups(record, geometry.BytesPerSector);
   if (RecordFlags(record) != 0) {
@@ -75,7 +82,7 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
 
   if (!IsNonResident(data)) {
     const ByteView content = ResidentContent(data);
-    OutputFile output(target, existing);
+    ContentSink& output = openSink();
     output.Write(content);
     output.Commit(content.size());
     return;
@@ -83,9 +90,15 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
   const uint64_t dataSize = ReadDataSize(data);
   // Decoding first: a hostile list fails before any file is created or cluster is read.
   const std::vector<DataRun> runs = DecodeRunList(RunListBytes(data), geometry.TotalClusters);
-  OutputFile output(target, existing);
+  ContentSink& output = openSink();
   CopyRuns(volume, geometry, runs, dataSize, output);
   output.Commit(dataSize);
+}
+
+void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
+                        const std::filesystem::path& target, OutputFile::ExistingTarget existing) {
+  std::optional<OutputFile> output;
+  RecoverFileContent(volume, geometry, recordOffset, [&]() -> ContentSink& { return output.emplace(target, existing); });
 }
 
 }  // namespace salvoran

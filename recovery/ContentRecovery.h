@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 #include "engine/VolumeGeometry.h"
 #include "engine/VolumeSource.h"
+#include "recovery/ContentSink.h"
 #include "recovery/OutputFile.h"
 
 namespace salvoran {
@@ -14,5 +16,10 @@ namespace salvoran {
 // a bounded buffer whatever the file's size. Throws EngineError with the user's message.
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
                         const std::filesystem::path& target, OutputFile::ExistingTarget existing);
+
+// The same into any sink. openSink is called once the record has been decoded, so a hostile
+// record fails before any output exists.
+void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
+                        const std::function<ContentSink&()>& openSink);
 
 }  // namespace salvoran

@@ -4,25 +4,26 @@
 #include <filesystem>
 #include <span>
 
+#include "recovery/ContentSink.h"
+
 namespace salvoran {
 
 // A restored file under construction: written to a temporary file beside the target and moved
 // onto the target only when complete, so a failure leaves no new file and an existing one
 // untouched. Throws EngineError with the user's message on any failure.
-class OutputFile {
+class OutputFile : public ContentSink {
  public:
   enum class ExistingTarget { Replace, Keep };
 
   OutputFile(std::filesystem::path target, ExistingTarget existing);
-  ~OutputFile();
+  ~OutputFile() override;
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  void Write(std::span<const std::byte> bytes);
-  // Leaves a hole: the bytes read as zero without being written.
-  void Skip(uint64_t count);
+  void Write(std::span<const std::byte> bytes) override;
+  void Skip(uint64_t count) override;
   // Sets the final length, cuts or extends with zeros, and moves the file onto the target.
-  void Commit(uint64_t length);
+  void Commit(uint64_t length) override;
 
  private:
   [[noreturn]] void FailWrite(int errorCode) const;

@@ -1,18 +1,40 @@
 #!/usr/bin/env bash
-# Runs every fuzz target of a SALVORAN_FUZZ build for the given seconds, starting from the
-# committed corpus; new inputs go to a scratch folder so the committed corpus stays small.
+# Runs fuzz targets of a SALVORAN_FUZZ build for the given seconds each, starting from the
+# committed corpus; new inputs go to a scratch folder so the committed corpus stays small (or
+# to SALVORAN_FUZZ_OUT/<target>, kept for a later -merge=1).
+# Usage: scripts/fuzz.sh [BUILD_DIR] [SECONDS] [TARGET...]   (all targets when none is named)
 set -euo pipefail
 build=${1:-build-sanitize}
 seconds=${2:-30}
+shift $(( $# < 2 ? $# : 2 ))
 root="$(cd "$(dirname "$0")/.." && pwd)"
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for target in "$build"/tests/fuzz/Fuzz*; do
+    [ -x "$target" ] && targets+=("$(basename "$target")")
+  done
+fi
 
-for target in "$build"/tests/fuzz/Fuzz*; do
-  [ -x "$target" ] || continue
-  name=$(basename "$target")
-  scratch=$(mktemp -d)
+# The limits every target runs under: a recovery may use 64 MiB at once (one allocation above
+# that is a finding), and no input may take more than 10 s.
+limits=(-timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=64)
+# The whole-volume target's seeds are small volumes; the mutated ones may grow a little.
+max_len_FuzzScanAndRecover=262144
+
+for name in "${targets[@]}"; do
+  target="$build/tests/fuzz/$name"
+  if [ -n "${SALVORAN_FUZZ_OUT:-}" ]; then
+    scratch="$SALVORAN_FUZZ_OUT/$name"
+    mkdir -p "$scratch"
+  else
+    scratch=$(mktemp -d)
+  fi
+  max_len_var="max_len_$name"
+  extra=()
+  [ -n "${!max_len_var:-}" ] && extra+=(-max_len="${!max_len_var}")
   echo "-- $name for ${seconds}s"
-  # stderr of the target is closed: the decoder's diagnostic lines would drown the report.
-  "$target" -max_total_time="$seconds" -close_fd_mask=2 -print_final_stats=1 \
-    -artifact_prefix="$build/" "$scratch" "$root/tests/fuzz/corpus/$name" 2>&1 | tail -n 12
-  rm -rf "$scratch"
+  # stderr of the target is closed: the scan's diagnostic lines would drown the report.
+  "$target" -max_total_time="$seconds" -close_fd_mask=2 -print_final_stats=1 "${limits[@]}" "${extra[@]}" \
+    -artifact_prefix="$build/$name-" "$scratch" "$root/tests/fuzz/corpus/$name" 2>&1 | tail -n 12
+  [ -n "${SALVORAN_FUZZ_OUT:-}" ] || rm -rf "$scratch"
 done

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the release build with the
 # desktop program, a clang build with AddressSanitizer and UndefinedBehaviorSanitizer, and
-# short fuzzing runs of the decoder targets.
+# short fuzzing runs of every fuzz target (the sanitizer build's tests replay their corpus).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

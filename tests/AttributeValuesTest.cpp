@@ -62,6 +62,15 @@ TEST(DataSizeTest, ResidentSizeReadsOnlyThe32BitField) {
   EXPECT_EQ(ReadDataSize(attribute), 8u);
 }
 
+// Found by fuzzing: the listing said 31 bytes where the restore wrote 27.
+TEST(DataSizeTest, AResidentLengthRunningPastTheAttributeCountsOnlyTheBytesPresent) {
+  const Bytes attribute = test::ResidentDataAttribute(test::Pattern(40, 3));
+  EXPECT_EQ(ReadDataSize(FirstBytes(attribute, 0x18 + 27)), 27u);
+  for (size_t cut : {size_t{0x18 + 27}, size_t{0x18}, size_t{0x16}}) {
+    EXPECT_EQ(ReadDataSize(FirstBytes(attribute, cut)), ResidentContent(FirstBytes(attribute, cut)).size()) << cut;
+  }
+}
+
 TEST(DataSizeTest, NonResidentSizeKeepsAll64Bits) {
   const Bytes attribute = test::NonResidentDataAttribute(test::EncodeRunList({{1, 100, false}}), FiveGibibytes);
   EXPECT_TRUE(IsNonResident(attribute));

@@ -10,6 +10,7 @@
 
 #include "tests/fixtures/TestImages.h"
 #include "tests/support/CommandRunner.h"
+#include "tests/support/UnchangedSource.h"
 
 namespace salvoran::test {
 namespace {
@@ -32,6 +33,7 @@ class RecoverAllOfGeneratedImage : public testing::TestWithParam<std::string> {}
 
 TEST_P(RecoverAllOfGeneratedImage, RestoresEveryFileAsTheGeneratorWroteIt) {
   const TestImage image = LoadTestImage(GetParam());
+  const UnchangedSource source(image.Image.string());
   const fs::path output = FreshFolder("all-" + GetParam());
   const CommandResult recover =
       RunSalvoran({"recover", image.Image.string(), "--all", "--output", output.string(), "--json"});
@@ -66,6 +68,7 @@ INSTANTIATE_TEST_SUITE_P(AllLayouts, RecoverAllOfGeneratedImage,
 
 TEST(CliRecover, DeletedFilesOfTheSameNameBothSurvive) {
   const TestImage image = LoadTestImage("standard-4k");
+  const UnchangedSource source(image.Image.string());
   std::map<std::string, int> deletedNames;
   for (const ManifestFile& file : image.Files) {
     if (file.Deleted && !file.Directory && !file.ReusedRecord) ++deletedNames[file.Name];
@@ -83,6 +86,7 @@ TEST(CliRecover, DeletedFilesOfTheSameNameBothSurvive) {
 
 TEST(CliRecover, NeverReplacesAFileAlreadyInTheFolder) {
   const TestImage image = LoadTestImage("standard-4k");
+  const UnchangedSource source(image.Image.string());
   const auto deleted = std::find_if(image.Files.begin(), image.Files.end(), [](const ManifestFile& f) {
     return f.Deleted && !f.Directory && !f.ReusedRecord;
   });
@@ -101,6 +105,7 @@ TEST(CliRecover, NeverReplacesAFileAlreadyInTheFolder) {
 
 TEST(CliRecover, ARecordThatIsNoDeletedFileFailsWithStatusOne) {
   const TestImage image = LoadTestImage("standard-4k");
+  const UnchangedSource source(image.Image.string());
   const CommandResult recover = RunSalvoran(
       {"recover", image.Image.string(), "--record", "5", "--output", FreshFolder("not-deleted").string(), "--json"});
   EXPECT_EQ(recover.ExitCode, 1);
@@ -111,6 +116,7 @@ TEST(CliRecover, ARecordThatIsNoDeletedFileFailsWithStatusOne) {
 
 TEST(CliRecover, BadUsageExitsWithStatusTwo) {
   const std::string image = LoadTestImage("standard-4k").Image.string();
+  const UnchangedSource source(image);
   EXPECT_EQ(RunSalvoran({"recover", image, "--all"}).ExitCode, 2);
   EXPECT_EQ(RunSalvoran({"recover", image, "--output", FreshFolder("usage").string()}).ExitCode, 2);
   EXPECT_EQ(RunSalvoran({"recover", image, "--all", "--record", "70", "--output", "x"}).ExitCode, 2);

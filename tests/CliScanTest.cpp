@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -10,6 +11,7 @@
 
 #include "tests/fixtures/TestImages.h"
 #include "tests/support/CommandRunner.h"
+#include "tests/support/UnchangedSource.h"
 
 namespace salvoran::test {
 namespace {
@@ -57,18 +59,21 @@ class ScanOfGeneratedImage : public testing::TestWithParam<std::string> {};
 
 TEST_P(ScanOfGeneratedImage, ListsExactlyTheDeletedFilesTheGeneratorDeleted) {
   const TestImage image = LoadTestImage(GetParam());
+  const UnchangedSource source(image.Image.string());
   const Json scan = ScanJson(image.Image.string());
   EXPECT_EQ(ListedRecords(scan), ExpectedListedRecords(image));
 }
 
 TEST_P(ScanOfGeneratedImage, AgreesWithTheSleuthKit) {
   const TestImage image = LoadTestImage(GetParam());
+  const UnchangedSource source(image.Image.string());
   const Json scan = ScanJson(image.Image.string());
   EXPECT_EQ(ListedRecords(scan), SleuthKitDeletedFileRecords(image.Image.string()));
 }
 
 TEST_P(ScanOfGeneratedImage, ReportsNamesAndSizesOfTheManifest) {
   const TestImage image = LoadTestImage(GetParam());
+  const UnchangedSource source(image.Image.string());
   const Json scan = ScanJson(image.Image.string());
   std::map<int64_t, const ManifestFile*> byRecord;
   for (const ManifestFile& file : image.Files) {
@@ -87,11 +92,10 @@ TEST_P(ScanOfGeneratedImage, ReportsNamesAndSizesOfTheManifest) {
 
 TEST_P(ScanOfGeneratedImage, LeavesTheSourceUnchanged) {
   const TestImage image = LoadTestImage(GetParam());
-  const std::string before = FileDigest(image.Image.string());
+  const UnchangedSource source(image.Image.string());
   const std::string output = testing::TempDir() + "/unchanged-" + GetParam();
   ASSERT_EQ(RunSalvoran({"scan", image.Image.string()}).ExitCode, 0);
-  RunSalvoran({"recover", image.Image.string(), "--all", "--output", output});
-  EXPECT_EQ(FileDigest(image.Image.string()), before);
+  EXPECT_EQ(RunSalvoran({"recover", image.Image.string(), "--all", "--output", output}).ExitCode, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLayouts, ScanOfGeneratedImage,
@@ -104,6 +108,7 @@ INSTANTIATE_TEST_SUITE_P(AllLayouts, ScanOfGeneratedImage,
 
 TEST(CliScan, JsonCarriesTheVolumeGeometry) {
   const TestImage image = LoadTestImage("standard-4k");
+  const UnchangedSource source(image.Image.string());
   const Json scan = ScanJson(image.Image.string());
   const Json& volume = scan["volume"];
   EXPECT_EQ(scan["source"], image.Image.string());
@@ -120,6 +125,7 @@ TEST(CliScan, JsonCarriesTheVolumeGeometry) {
 
 TEST(CliScan, HumanListingGroupsFilesUnderCountedCategories) {
   const TestImage image = LoadTestImage("standard-4k");
+  const UnchangedSource source(image.Image.string());
   const CommandResult scan = RunSalvoran({"scan", image.Image.string()});
   ASSERT_EQ(scan.ExitCode, 0);
   for (const char* caption : {"Graphics Files(", "Music Files(", "Video Files(", "Document Files(", "HTML Files(",
@@ -130,6 +136,7 @@ TEST(CliScan, HumanListingGroupsFilesUnderCountedCategories) {
 
 TEST(CliScan, SummaryCountsMatchTheListing) {
   const TestImage image = LoadTestImage("standard-4k");
+  const UnchangedSource source(image.Image.string());
   const Json scan = ScanJson(image.Image.string());
   const CommandResult summary = RunSalvoran({"scan", image.Image.string(), "--summary"});
   ASSERT_EQ(summary.ExitCode, 0);
@@ -155,6 +162,8 @@ TEST_P(CliRefusal, ExitsWithStatusTwoAndTheMessage) {
   const std::string source = refused.Source.empty() || refused.Source[0] == '/'
                                  ? refused.Source
                                  : TestImagePath(refused.Source).string();
+  std::optional<UnchangedSource> unchanged;
+  if (std::filesystem::is_regular_file(source)) unchanged.emplace(source);
   for (const char* command : {"info", "scan"}) {
     const CommandResult result = RunSalvoran({command, source});
     EXPECT_EQ(result.ExitCode, 2) << command;

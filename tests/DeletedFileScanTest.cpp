@@ -439,3 +439,71 @@ TEST_F(DeletedFileScanTest, ComputesRecordOffsetsBeyondFourGibibytes) {
 
 }  // namespace
 }  // namespace salvoran
+
+namespace salvoran {
+namespace {
+
+// A volume of 2 MiB whose boot sector and MFT record claim an MFT of ClaimedMftClusters
+// clusters, almost 2^31 records: only the first MFT run's 16 KiB exist.
+class ClaimedMftTest : public DeletedFileScanTest {
+ protected:
+  static constexpr uint64_t ClaimedMftClusters = (uint64_t{1} << 29) - 1;
+
+  Bytes ClaimingVolume() {
+    VolumeSpec spec = ScanVolume(4 + 64);
+    PlaceDeletedFile(spec, SampleIndex);
+    Bytes volume = test::BuildVolume(spec);
+    VolumeSpec claim = spec;
+    claim.MftRuns = {{ClaimedMftClusters, MftCluster, false}};
+    claim.TotalClusters = MftCluster + ClaimedMftClusters + 1;
+    const Bytes boot = test::NtfsBootSector(claim);
+    const Bytes recordZero = test::BuildRecord(test::MftRecordSpec(claim));
+    std::copy(boot.begin(), boot.end(), volume.begin());
+    std::copy(recordZero.begin(), recordZero.end(), volume.begin() + MftCluster * ClusterBytes);
+    return volume;
+  }
+};
+
+TEST_F(ClaimedMftTest, RecordsPastTheSourcesEndCountAsUnreadableWithoutBeingRead) {
+  MemoryVolume memory(ClaimingVolume());
+  test::WatchedVolume volume(memory);
+
+  const ScanSummary summary = Scan(volume);
+
+  const int32_t inSource = static_cast<int32_t>((memory.Size() - MftCluster * ClusterBytes) / RecordBytes);
+  ASSERT_EQ(geometry_.RecordCount, static_cast<int32_t>(ClaimedMftClusters * ClusterBytes / RecordBytes));
+  EXPECT_EQ(ListedIndexes(observer_), std::set<int32_t>{SampleIndex});
+  EXPECT_EQ(summary.RecordsScanned, geometry_.RecordCount - FirstUserRecord);
+  EXPECT_EQ(summary.UnreadableRecords, geometry_.RecordCount - inSource);
+  EXPECT_FALSE(volume.Touched(memory.Size(), UINT64_MAX - memory.Size()));
+  // One pass per record that exists, not per record claimed.
+  EXPECT_LT(observer_.StopQueries, inSource);
+}
+
+TEST_F(ClaimedMftTest, AStopIsStillHonouredBeforeTheSourcesEnd) {
+  MemoryVolume volume(ClaimingVolume());
+  observer_.StopFlag = true;
+  const ScanSummary summary = Scan(volume);
+  EXPECT_TRUE(summary.Stopped);
+  EXPECT_EQ(summary.RecordsScanned, 0);
+  EXPECT_EQ(summary.UnreadableRecords, 0);
+}
+
+TEST_F(DeletedFileScanTest, AnMftCutInTheMiddleListsWhatLiesBeforeTheCut) {
+  VolumeSpec spec = ScanVolume(16);
+  PlaceDeletedFile(spec, SampleIndex);
+  PlaceDeletedFile(spec, 50);
+  Bytes whole = test::BuildVolume(spec);
+  // The cut falls inside record 40, half-way through it.
+  whole.resize(MftCluster * ClusterBytes + 40 * RecordBytes + RecordBytes / 2);
+  MemoryVolume volume(whole);
+
+  const ScanSummary summary = Scan(volume);
+
+  EXPECT_EQ(ListedIndexes(observer_), std::set<int32_t>{SampleIndex});
+  EXPECT_EQ(summary.RecordsScanned, 64 - FirstUserRecord);
+  EXPECT_EQ(summary.UnreadableRecords, 64 - 40);
+}
+
+}  // namespace
+}  // namespace salvoran

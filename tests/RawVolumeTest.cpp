@@ -97,32 +97,57 @@ TEST(OpenRawVolumeTest, ADirectoryIsNoVolume) {
   EXPECT_EQ(opened.ErrorCode, EISDIR);
 }
 
-// The access mode of the descriptor the process holds on `path`, from /proc.
-std::optional<int> AccessModeOfOpenFile(const fs::path& path) {
+// The descriptor the process holds on `path`, from /proc.
+std::optional<int> DescriptorOf(const fs::path& path) {
   for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
     std::error_code error;
-    if (fs::read_symlink(entry.path(), error) != path) continue;
-    std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
-    std::string key;
-    while (info >> key) {
-      if (key == "flags:") {
-        std::string octal;
-        info >> octal;
-        return static_cast<int>(std::stoi(octal, nullptr, 8) & O_ACCMODE);
-      }
+    if (fs::read_symlink(entry.path(), error) == path) return std::stoi(entry.path().filename().string());
+  }
+  return std::nullopt;
+}
+
+// The access mode of the descriptor the process holds on `path`, from /proc.
+std::optional<int> AccessModeOfOpenFile(const fs::path& path) {
+  const std::optional<int> descriptor = DescriptorOf(path);
+  if (!descriptor) return std::nullopt;
+  std::ifstream info("/proc/self/fdinfo/" + std::to_string(*descriptor));
+  std::string key;
+  while (info >> key) {
+    if (key == "flags:") {
+      std::string octal;
+      info >> octal;
+      return static_cast<int>(std::stoi(octal, nullptr, 8) & O_ACCMODE);
     }
   }
   return std::nullopt;
 }
 
+class ReadOnlyOpenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WriteImage(image_, content_);
+    opened_ = OpenRawVolume(image_.string());
+    ASSERT_TRUE(opened_.Volume) << SystemErrorText(opened_.ErrorCode);
+  }
+
+  test::TempDir folder_;
+  fs::path image_ = fs::canonical(folder_.Path()) / "volume.img";
+  Bytes content_ = test::Pattern(4096, 0x21);
+  OpenResult opened_;
+};
+
 // Nothing this tool does may write to the volume being rescued.
-TEST(OpenRawVolumeTest, OpensTheVolumeReadOnly) {
-  test::TempDir folder;
-  const fs::path image = fs::canonical(folder.Path()) / "volume.img";
-  test::WriteImage(image, Bytes(4096));
-  const OpenResult opened = OpenRawVolume(image.string());
-  ASSERT_TRUE(opened.Volume);
-  EXPECT_EQ(AccessModeOfOpenFile(image), O_RDONLY);
+TEST_F(ReadOnlyOpenTest, OpensTheVolumeReadOnly) { EXPECT_EQ(AccessModeOfOpenFile(image_), O_RDONLY); }
+
+// Tests run as root, where mode bits stop no write: the descriptor itself must refuse.
+TEST_F(ReadOnlyOpenTest, TheVolumesDescriptorRefusesAWriteEvenForRoot) {
+  const std::optional<int> descriptor = DescriptorOf(image_);
+  ASSERT_TRUE(descriptor);
+  const char junk[16] = {};
+  errno = 0;
+  EXPECT_EQ(::pwrite(*descriptor, junk, sizeof junk, 0), -1);
+  EXPECT_EQ(errno, EBADF);
+  EXPECT_EQ(test::ReadWholeFile(image_), content_);
 }
 
 TEST(SystemErrorTextTest, GivesThePlatformsTextWithoutTrailingFullStopOrBlank) {

@@ -59,6 +59,6 @@ void TreeViewFindView::ShowFound(ResultNode& node) {
   view_.setFocus(Qt::OtherFocusReason);
 }
 
-void TreeViewFindView::Beep() { QApplication::beep(); }
+void SystemBeep() { QApplication::beep(); }
 
 }  // namespace salvoran

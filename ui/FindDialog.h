@@ -31,19 +31,24 @@ class FindDialog : public QDialog {
   QLineEdit* text_;
 };
 
+// The desktop's beep.
+void SystemBeep();
+
 // A find shown in a QTreeView over the result tree.
 class TreeViewFindView : public FindView {
  public:
   using IndexOfNode = std::function<QModelIndex(const ResultNode& node)>;
 
-  TreeViewFindView(QTreeView& view, IndexOfNode indexOf) : view_(view), indexOf_(std::move(indexOf)) {}
+  TreeViewFindView(QTreeView& view, IndexOfNode indexOf, std::function<void()> beep = SystemBeep)
+      : view_(view), indexOf_(std::move(indexOf)), beep_(std::move(beep)) {}
 
   void ShowFound(ResultNode& node) override;
-  void Beep() override;
+  void Beep() override { beep_(); }
 
  private:
   QTreeView& view_;
   IndexOfNode indexOf_;
+  std::function<void()> beep_;
 };
 
 }  // namespace salvoran

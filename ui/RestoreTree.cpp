@@ -51,6 +51,7 @@ RestoreTree::~RestoreTree() {
 }
 
 void RestoreTree::RestoreTreeHeaderClick(int column) {
+  if (sortLocked_) return;
   tree_.SetSortDirection(tree_.SortDirection() == sdAscending ? sdDescending : sdAscending);
   tree_.SetSortColumn(column);
   model_.SortTree(column, tree_.SortDirection(), RestoreTreeCompareNodes, RestoreTreeSortKey);

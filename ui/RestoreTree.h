@@ -20,8 +20,10 @@ class RestoreTree : public QTreeView {
   ResultTreeModel& Model() { return model_; }
 
   // Every header click flips the one sort direction all columns share, then sorts the whole tree
-  // by the clicked column.
+  // by the clicked column. Does nothing while sorting is locked.
   void RestoreTreeHeaderClick(int column);
+  // A walk over the checked nodes must not see siblings reordered under it.
+  void SetSortLocked(bool locked) { sortLocked_ = locked; }
 
  signals:
   // The node that now has the focus, or null when none has.
@@ -38,6 +40,7 @@ class RestoreTree : public QTreeView {
 
   ResultTree tree_;
   ResultTreeModel model_{tree_};
+  bool sortLocked_ = false;
 };
 
 }  // namespace salvoran

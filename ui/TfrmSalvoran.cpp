@@ -9,7 +9,9 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,9 +24,12 @@
 #include "app/Diagnostics.h"
 #include "app/StringTable.h"
 #include "ui/BevelPanel.h"
+#include "ui/FindInTree.h"
 #include "ui/ImageLabel.h"
 #include "ui/QtText.h"
+#include "ui/RecoverSelected.h"
 #include "ui/RestoreTree.h"
+#include "ui/RestoreTreeText.h"
 #include "ui/RowAnnouncer.h"
 #include "ui/WebPage.h"
 
@@ -57,9 +62,11 @@ QStringList LocalFiles(const QMimeData* mime) {
 
 }  // namespace
 
-TfrmSalvoran::TfrmSalvoran(DriveLister listDrives, QWidget* parent) : QMainWindow(parent) {
+TfrmSalvoran::TfrmSalvoran(DriveLister listDrives, RecoveryDialogs* dialogs, std::function<void()> beep,
+                           QWidget* parent)
+    : QMainWindow(parent) {
   InitSalvoranResources();
-  CreateControls();
+  CreateControls(dialogs != nullptr ? *dialogs : recoveryDialogs_, std::move(beep));
   ArrangeControls();
   ApplyLanguage();
   FormCreate(listDrives);
@@ -67,7 +74,7 @@ TfrmSalvoran::TfrmSalvoran(DriveLister listDrives, QWidget* parent) : QMainWindo
 
 TfrmSalvoran::~TfrmSalvoran() = default;
 
-void TfrmSalvoran::CreateControls() {
+void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()> beep) {
   plTip_ = new BevelPanel(this);
   plTip_->setObjectName("plTip");
 
@@ -112,6 +119,11 @@ void TfrmSalvoran::CreateControls() {
   restoreTree_->setObjectName("RestoreTree");
   connect(restoreTree_, &RestoreTree::FocusChanged, this, &TfrmSalvoran::RestoreTreeFocusChanged);
   rowAnnouncer_ = std::make_unique<RowAnnouncer>(restoreTree_->Model());
+  restoreTree_->installEventFilter(this);
+  recovery_ = std::make_unique<SelectedFilesRecovery>(restoreTree_->Tree(), geometry_, dialogs,
+                                                      [] { QCoreApplication::processEvents(); });
+  recovery_->SetRunningChangedHandler([this](bool running) { RecoveryRunningChanged(running); });
+  CreateFind(std::move(beep));
 
   progressBar_ = new QProgressBar(plTip_);
   progressBar_->setObjectName("ProgressBar");
@@ -121,6 +133,7 @@ void TfrmSalvoran::CreateControls() {
   btnRecovery_ = new QPushButton(plTip_);
   btnRecovery_->setObjectName("btnRecovery");
   btnRecovery_->setEnabled(false);
+  connect(btnRecovery_, &QPushButton::clicked, this, &TfrmSalvoran::btnRecoveryClick);
 
   QStatusBar* statusBar = new QStatusBar(this);
   statusBar->setObjectName("StatusBar");
@@ -134,6 +147,35 @@ void TfrmSalvoran::CreateControls() {
   setStatusBar(statusBar);
 
   setAcceptDrops(true);
+}
+
+void TfrmSalvoran::CreateFind(std::function<void()> beep) {
+  ResultTreeModel& model = restoreTree_->Model();
+  findView_ = std::make_unique<TreeViewFindView>(
+      *restoreTree_,
+      [&model](const ResultNode& node) {
+        // A scan tells the view of its rows only at some of its pauses; a match can be among
+        // the rest.
+        model.AnnounceNewRows();
+        return model.IndexOf(&node);
+      },
+      std::move(beep));
+  treeSearch_ = std::make_unique<TreeSearch>(
+      restoreTree_->Tree(), ResultTreeModel::ColumnCount,
+      [&model](const ResultNode& node, int column) {
+        return RestoreTreeGetText(model.Tree(), node, column).toStdString();
+      },
+      *findView_);
+  findDialog_ = new FindDialog(*treeSearch_, this);
+  findDialog_->setObjectName("FindDialog");
+
+  popupMenuTree_ = new QMenu(restoreTree_);
+  popupMenuTree_->setObjectName("PopupMenuTree");
+  mnuFindText_ = popupMenuTree_->addAction(QString());
+  mnuFindText_->setObjectName("mnuFindText");
+  connect(mnuFindText_, &QAction::triggered, this, &TfrmSalvoran::mnuFindTextClick);
+  restoreTree_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(restoreTree_, &QWidget::customContextMenuRequested, this, &TfrmSalvoran::RestoreTreeContextMenu);
 }
 
 void TfrmSalvoran::ArrangeControls() {
@@ -188,6 +230,7 @@ void TfrmSalvoran::ApplyLanguage() {
   btnScanNow_->setText(ToQString(strings::ScanNowCaption));
   btnStopScan_->setText(ToQString(strings::StopCaption));
   btnRecovery_->setText(ToQString(strings::RecoverCaption));
+  mnuFindText_->setText(ToQString(strings::SearchFileCaption));
   webAddress_->setText(ToQString(strings::WebPageAddress));
 }
 
@@ -217,8 +260,8 @@ void TfrmSalvoran::btnScanNowClick() {
   progressBar_->show();
   btnStopScan_->show();
   QCoreApplication::processEvents();
-  btnRecovery_->setEnabled(false);
-  btnScanNow_->setEnabled(false);
+  recoverOffered_ = false;
+  UpdateCommands();
   try {
     ScanVolume();
   } catch (...) {
@@ -228,23 +271,47 @@ void TfrmSalvoran::btnScanNowClick() {
   EndScan();
   stopRequested_ = false;
   QCoreApplication::processEvents();
-  if (closeAfterScan_) {
-    closeAfterScan_ = false;
-    close();
-  }
+  CloseIfPending();
 }
 
 void TfrmSalvoran::EndScan() {
   scanning_ = false;
-  btnRecovery_->setEnabled(restoreTree_->Tree().TotalCount() > 0);
+  recoverOffered_ = restoreTree_->Tree().TotalCount() > 0;
   progressBar_->hide();
   btnStopScan_->hide();
-  btnScanNow_->setEnabled(true);
+  UpdateCommands();
 }
 
 void TfrmSalvoran::btnStopScanClick() { stopRequested_ = true; }
 
+void TfrmSalvoran::btnRecoveryClick() {
+  recovery_->Run();
+  CloseIfPending();
+}
+
+void TfrmSalvoran::mnuFindTextClick() { findDialog_->Show(); }
+
+void TfrmSalvoran::RecoveryRunningChanged(bool running) {
+  restoreTree_->SetSortLocked(running);
+  UpdateCommands();
+}
+
+void TfrmSalvoran::UpdateCommands() {
+  const bool recovering = recovery_->Running();
+  btnScanNow_->setEnabled(!scanning_ && !recovering);
+  btnRecovery_->setEnabled(recoverOffered_ && !recovering);
+}
+
+void TfrmSalvoran::CloseIfPending() {
+  if (!closePending_ || scanning_ || recovery_->Running()) return;
+  closePending_ = false;
+  close();
+}
+
 void TfrmSalvoran::ScanVolume() {
+  // Neither may hold on to a node of the old tree.
+  recovery_->TreeCleared();
+  treeSearch_->Reset();
   restoreTree_->Model().ClearTree();
   AddCategoryRoots();
   unreadableRecords_->hide();
@@ -294,16 +361,35 @@ void TfrmSalvoran::FileFound(FoundFile&& file) {
   if (IsChecked(tree.CheckState(root))) tree.SetCheckState(node, csCheckedNormal);
 }
 
-void TfrmSalvoran::RestoreTreeFocusChanged(ResultNode* focused) { btnRecovery_->setEnabled(focused != nullptr); }
+void TfrmSalvoran::RestoreTreeFocusChanged(ResultNode* focused) {
+  recoverOffered_ = focused != nullptr;
+  UpdateCommands();
+}
+
+void TfrmSalvoran::RestoreTreeKeyUp(const QKeyEvent& event) {
+  if (event.key() == Qt::Key_F && event.modifiers().testFlag(Qt::ControlModifier)) mnuFindTextClick();
+}
+
+void TfrmSalvoran::RestoreTreeContextMenu(const QPoint& position) {
+  popupMenuTree_->popup(restoreTree_->viewport()->mapToGlobal(position));
+}
+
+bool TfrmSalvoran::eventFilter(QObject* watched, QEvent* event) {
+  // Seen, not consumed: the tree still handles the key.
+  if (watched == restoreTree_ && event->type() == QEvent::KeyRelease) {
+    RestoreTreeKeyUp(*static_cast<QKeyEvent*>(event));
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
 
 void TfrmSalvoran::closeEvent(QCloseEvent* event) {
-  if (!scanning_) {
+  if (!scanning_ && !recovery_->Running()) {
     QMainWindow::closeEvent(event);
     return;
   }
-  // The scan is running inside one of this window's own calls and fills its tree.
-  stopRequested_ = true;
-  closeAfterScan_ = true;
+  // The scan or the recovery runs inside one of this window's own calls and uses its tree.
+  if (scanning_) stopRequested_ = true;
+  closePending_ = true;
   event->ignore();
 }
 

@@ -12,10 +12,15 @@
 #include "engine/DriveList.h"
 #include "engine/FileCategory.h"
 #include "engine/VolumeGeometry.h"
+#include "ui/FindDialog.h"
+#include "ui/QtRecoveryDialogs.h"
 
+class QAction;
 class QComboBox;
 class QFrame;
+class QKeyEvent;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 
@@ -26,9 +31,10 @@ class ImageLabel;
 class RestoreTree;
 class ResultNode;
 class RowAnnouncer;
+class SelectedFilesRecovery;
 
 // The main window: pick a drive or image, scan it on this thread while the window stays live,
-// and browse, sort and tick the deleted files found.
+// browse, sort, search and tick the deleted files found, and restore the ticked ones.
 class TfrmSalvoran : public QMainWindow, private ScanObserver {
   Q_OBJECT
 
@@ -36,8 +42,11 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   // The devices the drive list offers.
   using DriveLister = std::function<std::vector<std::string>()>;
 
+  // dialogs asks the recovery's questions; when null, file dialogs and message boxes over this
+  // window do. beep sounds when a find has no further match.
   explicit TfrmSalvoran(
-      DriveLister listDrives = [] { return ListFixedNtfsVolumes(); }, QWidget* parent = nullptr);
+      DriveLister listDrives = [] { return ListFixedNtfsVolumes(); }, RecoveryDialogs* dialogs = nullptr,
+      std::function<void()> beep = SystemBeep, QWidget* parent = nullptr);
   ~TfrmSalvoran() override;
 
   // Puts image files at the top of the drive list and selects the first of them.
@@ -47,15 +56,21 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
 
   void btnScanNowClick();
   void btnStopScanClick();
+  void btnRecoveryClick();
+  // Search File: the find dialog, its next find starting at the top of the tree.
+  void mnuFindTextClick();
 
  protected:
-  // A close during a scan stops it; the window closes once the scan has returned.
+  // A close during a scan stops it; a close during a scan or a recovery takes effect once that
+  // has returned.
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void CreateControls();
+  void CreateControls(RecoveryDialogs& dialogs, std::function<void()> beep);
+  void CreateFind(std::function<void()> beep);
   void ArrangeControls();
   void ApplyLanguage();
   void FormCreate(const DriveLister& listDrives);
@@ -64,6 +79,13 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   void AddCategoryRoots();
   void ShowScanSummary(const ScanSummary& summary);
   void RestoreTreeFocusChanged(ResultNode* focused);
+  void RestoreTreeKeyUp(const QKeyEvent& event);
+  void RestoreTreeContextMenu(const QPoint& position);
+  void RecoveryRunningChanged(bool running);
+  // Scan Now and the recover button, from the scan and the recovery together: a recovery can
+  // start at a pause of a scan, which then waits for it.
+  void UpdateCommands();
+  void CloseIfPending();
 
   void ScanStarted(const VolumeGeometry& geometry) override;
   void Progress(int32_t recordIndex) override;
@@ -84,10 +106,20 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   QLabel* webAddress_ = nullptr;
   QLabel* unreadableRecords_ = nullptr;
   std::unique_ptr<RowAnnouncer> rowAnnouncer_;
+  QMenu* popupMenuTree_ = nullptr;
+  QAction* mnuFindText_ = nullptr;
+  QtRecoveryDialogs recoveryDialogs_{this};
+  // Made once the tree exists.
+  std::unique_ptr<SelectedFilesRecovery> recovery_;
+  std::unique_ptr<TreeViewFindView> findView_;
+  std::unique_ptr<TreeSearch> treeSearch_;
+  FindDialog* findDialog_ = nullptr;
 
   bool stopRequested_ = false;
   bool scanning_ = false;
-  bool closeAfterScan_ = false;
+  // What the focus rule says of the recover button, a recovery aside.
+  bool recoverOffered_ = false;
+  bool closePending_ = false;
   VolumeGeometry geometry_;
   // Indexed by FileCategory.
   std::array<ResultNode*, AllCategories.size()> categoryRoots_{};

@@ -65,6 +65,14 @@ OpenResult OpenRawVolume(const std::string& path) {
   // Read-only, always: this handle must never be able to write to the volume being rescued.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return {nullptr, errno};
+  // The invariant the tool rests on, checked where it is cheap: whatever the open above becomes,
+  // no handle that could write ever reaches the scan or recovery.
+  const int access = ::fcntl(fd, F_GETFL);
+  if (access < 0 || (access & O_ACCMODE) != O_RDONLY) {
+    const int error = access < 0 ? errno : EBADF;
+    ::close(fd);
+    return {nullptr, error};
+  }
   struct stat info {};
   if (::fstat(fd, &info) != 0) {
     const int error = errno;

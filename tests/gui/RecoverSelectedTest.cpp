@@ -15,6 +15,7 @@
 #include "engine/FileCategory.h"
 #include "recovery/RecoverFile.h"
 #include "tests/support/CraftedVolume.h"
+#include "tests/gui/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
 #include "ui/RecoverSelected.h"
 
@@ -23,6 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Bytes;
+using test::ScriptedDialogs;
 
 constexpr uint64_t ClusterBytes = 4096;
 constexpr char BadRecordWarning[] = "For some reason, the file you selected can not be recovied!Invalid File Record 1!";
@@ -72,34 +74,6 @@ Bytes SampleVolume() {
   }
   return test::BuildVolume(layout);
 }
-
-// Answers as scripted and notes every question.
-class ScriptedDialogs : public RecoveryDialogs {
- public:
-  std::optional<fs::path> ChooseSaveFile(const std::string& suggestedName) override {
-    SuggestedNames.push_back(suggestedName);
-    return SaveAnswer;
-  }
-  std::optional<fs::path> ChooseFolder(std::string_view prompt) override {
-    FolderPrompts.emplace_back(prompt);
-    return FolderAnswer;
-  }
-  bool AskYesNo(std::string_view question) override {
-    Questions.emplace_back(question);
-    return YesAnswer;
-  }
-  void ShowPlainMessage(std::string_view caption, std::string_view text) override {
-    Messages.emplace_back(caption, text);
-  }
-
-  std::optional<fs::path> SaveAnswer;
-  std::optional<fs::path> FolderAnswer;
-  bool YesAnswer = true;
-  std::vector<std::string> SuggestedNames;
-  std::vector<std::string> FolderPrompts;
-  std::vector<std::string> Questions;
-  std::vector<std::pair<std::string, std::string>> Messages;
-};
 
 class RecoverSelectedTest : public ::testing::Test {
  protected:

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/Diagnostics.h"
@@ -35,11 +36,13 @@ class WarningRecorder {
   WarningHandler previous_;
 };
 
-// The main window with the machine's drives replaced, and its controls by name.
+// The main window with the machine's drives replaced (and, when given, the recovery's dialogs and
+// the beep), and its controls by name.
 class WindowDriver {
  public:
-  explicit WindowDriver(std::vector<std::string> drives = {})
-      : Window([drives] { return drives; }),
+  explicit WindowDriver(std::vector<std::string> drives = {}, RecoveryDialogs* dialogs = nullptr,
+                        std::function<void()> beep = SystemBeep)
+      : Window([drives] { return drives; }, dialogs, std::move(beep)),
         ScanNow(Find<QPushButton>("btnScanNow")),
         StopScan(Find<QPushButton>("btnStopScan")),
         Recovery(Find<QPushButton>("btnRecovery")),
@@ -74,6 +77,15 @@ class WindowDriver {
 
   ResultTreeModel& Model() { return Tree->Model(); }
   QModelIndex Root(int row) { return Model().index(row, 0); }
+  // The listed file of that name under the root, or an invalid index.
+  QModelIndex FileIndex(int rootRow, const QString& name) {
+    const QModelIndex root = Root(rootRow);
+    for (int row = 0; row < Model().rowCount(root); ++row) {
+      const QModelIndex file = Model().index(row, 0, root);
+      if (file.data().toString() == name) return file;
+    }
+    return {};
+  }
   QStringList RootTexts() {
     QStringList texts;
     for (int row = 0; row < Model().rowCount(); ++row) texts.append(Root(row).data().toString());

@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -74,6 +76,25 @@ CommandResult RunSalvoran(const std::vector<std::string>& arguments, int timeout
   std::vector<std::string> command{SALVORAN_CLI};
   command.insert(command.end(), arguments.begin(), arguments.end());
   return RunCommand(command, timeoutSeconds);
+}
+
+MeasuredResult RunSalvoranMeasured(const std::vector<std::string>& arguments, int timeoutSeconds) {
+  char report[] = "/tmp/salvoran-time-XXXXXX";
+  const int fd = ::mkstemp(report);
+  if (fd < 0) throw std::runtime_error("mkstemp failed");
+  ::close(fd);
+  std::vector<std::string> command{"/usr/bin/time", "-f", "%M", "-o", report, SALVORAN_CLI};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  MeasuredResult result;
+  static_cast<CommandResult&>(result) = RunCommand(command, timeoutSeconds);
+  // The last line is the peak in KiB; a line before it tells of a signal.
+  std::ifstream in(report);
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("terminated by signal") != std::string::npos) result.Signalled = true;
+    if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) result.PeakRssKiB = std::stol(line);
+  }
+  ::unlink(report);
+  return result;
 }
 
 std::string FileDigest(const std::string& path) {

@@ -18,6 +18,14 @@ CommandResult RunCommand(const std::vector<std::string>& arguments, int timeoutS
 // The `salvoran` command line built with the tests.
 CommandResult RunSalvoran(const std::vector<std::string>& arguments, int timeoutSeconds = 120);
 
+struct MeasuredResult : CommandResult {
+  long PeakRssKiB = -1;  // the command's peak resident memory, -1 when unknown
+  bool Signalled = false;
+};
+
+// The `salvoran` command line run under /usr/bin/time, which reports its peak resident memory.
+MeasuredResult RunSalvoranMeasured(const std::vector<std::string>& arguments, int timeoutSeconds = 120);
+
 // SHA-256 of a file, as hex, for checking that a source was never written.
 std::string FileDigest(const std::string& path);
 

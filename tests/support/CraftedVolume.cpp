@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "engine/EngineError.h"
+#include "engine/FileRecord.h"
 
 namespace salvoran::test {
 namespace {
@@ -77,8 +78,10 @@ void LayOutVolume(const VolumeSpec& spec, const std::function<void(uint64_t, Byt
   put(0, NtfsBootSector(spec));
   std::map<int32_t, Bytes> records = spec.Records;
   if (!records.count(0)) records[0] = BuildRecord(MftRecordSpec(spec));
-  for (const auto& [index, record] : records) {
-    LayOutMftBytes(spec, static_cast<uint64_t>(index) * spec.RecordSize, record.size(),
+  // Not a structured binding: clang 14 cannot capture one in the lambda below.
+  for (const auto& entry : records) {
+    const Bytes& record = entry.second;
+    LayOutMftBytes(spec, static_cast<uint64_t>(entry.first) * spec.RecordSize, record.size(),
                    [&](uint64_t offset, uint64_t length, size_t done) {
                      put(offset, ByteView(record).subspan(done, length));
                    });
@@ -174,15 +177,33 @@ Bytes BuildRecord(const RecordSpec& spec) {
     position += attribute.size();
   }
   PutLE(record, position, 0xFFFFFFFF, 4);
-  // Protect each stride: save its last two bytes in the array, stamp the sequence number there.
   PutLE(record, UpdateSequenceOffset, spec.SequenceNumber, 2);
-  for (size_t i = 1; i <= strides; ++i) {
-    const size_t end = i * spec.BytesPerSector;
-    record[UpdateSequenceOffset + 2 * i] = record[end - 2];
-    record[UpdateSequenceOffset + 2 * i + 1] = record[end - 1];
-    PutLE(record, end - 2, spec.SequenceNumber, 2);
-  }
+  ProtectRecord(record, spec.BytesPerSector);
   return record;
+}
+
+void ProtectRecord(Bytes& record, uint32_t bytesPerSector) {
+  const size_t arrayOffset = ReadLE<uint16_t>(record, 0x04);
+  const size_t entries = ReadLE<uint16_t>(record, 0x06);
+  const uint16_t sequenceNumber = ReadLE<uint16_t>(record, arrayOffset);
+  // Each stride's last two bytes go to the array; the sequence number takes their place.
+  for (size_t i = 1; i < entries; ++i) {
+    const size_t end = i * bytesPerSector;
+    record.at(arrayOffset + 2 * i) = record.at(end - 2);
+    record.at(arrayOffset + 2 * i + 1) = record.at(end - 1);
+    PutLE(record, end - 2, sequenceNumber, 2);
+  }
+}
+
+void PatchRecord(Bytes& volume, uint64_t offset, uint32_t recordSize, uint32_t bytesPerSector,
+                 const std::function<void(Bytes& record)>& change) {
+  if (offset > volume.size() || recordSize > volume.size() - offset) throw std::out_of_range("record past the volume");
+  const auto first = volume.begin() + static_cast<ptrdiff_t>(offset);
+  Bytes record(first, first + recordSize);
+  ApplyFixups(record, bytesPerSector);
+  change(record);
+  ProtectRecord(record, bytesPerSector);
+  std::copy(record.begin(), record.end(), first);
 }
 
 RecordSpec DeletedFileSpec(std::u16string_view name, Bytes dataAttribute) {
@@ -352,8 +373,12 @@ void WriteImage(const std::filesystem::path& path, const Bytes& bytes) {
 Bytes ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string());
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return ToBytes(text);
+  // One read, not a character at a time: images of many MiB are read in unoptimised builds.
+  Bytes bytes(std::filesystem::file_size(path));
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
+    throw std::runtime_error("cannot read " + path.string());
+  }
+  return bytes;
 }
 
 }  // namespace salvoran::test

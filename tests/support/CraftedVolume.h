@@ -53,6 +53,16 @@ struct RecordSpec {
 };
 Bytes BuildRecord(const RecordSpec& spec);
 
+// Stamps the update sequence over a record whose strides hold their own last bytes, as a driver
+// does before writing it: the array's place and size come from the record's header, the
+// sequence number from the array's first entry.
+void ProtectRecord(Bytes& record, uint32_t bytesPerSector);
+
+// Changes the protected record at offset of a volume image: undoes the protection, hands the
+// plain record to change, and protects it again, so a patched real record still reads whole.
+void PatchRecord(Bytes& volume, uint64_t offset, uint32_t recordSize, uint32_t bytesPerSector,
+                 const std::function<void(Bytes& record)>& change);
+
 // The record a deleted file leaves behind: flags 0, times, a Win32 name and the given $DATA.
 RecordSpec DeletedFileSpec(std::u16string_view name, Bytes dataAttribute);
 Bytes DeletedFileRecord(std::u16string_view name, Bytes dataAttribute, uint32_t recordSize = 1024,

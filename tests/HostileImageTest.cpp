@@ -1,0 +1,390 @@
+// salvoran scan and recover --all on damaged and crafted volumes: each answers with its message
+// and exit status, within a time limit and a memory bound, never writes to the source and
+// never writes outside the output folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/Attribute.h"
+#include "engine/AttributeValues.h"
+#include "engine/BootSector.h"
+#include "engine/DeletedFileScan.h"
+#include "engine/OpeningPhase.h"
+#include "tests/fixtures/TestImages.h"
+#include "tests/support/CommandRunner.h"
+#include "tests/support/CraftedVolume.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/UnchangedSource.h"
+
+namespace salvoran::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool Sanitized = true;
+#elif defined(__has_feature)
+constexpr bool Sanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool Sanitized = false;
+#endif
+
+constexpr int TimeLimitSeconds = 60;
+// A recovery keeps at most 16 MiB of content in memory, a scan one 1 MiB block of records; the
+// sanitizers' shadow memory and quarantine need far more.
+constexpr long PeakRssLimitKiB = Sanitized ? 1024 * 1024 : 64 * 1024;
+
+constexpr char NotNtfs[] = "The current version only support NTFS drive!";
+constexpr char EndsEarly[] = "Fail to read data from drive:No data available";
+constexpr char InvalidMft[] = "Invalid MFT record!";
+constexpr char NoMftRuns[] = "The MFT's own record has no data runs; the volume cannot be scanned.";
+constexpr char DamagedBoot[] = "The volume's boot sector is damaged: ";
+constexpr char RunListError[] = "Failed to read run Data.";
+constexpr char RecordsSkipped[] = "records could not be read and were skipped.";
+
+// ---- images made from the generated demo volume ---------------------------------------------
+
+const Bytes& Demo() {
+  static const Bytes demo = ReadWholeFile(TestImagePath("demo"));
+  return demo;
+}
+
+BootSector DemoBoot() { return ParseBootSector(ByteView(Demo()).first(BootSectorSize)); }
+
+uint64_t DemoRecordOffset(uint64_t index) {
+  const BootSector boot = DemoBoot();
+  return boot.MftCluster * boot.BytesPerCluster + index * boot.FileRecordSize;
+}
+
+using ImageMaker = std::function<Bytes()>;
+
+uint64_t DemoRecordCount() {
+  MemoryVolume volume(Demo());
+  VolumeGeometry geometry;
+  ReadVolumeGeometry(volume, geometry);
+  return static_cast<uint64_t>(geometry.RecordCount);
+}
+
+ImageMaker DemoWithBootField(size_t offset, uint64_t value, size_t width) {
+  return [=] {
+    Bytes image = Demo();
+    PutLE(image, offset, value, width);
+    return image;
+  };
+}
+
+ImageMaker DemoCutAt(std::function<uint64_t()> length) {
+  return [=] { return Bytes(Demo().begin(), Demo().begin() + static_cast<ptrdiff_t>(length())); };
+}
+
+// Record 0 of the demo volume changed in its plain form, then protected again.
+ImageMaker DemoWithMftRecord(const std::function<void(Bytes& record)>& change) {
+  return [=] {
+    Bytes image = Demo();
+    const BootSector boot = DemoBoot();
+    PatchRecord(image, DemoRecordOffset(0), boot.FileRecordSize, boot.BytesPerSector, change);
+    return image;
+  };
+}
+
+size_t OffsetIn(const Bytes& record, ByteView part) { return static_cast<size_t>(part.data() - ByteView(record).data()); }
+
+void RenameDataAttribute(Bytes& record) {
+  PutLE(record, OffsetIn(record, FindAttribute(record, DataType, false)), 0x100, 4);
+}
+
+void MakeDataResident(Bytes& record) {
+  PutLE(record, OffsetIn(record, FindAttribute(record, DataType, false)) + 8, 0, 1);
+}
+
+// Runs of one cluster, each one further on, to the attribute's end: no end marker anywhere.
+void EndlessRunList(Bytes& record) {
+  const ByteView runList = RunListBytes(FindAttribute(record, DataType, false));
+  const size_t start = OffsetIn(record, runList);
+  for (size_t i = 0; i < runList.size(); ++i) PutLE(record, start + i, i % 3 == 0 ? 0x11 : 0x01, 1);
+}
+
+ImageMaker DemoWithRandomRecordsFrom(uint64_t firstIndex, bool keepSignature) {
+  return [=] {
+    Bytes image = Demo();
+    const BootSector boot = DemoBoot();
+    std::mt19937 random(0x5A17);
+    const uint64_t end = DemoRecordOffset(DemoRecordCount());
+    for (uint64_t at = DemoRecordOffset(firstIndex); at < end; ++at) image[at] = static_cast<std::byte>(random());
+    if (keepSignature) {
+      for (uint64_t at = DemoRecordOffset(firstIndex); at < end; at += boot.FileRecordSize) {
+        std::memcpy(image.data() + at, "FILE", 4);
+      }
+    }
+    return image;
+  };
+}
+
+// ---- crafted volumes: 4 MiB, 4 KiB clusters, an MFT of 64 records at cluster 4 --------------
+
+constexpr uint64_t CraftedClusters = 1024;
+constexpr uint32_t CraftedClusterBytes = 4096;
+constexpr uint64_t TiB = uint64_t{1} << 40;
+
+struct CraftedFile {
+  std::u16string Name;
+  Bytes Data;                                   // the $DATA attribute
+  std::function<void(Bytes& fileName)> Change;  // applied to the $FILE_NAME attribute
+};
+
+VolumeSpec CraftedSpec(const std::vector<CraftedFile>& files) {
+  VolumeSpec spec;
+  spec.TotalClusters = CraftedClusters;
+  spec.MftRuns = {{16, 4, false}};
+  int32_t index = FirstUserRecord;
+  for (const CraftedFile& file : files) {
+    RecordSpec record = DeletedFileSpec(file.Name, file.Data);
+    if (file.Change) file.Change(record.Attributes[1]);
+    spec.Records[index++] = BuildRecord(record);
+  }
+  return spec;
+}
+
+ImageMaker Crafted(std::vector<CraftedFile> files) {
+  return [=] { return BuildVolume(CraftedSpec(files)); };
+}
+
+Bytes ResidentData(uint8_t seed) { return ResidentDataAttribute(Pattern(100, seed)); }
+
+CraftedFile GoodFile() { return {u"good.txt", ResidentData(1), {}}; }
+
+CraftedFile NonResidentFile(const std::u16string& name, const std::vector<DataRun>& runs, uint64_t size) {
+  return {name, NonResidentDataAttribute(EncodeRunList(runs), size), {}};
+}
+
+std::function<void(Bytes&)> AttributeLength(uint32_t length) {
+  return [=](Bytes& attribute) { PutLE(attribute, 0x04, length, 4); };
+}
+
+// The boot sector and record 0 claim an MFT of almost 2^31 records; the image holds 64.
+Bytes ClaimingHugeMft() {
+  VolumeSpec spec = CraftedSpec({GoodFile()});
+  Bytes image = BuildVolume(spec);
+  VolumeSpec claim = spec;
+  claim.MftRuns = {{(uint64_t{1} << 29) - 1, 4, false}};
+  claim.TotalClusters = uint64_t{1} << 30;
+  const Bytes boot = NtfsBootSector(claim);
+  const Bytes recordZero = BuildRecord(MftRecordSpec(claim));
+  std::copy(boot.begin(), boot.end(), image.begin());
+  std::copy(recordZero.begin(), recordZero.end(), image.begin() + 4 * CraftedClusterBytes);
+  return image;
+}
+
+// A file whose clusters lie inside the volume the boot sector claims but past the image's end.
+Bytes FileBeyondTheImagesEnd() {
+  Bytes image = BuildVolume(CraftedSpec({GoodFile(), NonResidentFile(u"far.bin", {{4, 900, false}}, 16384)}));
+  image.resize(512 * CraftedClusterBytes);
+  return image;
+}
+
+// ---- the matrix ------------------------------------------------------------------------------
+
+struct RestoredFile {
+  std::string Name;
+  fs::path Path;
+};
+
+struct HostileCase {
+  std::string Name;
+  ImageMaker Make;
+  int ScanStatus = 0;
+  std::string ScanMessage;  // in what the scan prints, stdout or stderr
+  int RecoverStatus = 0;
+  std::string RecoverMessage;
+  size_t Restored = 0;  // files restored by recover --all
+  std::function<void(const std::vector<RestoredFile>& restored)> Check;
+};
+
+HostileCase Case(std::string name, ImageMaker make, int scanStatus, std::string scanMessage, int recoverStatus,
+                 std::string recoverMessage, size_t restored = 0,
+                 std::function<void(const std::vector<RestoredFile>&)> check = {}) {
+  return {std::move(name), std::move(make), scanStatus, std::move(scanMessage), recoverStatus,
+          std::move(recoverMessage), restored, std::move(check)};
+}
+
+std::ostream& operator<<(std::ostream& out, const HostileCase& hostile) { return out << hostile.Name; }
+
+void ExpectNamesInsideTheFolder(const std::vector<RestoredFile>& restored) {
+  std::set<std::string> names;
+  for (const RestoredFile& file : restored) {
+    EXPECT_LE(file.Path.filename().string().size(), 255u) << file.Path;
+    names.insert(file.Path.filename().string());
+  }
+  EXPECT_EQ(names.size(), restored.size()) << "two files restored to one path";
+  for (const char* name : {"unnamed", "a_b", "con", "Photo.JPG", "photo.jpg", "PHOTO.jpg"}) {
+    EXPECT_EQ(names.count(name), 1u) << name;
+  }
+}
+
+const std::u16string LongName = std::u16string(251, u'\u6587') + u".txt";
+
+const HostileCase HostileCases[] = {
+    Case("Fat32Volume", [] { return ReadWholeFile(TestImagePath("fat32")); }, 2, NotNtfs, 2, NotNtfs),
+    Case("EmptyFile", [] { return Bytes(); }, 2, EndsEarly, 2, EndsEarly),
+    Case("CutAfterTheBootSector", DemoCutAt([] { return BootSectorSize; }), 2, InvalidMft, 2, InvalidMft),
+    // The scan lists what lies before the cut and says how many records it skipped (status 0:
+    // the listing is complete for what the image holds); the files' clusters lie past the cut.
+    Case("CutInTheMiddleOfTheMft", DemoCutAt([] { return DemoRecordOffset(90); }), 0, RecordsSkipped, 1, RunListError, 0),
+    Case("BytesPerSector0", DemoWithBootField(0x0B, 0, 2), 2, DamagedBoot, 2, "bytes per sector (0)"),
+    Case("BytesPerSector1", DemoWithBootField(0x0B, 1, 2), 2, DamagedBoot, 2, "bytes per sector (1)"),
+    Case("BytesPerSector3", DemoWithBootField(0x0B, 3, 2), 2, DamagedBoot, 2, "bytes per sector (3)"),
+    Case("BytesPerSector65535", DemoWithBootField(0x0B, 65535, 2), 2, DamagedBoot, 2, "bytes per sector (65535)"),
+    Case("SectorsPerCluster0", DemoWithBootField(0x0D, 0, 1), 2, DamagedBoot, 2, "sectors per cluster (code 0)"),
+    Case("RecordSizeCode0", DemoWithBootField(0x40, 0, 1), 2, DamagedBoot, 2, "file record size (0 bytes)"),
+    Case("RecordSizeCode7F", DemoWithBootField(0x40, 0x7F, 1), 2, DamagedBoot, 2, "file record size (520192 bytes)"),
+    Case("RecordSizeCodeE0", DemoWithBootField(0x40, 0xE0, 1), 2, DamagedBoot, 2, "file record size (1 bytes)"),
+    Case("MftRecordBadSignature",
+     [] {
+       Bytes image = Demo();
+       std::memcpy(image.data() + DemoRecordOffset(0), "BAAD", 4);
+       return image;
+     },
+     2, InvalidMft, 2, InvalidMft),
+    Case("MftRecordBrokenUpdateSequence",
+     [] {
+       Bytes image = Demo();
+       PutLE(image, DemoRecordOffset(0) + 510, 0xEEEE, 2);
+       return image;
+     },
+     2, InvalidMft, 2, InvalidMft),
+    Case("MftRecordWithoutData", DemoWithMftRecord(RenameDataAttribute), 2, NoMftRuns, 2, NoMftRuns),
+    Case("MftRecordWithResidentData", DemoWithMftRecord(MakeDataResident), 2, NoMftRuns, 2, NoMftRuns),
+    Case("MftRunListWithoutEnd", DemoWithMftRecord(EndlessRunList), 2, InvalidMft, 2, InvalidMft),
+    Case("MftClaimingTwoBillionRecords", ClaimingHugeMft, 0, RecordsSkipped, 0, "1 of 1 files restored.", 1),
+    Case("LaterRecordsRandom", DemoWithRandomRecordsFrom(16, false), 0, "Other Files(0)", 0, "0 of 0 files restored.", 0),
+    Case("LaterRecordsRandomWithSignature", DemoWithRandomRecordsFrom(16, true), 0, "Other Files(0)", 0,
+     "0 of 0 files restored.", 0),
+    Case("AttributeLength0", Crafted({GoodFile(), {u"zero.txt", ResidentData(2), AttributeLength(0)}}), 0, "good.txt", 0,
+     "1 of 1 files restored.", 1),
+    Case("AttributeLength1", Crafted({GoodFile(), {u"one.txt", ResidentData(2), AttributeLength(1)}}), 0, "good.txt", 0,
+     "1 of 1 files restored.", 1),
+    Case("AttributeLengthFFFFFFFF",
+     Crafted({GoodFile(), {u"huge.txt", ResidentData(2), AttributeLength(0xFFFFFFFF)}}), 0, "good.txt", 0,
+     "1 of 1 files restored.", 1),
+    // The name is read up to the attribute's end; what it picks up there is made safe.
+    Case("FileNameLengthPastTheAttribute",
+     Crafted({{u"short.txt", ResidentData(2), [](Bytes& name) { PutLE(name, 0x18 + 0x40, 255, 1); }}}), 0,
+     "short.txt", 0, "1 of 1 files restored.", 1),
+    Case("RunListClaimingTerabytes", Crafted({GoodFile(), NonResidentFile(u"big.bin", {{TiB / 4096, 10, false}}, 4 * TiB)}),
+     0, "big.bin", 1, RunListError, 1),
+    // A hole of a terabyte is a sparse file: restored as one, costing neither memory nor disk.
+    Case("SparseTerabyte", Crafted({NonResidentFile(u"holes.bin", {{1, 10, false}, {TiB / 4096 - 1, 0, true}}, TiB)}), 0,
+     "holes.bin", 0, "1 of 1 files restored.", 1,
+     [](const std::vector<RestoredFile>& restored) {
+       ASSERT_EQ(restored.size(), 1u);
+       struct stat info {};
+       ASSERT_EQ(::stat(restored[0].Path.c_str(), &info), 0);
+       EXPECT_EQ(static_cast<uint64_t>(info.st_size), TiB);
+       EXPECT_LT(info.st_blocks * 512, 1 << 20);
+     }),
+    Case("RunsPastTheVolumesEnd",
+     Crafted({GoodFile(), NonResidentFile(u"past.bin", {{8, CraftedClusters - 2, false}}, 8 * CraftedClusterBytes)}), 0,
+     "past.bin", 1, RunListError, 1),
+    Case("RunsPastTheImagesEnd", FileBeyondTheImagesEnd, 0, "far.bin", 1, RunListError, 1),
+    Case("HostileNames",
+     Crafted({{u"..", ResidentData(1), {}},
+              {u"a/b", ResidentData(2), {}},
+              {u"con", ResidentData(3), {}},
+              {LongName, ResidentData(4), {}},
+              {u"Photo.JPG", ResidentData(5), {}},
+              {u"photo.jpg", ResidentData(6), {}},
+              {u"PHOTO.jpg", ResidentData(7), {}}}),
+     0, "PHOTO.jpg", 0, "7 of 7 files restored.", 7, ExpectNamesInsideTheFolder),
+};
+
+class HostileImage : public testing::TestWithParam<HostileCase> {
+ protected:
+  // Runs the command and checks what every run must do, whatever the image.
+  MeasuredResult Run(const std::vector<std::string>& arguments) {
+    const MeasuredResult result = RunSalvoranMeasured(arguments, TimeLimitSeconds);
+    EXPECT_FALSE(result.TimedOut) << arguments[0] << " still running after " << TimeLimitSeconds << " s";
+    EXPECT_FALSE(result.Signalled) << arguments[0] << " was killed by a signal";
+    EXPECT_GT(result.PeakRssKiB, 0);
+    EXPECT_LE(result.PeakRssKiB, PeakRssLimitKiB) << arguments[0];
+    EXPECT_EQ(result.Err.find("Sanitizer"), std::string::npos) << result.Err;
+    EXPECT_EQ(result.Err.find("runtime error"), std::string::npos) << result.Err;
+    return result;
+  }
+
+  TempDir folder_;
+  fs::path image_ = folder_.Path() / "source.img";
+  fs::path output_ = folder_.Path() / "restored";
+};
+
+TEST_P(HostileImage, ScanAndRecoverAnswerClearlyWithinTimeAndMemory) {
+  const HostileCase& hostile = GetParam();
+  WriteImage(image_, hostile.Make());
+  // bench/hostile_memory.sh measures the same images: it asks for a copy of each.
+  if (const char* keep = std::getenv("SALVORAN_KEEP_HOSTILE_IMAGES")) {
+    fs::copy_file(image_, fs::path(keep) / (hostile.Name + ".img"), fs::copy_options::overwrite_existing);
+  }
+  const UnchangedSource source(image_.string());
+
+  const MeasuredResult scan = Run({"scan", image_.string()});
+  EXPECT_EQ(scan.ExitCode, hostile.ScanStatus) << scan.Err;
+  EXPECT_NE((scan.Out + scan.Err).find(hostile.ScanMessage), std::string::npos) << scan.Out << scan.Err;
+
+  const MeasuredResult recover = Run({"recover", image_.string(), "--all", "--output", output_.string()});
+  EXPECT_EQ(recover.ExitCode, hostile.RecoverStatus) << recover.Err;
+  EXPECT_NE((recover.Out + recover.Err).find(hostile.RecoverMessage), std::string::npos)
+      << recover.Out << recover.Err;
+
+  // Everything written lies in the output folder, directly.
+  std::set<fs::path> besideTheImage;
+  for (const auto& entry : fs::directory_iterator(folder_.Path())) besideTheImage.insert(entry.path());
+  EXPECT_EQ(besideTheImage, (std::set<fs::path>{image_, output_}));
+  std::vector<RestoredFile> restored;
+  if (fs::exists(output_)) {
+    for (const auto& entry : fs::recursive_directory_iterator(output_)) {
+      EXPECT_EQ(entry.path().parent_path(), output_) << entry.path();
+      EXPECT_TRUE(entry.is_regular_file()) << entry.path();
+      restored.push_back({entry.path().filename().string(), entry.path()});
+    }
+  }
+  EXPECT_EQ(restored.size(), hostile.Restored);
+  if (hostile.Check) hostile.Check(restored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, HostileImage, testing::ValuesIn(HostileCases),
+                         [](const auto& info) { return info.param.Name; });
+
+// The image's mode forbids writing; as root that stops nothing, so UnchangedSource's watch
+// and the volume layer's own check (RawVolumeTest) are what hold.
+TEST(ReadOnlyImage, ScanAndRecoverWorkOnAnImageWithoutWritePermission) {
+  TempDir folder;
+  const fs::path image = folder.Path() / "demo.img";
+  fs::copy_file(TestImagePath("demo"), image);
+  fs::permissions(image, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const UnchangedSource source(image.string());
+
+  const CommandResult scan = RunSalvoran({"scan", image.string(), "--json"});
+  ASSERT_EQ(scan.ExitCode, 0) << scan.Err;
+  const size_t listed = Json::parse(scan.Out)["files"].size();
+  const CommandResult recover =
+      RunSalvoran({"recover", image.string(), "--all", "--output", (folder.Path() / "out").string()});
+  EXPECT_EQ(recover.ExitCode, 0) << recover.Err;
+  EXPECT_NE(recover.Out.find(std::to_string(listed) + " of " + std::to_string(listed) + " files restored."),
+            std::string::npos)
+      << recover.Out;
+  EXPECT_EQ(fs::status(image).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+}
+
+}  // namespace
+}  // namespace salvoran::test

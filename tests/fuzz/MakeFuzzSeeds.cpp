@@ -1,0 +1,171 @@
+// Writes the seed inputs of the fuzz targets, so that the committed corpus can be made again
+// from the generated images (tests/fuzz/make_seed_corpus.sh):
+//   salvoran_fuzz_seeds image IMAGE NAME OUTDIR   boot sector + record 0, deleted-file records, run lists
+//   salvoran_fuzz_seeds crafted OUTDIR            small whole volumes for FuzzScanAndRecover
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/Attribute.h"
+#include "engine/AttributeValues.h"
+#include "engine/BootSector.h"
+#include "engine/DeletedFileScan.h"
+#include "engine/EngineError.h"
+#include "engine/FileRecord.h"
+#include "engine/RawVolume.h"
+#include "engine/RunList.h"
+#include "engine/SystemError.h"
+#include "tests/support/CraftedVolume.h"
+
+namespace salvoran::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// FuzzRecordDecoder picks the sector size from its first byte, modulo this list.
+constexpr std::array<uint32_t, 5> DecoderSectorSizes = {256, 512, 1024, 2048, 4096};
+
+void WriteSeed(const fs::path& folder, const std::string& name, const Bytes& bytes) {
+  fs::create_directories(folder);
+  WriteImage(folder / name, bytes);
+}
+
+// The record as it lies in the MFT, protection included, read through the MFT's runs.
+Bytes RawRecord(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset) {
+  Bytes record(geometry.FileRecordSize);
+  const uint64_t mftByte = *geometry.Mft.MftByteAt(static_cast<uint64_t>(recordOffset));
+  geometry.Mft.ForEachPiece(mftByte, record.size(), [&](uint64_t volumeByte, uint64_t length, uint64_t pieceMftByte) {
+    volume.ReadAt(volumeByte, std::span(record).subspan(pieceMftByte - mftByte, length));
+  });
+  return record;
+}
+
+Bytes WithClusterCount(uint64_t totalClusters, ByteView runList) {
+  Bytes seed(8);
+  PutLE(seed, 0, totalClusters, 8);
+  seed.insert(seed.end(), runList.begin(), runList.end());
+  return seed;
+}
+
+struct DecodedRecord {
+  Bytes Raw;
+  Bytes RunList;  // empty for resident data
+  size_t Runs = 0;
+  bool Sparse = false;
+};
+
+DecodedRecord Decode(Bytes raw, const VolumeGeometry& geometry) {
+  DecodedRecord decoded{raw, {}, 0, false};
+  ApplyFixups(raw, geometry.BytesPerSector);
+  const ByteView data = FindAttribute(raw, DataType, false);
+  if (data.empty() || !IsNonResident(data)) return decoded;
+  const ByteView runList = RunListBytes(data);
+  decoded.RunList.assign(runList.begin(), runList.end());
+  const std::vector<DataRun> runs = DecodeRunList(runList, geometry.TotalClusters);
+  decoded.Runs = runs.size();
+  decoded.Sparse = std::any_of(runs.begin(), runs.end(), [](const DataRun& run) { return run.Sparse; });
+  return decoded;
+}
+
+int SeedsFromImage(const std::string& image, const std::string& name, const fs::path& out) {
+  OpenResult opened = OpenRawVolume(image);
+  if (!opened.Volume) {
+    std::fprintf(stderr, "%s: %s\n", image.c_str(), SystemErrorText(opened.ErrorCode).c_str());
+    return 1;
+  }
+  VolumeSource& volume = *opened.Volume;
+  VolumeGeometry geometry;
+  CollectingObserver observer;
+  ScanOpenVolume(volume, geometry, observer);
+
+  Bytes opening(BootSectorSize);
+  volume.ReadAt(0, opening);
+  const Bytes recordZero = RawRecord(volume, geometry, geometry.MftOffset);
+  opening.insert(opening.end(), recordZero.begin(), recordZero.end());
+  WriteSeed(out / "FuzzOpeningPhase", name, opening);
+  WriteSeed(out / "FuzzRunList", name + "-mft", WithClusterCount(geometry.TotalClusters, Decode(recordZero, geometry).RunList));
+
+  // One record of each kind: resident, one run, the most runs, a hole.
+  std::vector<DecodedRecord> records;
+  for (const FoundFile& file : observer.Files) {
+    records.push_back(Decode(RawRecord(volume, geometry, file.Data.RecordOffset), geometry));
+  }
+  const auto resident = std::find_if(records.begin(), records.end(), [](const auto& r) { return r.RunList.empty(); });
+  const auto single = std::find_if(records.begin(), records.end(), [](const auto& r) { return r.Runs == 1; });
+  const auto sparse = std::find_if(records.begin(), records.end(), [](const auto& r) { return r.Sparse; });
+  const auto most = std::max_element(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.Runs < b.Runs; });
+  const auto selector = static_cast<std::byte>(
+      std::find(DecoderSectorSizes.begin(), DecoderSectorSizes.end(), geometry.BytesPerSector) - DecoderSectorSizes.begin());
+  for (const auto& [kind, chosen] : {std::pair{"resident", resident}, std::pair{"single-run", single},
+                                     std::pair{"sparse", sparse}, std::pair{"fragmented", most}}) {
+    if (chosen == records.end() || (chosen == most && most->Runs < 2)) continue;
+    Bytes decoderSeed(1, selector);
+    decoderSeed.insert(decoderSeed.end(), chosen->Raw.begin(), chosen->Raw.end());
+    WriteSeed(out / "FuzzRecordDecoder", name + "-" + kind, decoderSeed);
+    if (!chosen->RunList.empty()) {
+      WriteSeed(out / "FuzzRunList", name + "-" + kind, WithClusterCount(geometry.TotalClusters, chosen->RunList));
+    }
+  }
+  return 0;
+}
+
+// A whole volume of a few dozen KiB: an MFT in two runs and one deleted file of each kind, so
+// that a fuzzer mutating it as bytes reaches the scan and every branch of recovery at once.
+Bytes CraftedSeedVolume(uint16_t bytesPerSector, uint32_t bytesPerCluster, uint32_t recordSize) {
+  VolumeSpec spec;
+  spec.BytesPerSector = bytesPerSector;
+  spec.BytesPerCluster = bytesPerCluster;
+  spec.RecordSize = recordSize;
+  const uint64_t mftClusters = std::max<uint64_t>(2, 22ull * recordSize / bytesPerCluster);
+  spec.MftRuns = {{mftClusters / 2, 2, false}, {mftClusters - mftClusters / 2, 2 + mftClusters / 2 + 1, false}};
+  const uint64_t data = 4 + mftClusters;
+  spec.TotalClusters = data + 11;
+  auto record = [&](std::u16string_view name, Bytes dataAttribute, uint16_t flags = 0) {
+    RecordSpec file = DeletedFileSpec(name, std::move(dataAttribute));
+    file.Flags = flags;
+    file.RecordSize = recordSize;
+    file.BytesPerSector = bytesPerSector;
+    return BuildRecord(file);
+  };
+  auto nonResident = [&](const std::vector<DataRun>& runs, uint64_t size) {
+    uint64_t clusters = 0;
+    for (const DataRun& run : runs) clusters += run.ClusterCount;
+    return NonResidentDataAttribute(EncodeRunList(runs), size, clusters - 1);
+  };
+  spec.Records[16] = record(u"note.txt", ResidentDataAttribute(ToBytes("a note that stays in its record")));
+  spec.Records[17] = record(u"photo.jpg", nonResident({{2, data, false}}, bytesPerCluster + 100));
+  spec.Records[18] = record(u"clip.mp4", nonResident({{1, data + 4, false}, {1, data + 2, false}, {2, data + 6, false}},
+                                                     4ull * bytesPerCluster));
+  spec.Records[19] = record(u"disk.img", nonResident({{1, data + 8, false}, {6, 0, true}, {1, data + 9, false}},
+                                                     8ull * bytesPerCluster));
+  spec.Records[20] = record(u"live.doc", nonResident({{1, data + 10, false}}, 10), RecordInUse);
+  for (uint64_t cluster = data; cluster < data + 11; ++cluster) {
+    spec.Clusters[cluster] = Pattern(bytesPerCluster, static_cast<uint8_t>(cluster));
+  }
+  return BuildVolume(spec);
+}
+
+int CraftedSeeds(const fs::path& out) {
+  WriteSeed(out / "FuzzScanAndRecover", "crafted-512", CraftedSeedVolume(512, 512, 1024));
+  WriteSeed(out / "FuzzScanAndRecover", "crafted-2k", CraftedSeedVolume(512, 2048, 1024));
+  return 0;
+}
+
+}  // namespace
+}  // namespace salvoran::test
+
+int main(int argc, char** argv) {
+  using namespace salvoran::test;
+  try {
+    if (argc == 5 && std::string(argv[1]) == "image") return SeedsFromImage(argv[2], argv[3], argv[4]);
+    if (argc == 3 && std::string(argv[1]) == "crafted") return CraftedSeeds(argv[2]);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "salvoran_fuzz_seeds: %s\n", error.what());
+    return 1;
+  }
+  std::fprintf(stderr, "usage: salvoran_fuzz_seeds image IMAGE NAME OUTDIR | crafted OUTDIR\n");
+  return 2;
+}

@@ -1,0 +1,317 @@
+#include <QApplication>
+#include <QFile>
+#include <QHeaderView>
+#include <QRegularExpression>
+#include <QTest>
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include "app/StringTable.h"
+#include "tests/fixtures/TestImages.h"
+#include "tests/gui/GuiTestVolume.h"
+#include "tests/gui/ScriptedDialogs.h"
+#include "tests/gui/WindowDriver.h"
+#include "tests/support/TempDir.h"
+
+namespace salvoran {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScriptedDialogs;
+using test::WarningRecorder;
+using test::WindowDriver;
+
+// Rows of the category roots.
+constexpr int GraphicsRow = 0;
+constexpr int MusicRow = 1;
+constexpr int DocumentsRow = 3;
+constexpr int OtherRow = 5;
+const char* const ManifestCategories[] = {"graphics", "music", "video", "documents", "html", "other"};
+constexpr int LargeRecordCount = 3000;
+const std::pair<std::string, std::string> SavedMessage{strings::ApplicationTitle, strings::FilesSavedMessage};
+
+QByteArray Contents(const fs::path& path) {
+  QFile file(QString::fromStdString(path.string()));
+  if (!file.open(QIODevice::ReadOnly)) return "<missing " + QByteArray::fromStdString(path.string()) + ">";
+  return file.readAll();
+}
+
+// A restored name with the " (2)" that a name taken already gets removed again.
+QString OriginalName(const QString& restored) {
+  static const QRegularExpression numbered(QStringLiteral(R"(^(.*) \(\d+\)(\.[^.]*)?$)"));
+  const QRegularExpressionMatch match = numbered.match(restored);
+  return match.hasMatch() ? match.captured(1) + match.captured(2) : restored;
+}
+
+// Contents by original name, those of equal names sorted.
+using ContentsByName = std::map<QString, QList<QByteArray>>;
+
+void AddSorted(ContentsByName& byName, const QString& name, QByteArray content) {
+  QList<QByteArray>& contents = byName[name];
+  contents.append(std::move(content));
+  std::sort(contents.begin(), contents.end());
+}
+
+}  // namespace
+
+class MainWindowRecoveryTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { image_ = test::LoadTestImage("standard-4k"); }
+  void init() {
+    warnings_ = std::make_unique<WarningRecorder>();
+    folder_ = std::make_unique<test::TempDir>();
+    dialogs_ = ScriptedDialogs();
+    driver_ = std::make_unique<WindowDriver>(std::vector<std::string>{}, &dialogs_);
+  }
+  void cleanup() {
+    driver_.reset();
+    folder_.reset();
+    warnings_.reset();
+  }
+
+  void nothingCheckedAsksNothingAndWritesNothing() {
+    Scan(image_.Image);
+    QVERIFY(driver_->Recovery->isEnabled());
+    QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+    ExpectNothingAsked();
+    QVERIFY(fs::is_empty(folder_->Path()));
+  }
+
+  void oneCheckedFileIsSavedWhereTheSaveDialogSays_data() {
+    QTest::addColumn<bool>("checkRoot");  // else the file, leaving its root mixed
+    QTest::addColumn<int>("rootRow");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("file under a mixed root") << false << GraphicsRow << "beach.jpg";
+    QTest::newRow("only file of a checked category") << true << MusicRow << "song.mp3";
+  }
+
+  void oneCheckedFileIsSavedWhereTheSaveDialogSays() {
+    QFETCH(bool, checkRoot);
+    QFETCH(int, rootRow);
+    QFETCH(QString, name);
+    Scan(image_.Image);
+    const QModelIndex file = driver_->FileIndex(rootRow, name);
+    QVERIFY(file.isValid());
+    Check(checkRoot ? driver_->Root(rootRow) : file);
+    QCOMPARE(driver_->Root(rootRow).data(Qt::CheckStateRole).toInt(),
+             int(checkRoot ? Qt::Checked : Qt::PartiallyChecked));
+    dialogs_.SaveAnswer = folder_->Path() / "chosen";
+
+    QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+
+    QCOMPARE(dialogs_.SuggestedNames, std::vector<std::string>{name.toStdString()});
+    QVERIFY(dialogs_.FolderPrompts.empty());
+    QCOMPARE(Contents(folder_->Path() / "chosen"), Contents(Manifest(rootRow, name).Expected));
+    QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
+  }
+
+  void aCheckedCategoryIsRestoredByteForByteIntoTheChosenFolder() {
+    Scan(image_.Image);
+    Check(driver_->Root(DocumentsRow));
+    dialogs_.FolderAnswer = folder_->Path();
+
+    QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+
+    QVERIFY(dialogs_.SuggestedNames.empty());
+    QCOMPARE(dialogs_.FolderPrompts, std::vector<std::string>{std::string(strings::ChooseFolderPrompt)});
+    ContentsByName expected;
+    int todoCount = 0;
+    for (const test::ManifestFile* file : image_.ListedDeletedFiles()) {
+      if (file->Category != ManifestCategories[DocumentsRow]) continue;
+      AddSorted(expected, QString::fromStdString(file->Name), Contents(file->Expected));
+      todoCount += file->Name == "todo.txt" ? 1 : 0;
+    }
+    QCOMPARE(todoCount, 2);  // two deleted files of one name: both must land
+    ContentsByName restored;
+    int restoredCount = 0;
+    for (const auto& entry : fs::directory_iterator(folder_->Path())) {
+      AddSorted(restored, OriginalName(QString::fromStdString(entry.path().filename().string())),
+                Contents(entry.path()));
+      ++restoredCount;
+    }
+    QCOMPARE(restored, expected);
+    QCOMPARE(restoredCount, 9);
+    QVERIFY(fs::exists(folder_->Path() / "todo (2).txt"));
+    QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
+  }
+
+  void cancellingADialogEndsWithoutAWord_data() {
+    QTest::addColumn<bool>("several");  // the folder dialog, else the save dialog
+    QTest::newRow("save dialog") << false;
+    QTest::newRow("folder dialog") << true;
+  }
+
+  void cancellingADialogEndsWithoutAWord() {
+    QFETCH(bool, several);
+    Scan(image_.Image);
+    Check(several ? driver_->Root(GraphicsRow) : driver_->FileIndex(GraphicsRow, "thumb.jpg"));
+
+    QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+
+    QCOMPARE(dialogs_.SuggestedNames.size(), several ? 0u : 1u);
+    QCOMPARE(dialogs_.FolderPrompts.size(), several ? 1u : 0u);
+    QVERIFY(dialogs_.Messages.empty());
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
+    QVERIFY(fs::is_empty(folder_->Path()));
+  }
+
+  void aFileThatFailsShowsItsWarningAndTheOthersAreStillRestored() {
+    // The volume changes after the scan: one file's record is overwritten.
+    const fs::path volume = folder_->Path() / "volume.img";
+    fs::copy_file(image_.Image, volume);
+    const fs::path output = folder_->Path() / "out";
+    fs::create_directory(output);
+    Scan(volume);
+    const QModelIndex failing = driver_->FileIndex(OtherRow, "database.dat");
+    QVERIFY(failing.isValid());
+    const int64_t recordOffset = driver_->Model().NodeOf(failing)->Data().RecordOffset;
+    {
+      QFile file(QString::fromStdString(volume.string()));
+      QVERIFY(file.open(QIODevice::ReadWrite));
+      QVERIFY(file.seek(recordOffset));
+      QCOMPARE(file.read(4), QByteArray("FILE"));
+      QVERIFY(file.seek(recordOffset));
+      QCOMPARE(file.write("XXXX"), qint64(4));
+    }
+    Check(driver_->Root(OtherRow));
+    dialogs_.FolderAnswer = output;
+
+    QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+
+    QCOMPARE(warnings_->Warnings.size(), 1u);
+    QVERIFY(warnings_->Warnings[0].starts_with(strings::RecoverFailedMessage));
+    QCOMPARE(Contents(output / "backup.tar.gz"), Contents(Manifest(OtherRow, "backup.tar.gz").Expected));
+    QCOMPARE(Contents(output / "session.tmp"), Contents(Manifest(OtherRow, "session.tmp").Expected));
+    QVERIFY(!fs::exists(output / "database.dat"));
+    QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
+  }
+
+  void whileAWalkRunsScanNowRecoverAndSortingAreRefusedAndACloseWaitsForIt() {
+    Scan(image_.Image);
+    Check(driver_->Root(GraphicsRow));
+    dialogs_.FolderAnswer = folder_->Path();
+    const QStringList rootsBefore = driver_->RootTexts();
+    bool actedDuringWalk = false;
+    bool commandsDisabled = false;
+    QStringList rootsAfterHeaderClick;
+    bool openAfterClose = false;
+    dialogs_.WhileAsking = [&] {
+      if (actedDuringWalk) return;
+      actedDuringWalk = true;
+      // Once the folder is chosen, at the walk's first pause for events.
+      QMetaObject::invokeMethod(
+          &driver_->Window,
+          [&] {
+            commandsDisabled = !driver_->ScanNow->isEnabled() && !driver_->Recovery->isEnabled();
+            ClickNameHeader();
+            rootsAfterHeaderClick = driver_->RootTexts();
+            driver_->Window.close();
+            openAfterClose = driver_->Window.isVisible();
+          },
+          Qt::QueuedConnection);
+    };
+
+    QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+
+    QVERIFY(actedDuringWalk);
+    QVERIFY(commandsDisabled);
+    QCOMPARE(rootsAfterHeaderClick, rootsBefore);
+    QVERIFY(openAfterClose);
+    // The walk went on to its end, and only then did the window close.
+    QCOMPARE(std::distance(fs::directory_iterator(folder_->Path()), fs::directory_iterator()), 4);
+    QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
+    QVERIFY(!driver_->Window.isVisible());
+    QVERIFY(driver_->ScanNow->isEnabled());
+    QVERIFY(driver_->Recovery->isEnabled());
+
+    // Sorting works again once the walk is over.
+    ClickNameHeader();
+    QVERIFY(driver_->RootTexts() != rootsBefore);
+  }
+
+  void aWalkStartedAtAPauseOfAScanKeepsScanNowDisabledUntilTheScanEnds() {
+    const fs::path volume = folder_->Path() / "large.img";
+    std::vector<test::SampleFile> files;
+    for (int number = FirstUserRecord; number < LargeRecordCount; ++number) {
+      files.push_back({u"data" + QString::number(number).toStdU16String() + u".bin"});
+    }
+    test::WriteVolumeImage(volume, files);
+    driver_->Window.AddImageFiles({QString::fromStdString(volume.string())});
+    dialogs_.SaveAnswer = folder_->Path() / "saved.bin";
+    bool commandsDisabledWhileAsking = false;
+    dialogs_.WhileAsking = [&] {
+      commandsDisabledWhileAsking = !driver_->ScanNow->isEnabled() && !driver_->Recovery->isEnabled();
+    };
+    bool recovered = false;
+    bool scanNowDisabledAfterWalk = false;
+    bool recoverEnabledAfterWalk = false;
+    driver_->WhileScanning([&] {
+      const QModelIndex first = driver_->Model().index(0, 0, driver_->Root(OtherRow));
+      if (!first.isValid()) return true;
+      Check(first);
+      driver_->Tree->setCurrentIndex(first);
+      QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+      recovered = true;
+      scanNowDisabledAfterWalk = !driver_->ScanNow->isEnabled();
+      recoverEnabledAfterWalk = driver_->Recovery->isEnabled();
+      return false;
+    });
+    driver_->ClickScanNow();
+
+    QVERIFY(recovered);
+    QVERIFY(commandsDisabledWhileAsking);
+    QVERIFY(scanNowDisabledAfterWalk);
+    QVERIFY(recoverEnabledAfterWalk);
+    QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
+    QVERIFY(fs::exists(folder_->Path() / "saved.bin"));
+    QVERIFY(driver_->ScanNow->isEnabled());
+    QCOMPARE(driver_->Model().rowCount(driver_->Root(OtherRow)), LargeRecordCount - FirstUserRecord);
+  }
+
+ private:
+  void Scan(const fs::path& volume) {
+    driver_->Window.AddImageFiles({QString::fromStdString(volume.string())});
+    driver_->ClickScanNow();
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
+  }
+
+  void ClickNameHeader() {
+    QWidget* header = driver_->Tree->header()->viewport();
+    QTest::mouseClick(header, Qt::LeftButton, Qt::NoModifier, QPoint(header->height() / 2, header->height() / 2));
+  }
+
+  // A click on the check box, as the view passes it to the model.
+  void Check(const QModelIndex& index) { driver_->Model().setData(index, Qt::Checked, Qt::CheckStateRole); }
+
+  const test::ManifestFile& Manifest(int rootRow, const QString& name) const {
+    for (const test::ManifestFile* file : image_.ListedDeletedFiles()) {
+      if (file->Category == ManifestCategories[rootRow] && file->Name == name.toStdString()) return *file;
+    }
+    qFatal("no file %s in the manifest", qPrintable(name));
+  }
+
+  void ExpectNothingAsked() const {
+    QVERIFY(dialogs_.SuggestedNames.empty());
+    QVERIFY(dialogs_.FolderPrompts.empty());
+    QVERIFY(dialogs_.Questions.empty());
+    QVERIFY(dialogs_.Messages.empty());
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
+  }
+
+  test::TestImage image_;
+  std::unique_ptr<WarningRecorder> warnings_;
+  std::unique_ptr<test::TempDir> folder_;
+  ScriptedDialogs dialogs_;
+  std::unique_ptr<WindowDriver> driver_;
+};
+
+}  // namespace salvoran
+
+QTEST_MAIN(salvoran::MainWindowRecoveryTest)
+#include "MainWindowRecoveryTest.moc"

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "ui/RecoveryDialogs.h"
+
+namespace salvoran::test {
+
+// Answers the recovery's questions as scripted and notes every one.
+class ScriptedDialogs : public RecoveryDialogs {
+ public:
+  std::optional<std::filesystem::path> ChooseSaveFile(const std::string& suggestedName) override {
+    SuggestedNames.push_back(suggestedName);
+    Asking();
+    return SaveAnswer;
+  }
+  std::optional<std::filesystem::path> ChooseFolder(std::string_view prompt) override {
+    FolderPrompts.emplace_back(prompt);
+    Asking();
+    return FolderAnswer;
+  }
+  bool AskYesNo(std::string_view question) override {
+    Questions.emplace_back(question);
+    Asking();
+    return YesAnswer;
+  }
+  void ShowPlainMessage(std::string_view caption, std::string_view text) override {
+    Messages.emplace_back(caption, text);
+    Asking();
+  }
+
+  std::optional<std::filesystem::path> SaveAnswer;
+  std::optional<std::filesystem::path> FolderAnswer;
+  bool YesAnswer = true;
+  // Runs while each question is open, as the user could act behind a real dialog.
+  std::function<void()> WhileAsking;
+
+  std::vector<std::string> SuggestedNames;
+  std::vector<std::string> FolderPrompts;
+  std::vector<std::string> Questions;
+  std::vector<std::pair<std::string, std::string>> Messages;
+
+ private:
+  void Asking() {
+    if (WhileAsking) WhileAsking();
+  }
+};
+
+}  // namespace salvoran::test
