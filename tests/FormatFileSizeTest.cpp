@@ -15,7 +15,7 @@
 
 // With LOCPATH set, glibc's newlocale never frees the search list it builds from it; only the
 // locale tests below set LOCPATH. Read by LeakSanitizer when the tests are built with it.
-extern "C" const char* __lsan_default_suppressions() { return "leak:__argz_add_sep\n"; }
+extern "C" const char* __lsan_default_suppressions() { return "leak:argz_add_sep\n"; }
 
 namespace salvoran {
 namespace {
