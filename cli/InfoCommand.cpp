@@ -3,9 +3,6 @@
 
 #include "cli/Commands.h"
 #include "engine/OpeningPhase.h"
-#include "engine/RawVolume.h"
-#include "engine/EngineError.h"
-#include "engine/SystemError.h"
 
 namespace salvoran::cli {
 
@@ -13,9 +10,7 @@ int RunInfo(const std::string& source) {
   VolumeGeometry geometry;
   geometry.DrivePath = source;
   try {
-    OpenResult opened = OpenRawVolume(source);
-    if (!opened.Volume) throw EngineError("Fail to open the driver to scan: " + SystemErrorText(opened.ErrorCode));
-    ReadVolumeGeometry(*opened.Volume, geometry);
+    ReadVolumeGeometry(*OpenVolumeToScan(source), geometry);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return UsageOrSourceError;

@@ -7,11 +7,8 @@
 
 #include "cli/Commands.h"
 #include "cli/ScanCollector.h"
-#include "engine/EngineError.h"
 #include "engine/FileNameText.h"
 #include "engine/OpeningPhase.h"
-#include "engine/RawVolume.h"
-#include "engine/SystemError.h"
 #include "engine/SourceDevice.h"
 #include "recovery/RecoverFile.h"
 #include "recovery/TargetNames.h"
@@ -54,9 +51,7 @@ std::optional<std::vector<RecoverResult>> RestoreRecords(const RecoverOptions& o
   geometry.DrivePath = options.Source;
   std::unique_ptr<VolumeSource> volume;
   try {
-    OpenResult opened = OpenRawVolume(options.Source);
-    if (!opened.Volume) throw EngineError("Fail to open the driver to scan: " + SystemErrorText(opened.ErrorCode));
-    volume = std::move(opened.Volume);
+    volume = OpenVolumeToScan(options.Source);
     ReadVolumeGeometry(*volume, geometry);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", error.what());

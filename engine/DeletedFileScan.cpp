@@ -10,8 +10,6 @@
 #include "engine/FileTime.h"
 #include "engine/MftBlockReader.h"
 #include "engine/OpeningPhase.h"
-#include "engine/RawVolume.h"
-#include "engine/SystemError.h"
 
 namespace salvoran {
 namespace {
@@ -119,11 +117,8 @@ std::optional<FoundFile> ReadDeletedFile(VolumeSource& volume, const VolumeGeome
 
 ScanSummary ScanDrive(const std::string& drivePath, VolumeGeometry& geometry, ScanObserver& observer) {
   geometry.DrivePath = drivePath;
-  OpenResult opened = OpenRawVolume(drivePath);
-  if (!opened.Volume) {
-    throw EngineError("Fail to open the driver to scan: " + SystemErrorText(opened.ErrorCode));
-  }
-  return ScanOpenVolume(*opened.Volume, geometry, observer);
+  const std::unique_ptr<VolumeSource> volume = OpenVolumeToScan(drivePath);
+  return ScanOpenVolume(*volume, geometry, observer);
 }
 
 }  // namespace salvoran

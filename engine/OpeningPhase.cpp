@@ -13,6 +13,7 @@
 #include "engine/BootSector.h"
 #include "engine/EngineError.h"
 #include "engine/FileRecord.h"
+#include "engine/RawVolume.h"
 #include "engine/RunList.h"
 #include "engine/SystemError.h"
 
@@ -55,6 +56,12 @@ std::vector<std::byte> ReadFirstRecord(VolumeSource& volume, const BootSector& b
 }
 
 }  // namespace
+
+std::unique_ptr<VolumeSource> OpenVolumeToScan(const std::string& drivePath) {
+  OpenResult opened = OpenRawVolume(drivePath);
+  if (!opened.Volume) throw EngineError("Fail to open the driver to scan: " + SystemErrorText(opened.ErrorCode));
+  return std::move(opened.Volume);
+}
 
 void ReadVolumeGeometry(VolumeSource& volume, VolumeGeometry& geometry) {
   const BootSector boot = ReadBootSector(volume);
