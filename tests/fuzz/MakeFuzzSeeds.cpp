@@ -102,7 +102,9 @@ int SeedsFromImage(const std::string& image, const std::string& name, const fs::
   for (const auto& [kind, chosen] : {std::pair{"resident", resident}, std::pair{"single-run", single},
                                      std::pair{"sparse", sparse}, std::pair{"fragmented", most}}) {
     if (chosen == records.end() || (chosen == most && most->Runs < 2)) continue;
-    Bytes decoderSeed(1, selector);
+    Bytes decoderSeed;
+    decoderSeed.reserve(1 + chosen->Raw.size());
+    decoderSeed.push_back(selector);
     decoderSeed.insert(decoderSeed.end(), chosen->Raw.begin(), chosen->Raw.end());
     WriteSeed(out / "FuzzRecordDecoder", name + "-" + kind, decoderSeed);
     if (!chosen->RunList.empty()) {
