@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/StringTable.h"
+#include "support/StringTable.h"
 
 namespace salvoran {
 namespace {

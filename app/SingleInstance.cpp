@@ -8,7 +8,7 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
-#include "app/Diagnostics.h"
+#include "support/Diagnostics.h"
 
 namespace salvoran {
 namespace {

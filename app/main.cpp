@@ -3,7 +3,7 @@
 
 #include "app/AutorunSwitch.h"
 #include "app/SingleInstance.h"
-#include "app/StringTable.h"
+#include "support/StringTable.h"
 #include "ui/MessageBoxWarning.h"
 #include "ui/QtText.h"
 #include "ui/TfrmSalvoran.h"

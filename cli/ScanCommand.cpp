@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "app/FormatFileSize.h"
+#include "support/FormatFileSize.h"
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
 #include "cli/ScanCollector.h"

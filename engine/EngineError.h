@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace salvoran {
 
@@ -9,8 +10,8 @@ namespace salvoran {
 // the detail says where it happened, for diagnostics only.
 class EngineError : public std::runtime_error {
  public:
-  explicit EngineError(const std::string& message, std::string detail = {})
-      : std::runtime_error(message), detail_(std::move(detail)) {}
+  explicit EngineError(std::string_view message, std::string detail = {})
+      : std::runtime_error(std::string(message)), detail_(std::move(detail)) {}
 
   const std::string& Detail() const { return detail_; }
 

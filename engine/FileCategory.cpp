@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "app/StringTable.h"
+#include "support/StringTable.h"
 
 namespace salvoran {
 namespace {

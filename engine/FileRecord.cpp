@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/EngineError.h"
+#include "support/Messages.h"
 
 namespace salvoran {
 namespace {
@@ -12,14 +13,12 @@ constexpr size_t UpdateSequenceCountField = 0x06;
 constexpr size_t FlagsField = 0x16;
 constexpr size_t UpdateSequenceEntrySize = 2;
 
-const char* const BadSignatureMessage = "Invalid File Record 1!";
-const char* const BadFixupMessage = "Invalid File Record 2!";
 
 }  // namespace
 
 void ApplyFixups(MutableByteView record, uint32_t bytesPerSector) {
   if (record.size() < 4 || std::memcmp(record.data(), "FILE", 4) != 0) {
-    throw EngineError(BadSignatureMessage);
+    throw EngineError(messages::BadRecordSignature);
   }
   const uint16_t arrayOffset = ReadLE<uint16_t>(record, UpdateSequenceOffsetField);
   const uint16_t entryCount = ReadLE<uint16_t>(record, UpdateSequenceCountField);
@@ -29,7 +28,7 @@ void ApplyFixups(MutableByteView record, uint32_t bytesPerSector) {
   const uint64_t strides = entryCount - 1u;
   if (!RangeFits(record.size(), arrayOffset, uint64_t{entryCount} * UpdateSequenceEntrySize) ||
       bytesPerSector < UpdateSequenceEntrySize || strides * bytesPerSector > record.size()) {
-    throw EngineError(BadFixupMessage, "update-sequence array outside the record");
+    throw EngineError(messages::BadRecordFixup, "update-sequence array outside the record");
   }
   const std::byte sequenceLow = record[arrayOffset];
   const std::byte sequenceHigh = record[arrayOffset + 1];
@@ -37,7 +36,7 @@ void ApplyFixups(MutableByteView record, uint32_t bytesPerSector) {
     const size_t strideEnd = static_cast<size_t>(i * bytesPerSector);
     // One matching byte is enough; only a stride whose both bytes differ is torn.
     if (record[strideEnd - 2] != sequenceLow && record[strideEnd - 1] != sequenceHigh) {
-      throw EngineError(BadFixupMessage, "torn stride " + std::to_string(i));
+      throw EngineError(messages::BadRecordFixup, "torn stride " + std::to_string(i));
     }
     const size_t saved = arrayOffset + UpdateSequenceEntrySize * i;
     record[strideEnd - 2] = record[saved];

@@ -3,13 +3,14 @@
 #include <algorithm>
 
 #include "engine/EngineError.h"
+#include "support/Messages.h"
 
 namespace salvoran {
 
 MftMap::MftMap(const std::vector<DataRun>& runs, uint32_t bytesPerCluster) {
   uint64_t mftByte = 0;
   for (const DataRun& run : runs) {
-    if (run.Sparse) throw EngineError("Invalid MFT record!", "sparse run in the MFT");
+    if (run.Sparse) throw EngineError(messages::InvalidMftRecord, "sparse run in the MFT");
     if (run.ClusterCount == 0) continue;
     // Run bounds were checked against the volume, so these products stay far below 2^64.
     const Extent extent{mftByte, run.StartCluster * bytesPerCluster, run.ClusterCount * bytesPerCluster};

@@ -3,15 +3,15 @@
 #include <string>
 
 #include "engine/EngineError.h"
+#include "support/Messages.h"
 
 namespace salvoran {
 namespace {
 
 constexpr unsigned MaxFieldWidth = 8;
-constexpr char RunListError[] = "Failed to read run Data.";
 
 [[noreturn]] void Refuse(size_t position, const char* why) {
-  throw EngineError(RunListError, std::string(why) + " at run-list byte " + std::to_string(position));
+  throw EngineError(messages::RunReadFailed, std::string(why) + " at run-list byte " + std::to_string(position));
 }
 
 int64_t SignExtend(uint64_t value, unsigned width) {

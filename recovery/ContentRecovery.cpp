@@ -9,12 +9,12 @@
 #include "engine/EngineError.h"
 #include "engine/FileRecord.h"
 #include "engine/RunList.h"
+#include "support/Messages.h"
 
 namespace salvoran {
 namespace {
 
 constexpr uint64_t CopyBufferBytes = 16u << 20;
-constexpr char RunReadError[] = "Failed to read run Data.";
 
 // The record at a volume offset. A record inside the MFT is read through its runs, so one that
 // straddles two runs comes out whole; bytes that cannot be read stay zero.
@@ -59,7 +59,7 @@ void CopyRuns(VolumeSource& volume, const VolumeGeometry& geometry, const std::v
       const size_t chunk = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
       const ReadOutcome outcome = volume.ReadAt(position, std::span(buffer).first(chunk));
       if (outcome.BytesRead < chunk) {
-        throw EngineError(RunReadError, "short read at volume byte " + std::to_string(position + outcome.BytesRead));
+        throw EngineError(messages::RunReadFailed, "short read at volume byte " + std::to_string(position + outcome.BytesRead));
       }
       output.Write(std::span(buffer).first(chunk));
       position += chunk;
@@ -75,10 +75,10 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
   std::vector<std::byte> record = ReadRecordAt(volume, geometry, recordOffset);
   ApplyFixups(record, geometry.BytesPerSector);
   if (RecordFlags(record) != 0) {
-    throw EngineError("Could not recovery the file you selected as the space already taken by another file!");
+    throw EngineError(messages::RecordTaken);
   }
   const ByteView data = FindAttribute(record, DataType, false);
-  if (data.empty()) throw EngineError("Error : Unable to get any DataType information");
+  if (data.empty()) throw EngineError(messages::NoDataAttribute);
 
   if (!IsNonResident(data)) {
     const ByteView content = ResidentContent(data);

@@ -2,12 +2,13 @@
 
 #include <new>
 
-#include "app/Diagnostics.h"
-#include "app/StringTable.h"
+#include "support/Diagnostics.h"
+#include "support/StringTable.h"
 #include "engine/EngineError.h"
 #include "engine/RawVolume.h"
 #include "engine/SystemError.h"
 #include "recovery/ContentRecovery.h"
+#include "support/Messages.h"
 
 namespace salvoran {
 
@@ -17,7 +18,7 @@ std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const 
   try {
     OpenResult opened = OpenRawVolume(geometry.DrivePath);
     if (!opened.Volume) {
-      throw EngineError("Fail to open the driver to reovery: " + SystemErrorText(opened.ErrorCode));
+      throw EngineError(std::string(messages::OpenToRecoverFailed) + SystemErrorText(opened.ErrorCode));
     }
     RecoverFileContent(*opened.Volume, geometry, RecordOffset, TargetPath, existing);
     return std::nullopt;
@@ -25,7 +26,7 @@ std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const 
     cause = error.what();
     if (!error.Detail().empty()) DebugTrace("recovery of record at " + std::to_string(RecordOffset) + ": " + error.Detail());
   } catch (const std::bad_alloc&) {
-    cause = "Failed to read run Data.";
+    cause = messages::RunReadFailed;
   }
   return std::string(strings::RecoverFailedMessage) + cause;
 }

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/FormatFileSize.h"
+#include "support/FormatFileSize.h"
 #include "tests/support/CommandRunner.h"
 #include "tests/support/TempDir.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Diagnostics.h"
-#include "app/StringTable.h"
+#include "support/Diagnostics.h"
+#include "support/StringTable.h"
 #include "engine/DeletedFileScan.h"
 #include "engine/FileRecord.h"
 #include "engine/SystemError.h"

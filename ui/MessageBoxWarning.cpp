@@ -2,8 +2,8 @@
 
 #include <QMessageBox>
 
-#include "app/Diagnostics.h"
-#include "app/StringTable.h"
+#include "support/Diagnostics.h"
+#include "support/StringTable.h"
 #include "ui/QtText.h"
 
 namespace salvoran {

@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <QString>
 
-#include "app/StringTable.h"
+#include "support/StringTable.h"
 #include "ui/QtText.h"
 
 namespace salvoran {

@@ -4,7 +4,7 @@
 #include <set>
 #include <utility>
 
-#include "app/StringTable.h"
+#include "support/StringTable.h"
 #include "recovery/TargetNames.h"
 
 namespace salvoran {

@@ -4,7 +4,7 @@
 #include <QTime>
 #include <cmath>
 
-#include "app/FormatFileSize.h"
+#include "support/FormatFileSize.h"
 #include "engine/DateTime.h"
 #include "ui/model/NodeComparison.h"
 

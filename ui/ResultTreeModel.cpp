@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/StringTable.h"
+#include "support/StringTable.h"
 #include "ui/QtText.h"
 #include "ui/RestoreTreeText.h"
 #include "ui/model/CheckState.h"

@@ -21,8 +21,8 @@
 #include <QVBoxLayout>
 #include <exception>
 
-#include "app/Diagnostics.h"
-#include "app/StringTable.h"
+#include "support/Diagnostics.h"
+#include "support/StringTable.h"
 #include "ui/BevelPanel.h"
 #include "ui/FindInTree.h"
 #include "ui/ImageLabel.h"

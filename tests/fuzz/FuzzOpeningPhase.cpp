@@ -6,7 +6,7 @@
 #include <exception>
 #include <vector>
 
-#include "app/Diagnostics.h"
+#include "support/Diagnostics.h"
 #include "engine/BootSector.h"
 #include "engine/OpeningPhase.h"
 

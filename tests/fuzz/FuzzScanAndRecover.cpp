@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/Diagnostics.h"
+#include "support/Diagnostics.h"
 #include "engine/DeletedFileScan.h"
 #include "engine/EngineError.h"
 #include "recovery/ContentRecovery.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FormatFileSize.h"
+#include "support/FormatFileSize.h"
 #include "engine/DateTime.h"
 #include "engine/FileCategory.h"
 #include "engine/FileNameText.h"

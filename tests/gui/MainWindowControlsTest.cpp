@@ -8,8 +8,8 @@
 #include <QUrl>
 #include <filesystem>
 
-#include "app/Diagnostics.h"
-#include "app/StringTable.h"
+#include "support/Diagnostics.h"
+#include "support/StringTable.h"
 #include "tests/fixtures/TestImages.h"
 #include "tests/gui/WindowDriver.h"
 #include "tests/support/TempDir.h"

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/StringTable.h"
+#include "support/StringTable.h"
 #include "tests/fixtures/TestImages.h"
 #include "tests/gui/GuiTestVolume.h"
 #include "tests/gui/WindowDriver.h"

@@ -8,7 +8,7 @@
 #include <map>
 #include <memory>
 
-#include "app/StringTable.h"
+#include "support/StringTable.h"
 #include "tests/fixtures/TestImages.h"
 #include "tests/gui/GuiTestVolume.h"
 #include "tests/gui/ScriptedDialogs.h"

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <map>
 
-#include "app/FormatFileSize.h"
+#include "support/FormatFileSize.h"
 #include "engine/DeletedFileScan.h"
 #include "tests/fixtures/TestImages.h"
 #include "tests/gui/GuiTestVolume.h"

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/StringTable.h"
+#include "support/StringTable.h"
 #include "tests/support/TempDir.h"
 #include "ui/QtRecoveryDialogs.h"
 

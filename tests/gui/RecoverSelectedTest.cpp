@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/Diagnostics.h"
-#include "app/StringTable.h"
+#include "support/Diagnostics.h"
+#include "support/StringTable.h"
 #include "engine/DeletedFileScan.h"
 #include "engine/FileCategory.h"
 #include "recovery/RecoverFile.h"

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Diagnostics.h"
+#include "support/Diagnostics.h"
 #include "ui/RestoreTree.h"
 #include "ui/TfrmSalvoran.h"
 

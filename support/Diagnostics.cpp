@@ -1,4 +1,4 @@
-#include "app/Diagnostics.h"
+#include "support/Diagnostics.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/FormatFileSize.h"
+#include "support/FormatFileSize.h"
 
 #include <langinfo.h>
 #include <locale.h>

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string_view>
+
+// The fixed messages of the scan and of recovery, beside the string table: one place for every
+// text the user reads, so that no copy of a message can drift from the others.
+namespace salvoran::messages {
+
+inline constexpr std::string_view OpenToScanFailed = "Fail to open the driver to scan: ";
+inline constexpr std::string_view OpenToRecoverFailed = "Fail to open the driver to reovery: ";
+inline constexpr std::string_view ReadDriveFailed = "Fail to read data from drive:";
+inline constexpr std::string_view NotNtfs = "The current version only support NTFS drive!";
+inline constexpr std::string_view ReadMftFailed = "Read MFT:";
+inline constexpr std::string_view InvalidMftRecord = "Invalid MFT record!";
+inline constexpr std::string_view UnsupportedMft =
+    "The current version does not support sparse, encrypted and compressed MFT";
+inline constexpr std::string_view MftWithoutRuns =
+    "The MFT's own record has no data runs; the volume cannot be scanned.";
+inline constexpr std::string_view BadRecordSignature = "Invalid File Record 1!";
+inline constexpr std::string_view BadRecordFixup = "Invalid File Record 2!";
+inline constexpr std::string_view RecordTaken =
+    "Could not recovery the file you selected as the space already taken by another file!";
+inline constexpr std::string_view NoDataAttribute = "Error : Unable to get any DataType information";
+inline constexpr std::string_view RunReadFailed = "Failed to read run Data.";
+
+}  // namespace salvoran::messages
