@@ -1,34 +1,67 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/Commands.h"
+#include "cli/HelpText.h"
+#include "support/Diagnostics.h"
 
 using namespace salvoran::cli;
 
+namespace {
+
+// A command's own text, then the exit codes every command shares.
+std::string CommandFooter(std::string_view text) {
+  return std::string(text) + "\n\n" + std::string(help::ExitStatus);
+}
+
+CLI::App* AddCommand(CLI::App& app, const char* name, std::string_view description, std::string_view footer) {
+  CLI::App* command = app.add_subcommand(name, std::string(description));
+  command->footer(CommandFooter(footer));
+  command->group("Commands");
+  return command;
+}
+
+void AddSource(CLI::App& command, std::string& source) {
+  command.add_option("SOURCE", source, std::string(help::Source))->required()->type_name("");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  CLI::App app{"salvoran: list the deleted files of an NTFS volume and restore them"};
+  CLI::App app{std::string(help::Program), "salvoran"};
+  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
+  app.get_formatter()->label("Positionals", "Arguments");
   app.require_subcommand(1);
+  app.footer(CommandFooter(help::ProgramFooter));
+  app.set_version_flag("--version", "salvoran " SALVORAN_VERSION, std::string(help::Version));
+  bool debug = false;
+  app.add_flag("--debug", debug, std::string(help::Debug));
+  // Options of the program itself may also follow the command: "salvoran scan disk.img --debug".
+  app.fallthrough();
 
   std::string source;
-  CLI::App* info = app.add_subcommand("info", "Print the volume's geometry");
-  info->add_option("SOURCE", source, "Block device or image file")->required();
+  CLI::App* info = AddCommand(app, "info", help::Info, help::InfoFooter);
+  AddSource(*info, source);
 
-  CLI::App* drives = app.add_subcommand("drives", "List the machine's fixed NTFS volumes");
+  CLI::App* drives = AddCommand(app, "drives", help::Drives, help::DrivesFooter);
 
-  CLI::App* scan = app.add_subcommand("scan", "List the deleted files of a volume");
-  scan->add_option("SOURCE", source, "Block device or image file")->required();
+  CLI::App* scan = AddCommand(app, "scan", help::Scan, help::ScanFooter);
+  AddSource(*scan, source);
   bool json = false, summary = false;
-  CLI::Option* jsonFlag = scan->add_flag("--json", json, "Print one JSON document");
-  scan->add_flag("--summary", summary, "Print only counts")->excludes(jsonFlag);
+  CLI::Option* jsonFlag = scan->add_flag("--json", json, std::string(help::ScanJson));
+  scan->add_flag("--summary", summary, std::string(help::ScanSummary))->excludes(jsonFlag);
 
   RecoverOptions recover;
-  CLI::App* recoverCommand = app.add_subcommand("recover", "Restore deleted files into a folder");
-  recoverCommand->add_option("SOURCE", recover.Source, "Block device or image file")->required();
-  CLI::Option* records = recoverCommand->add_option("--record", recover.Records, "MFT record number of a file to restore");
-  CLI::Option* all = recoverCommand->add_flag("--all", recover.All, "Restore every listed file");
+  CLI::App* recoverCommand = AddCommand(app, "recover", help::Recover, help::RecoverFooter);
+  AddSource(*recoverCommand, recover.Source);
+  CLI::Option* records =
+      recoverCommand->add_option("--record", recover.Records, std::string(help::RecoverRecord))->type_name("N");
+  CLI::Option* all = recoverCommand->add_flag("--all", recover.All, std::string(help::RecoverAll));
   records->excludes(all);
-  recoverCommand->add_option("--output", recover.OutputFolder, "Folder to write the restored files to")->required();
-  recoverCommand->add_flag("--json", recover.Json, "Print one JSON document");
-  recoverCommand->add_flag("--force", recover.Force, "Allow an output folder on the source device");
+  recoverCommand->add_option("--output", recover.OutputFolder, std::string(help::RecoverOutput))
+      ->required()
+      ->type_name("DIR");
+  recoverCommand->add_flag("--json", recover.Json, std::string(help::RecoverJson));
+  recoverCommand->add_flag("--force", recover.Force, std::string(help::RecoverForce));
 
   try {
     app.parse(argc, argv);
@@ -36,6 +69,7 @@ int main(int argc, char** argv) {
     const int status = app.exit(error);
     return status == 0 ? AllWell : UsageOrSourceError;
   }
+  salvoran::EnableDebugTrace(debug);
 
   if (*info) return RunInfo(source);
   if (*drives) return RunDrives();

@@ -12,6 +12,8 @@ int PrintWarning(std::string_view text) {
   return 0;
 }
 
+bool traceEnabled = false;
+
 WarningHandler& CurrentHandler() {
   static WarningHandler handler = PrintWarning;
   return handler;
@@ -20,11 +22,14 @@ WarningHandler& CurrentHandler() {
 }  // namespace
 
 void DebugTrace(std::string_view text) {
+  if (!traceEnabled) return;
   std::string line = "Corvath:";
   line.append(text);
   line.push_back('\n');
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
+
+void EnableDebugTrace(bool enabled) { traceEnabled = enabled; }
 
 int ShowWarning(std::string_view text) {
   WarningHandler& handler = CurrentHandler();

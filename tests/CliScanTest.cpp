@@ -203,7 +203,7 @@ std::string InfoValue(const std::string& info, const std::string& label) {
 // The record count covers every cluster of the MFT, as The Sleuth Kit's entry range does.
 TEST_P(CliInfo, PrintsTheGeometryTheSleuthKitSees) {
   const std::string image = TestImagePath(GetParam().Image).string();
-  const CommandResult info = RunSalvoran({"info", image});
+  const CommandResult info = RunSalvoran({"info", image, "--debug"});
   ASSERT_EQ(info.ExitCode, 0) << info.Err;
   EXPECT_EQ(InfoValue(info.Out, "Bytes per cluster"), std::to_string(GetParam().BytesPerCluster));
   EXPECT_EQ(InfoValue(info.Out, "File record size"), "1024");

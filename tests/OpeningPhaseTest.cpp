@@ -8,6 +8,7 @@
 #include "engine/EngineError.h"
 #include "engine/OpeningPhase.h"
 #include "engine/SystemError.h"
+#include "support/Diagnostics.h"
 #include "tests/support/CraftedVolume.h"
 #include "tests/support/TempDir.h"
 
@@ -141,12 +142,18 @@ TEST_F(OpeningPhaseTest, ReadsTheGeometryOfTheBootSector) {
   EXPECT_EQ(geometry.RecordCount, 32);
 }
 
-TEST_F(OpeningPhaseTest, WritesRecordSizeAndRecordCountToTheDiagnostics) {
+TEST_F(OpeningPhaseTest, WritesRecordSizeAndRecordCountToTheDiagnosticsOnlyWhenTraceIsOn) {
   spec_.MftRuns = {{256, 64, false}};
   const Bytes volume = test::BuildVolume(spec_);
   testing::internal::CaptureStderr();
   Open(volume);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+  EnableDebugTrace(true);
+  testing::internal::CaptureStderr();
+  Open(volume);
   const std::string diagnostics = testing::internal::GetCapturedStderr();
+  EnableDebugTrace(false);
   EXPECT_NE(diagnostics.find("Corvath:File Record:1024\n"), std::string::npos) << diagnostics;
   EXPECT_NE(diagnostics.find("Corvath:Total Recouds:1024\n"), std::string::npos) << diagnostics;
 }
