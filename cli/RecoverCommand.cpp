@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <memory>
@@ -6,6 +7,7 @@
 #include <system_error>
 
 #include "cli/Commands.h"
+#include "cli/ProgressLine.h"
 #include "cli/ScanCollector.h"
 #include "engine/FileNameText.h"
 #include "engine/OpeningPhase.h"
@@ -23,14 +25,54 @@ struct RecoverResult {
   std::optional<std::string> Error;
 };
 
+// A file to restore, or a record asked for that is no deleted file of the volume.
+struct RestoreItem {
+  int64_t Record = 0;
+  std::optional<FoundFile> File;
+};
+
 RecoverResult RestoreOne(const FoundFile& file, const RecoverOptions& options, const VolumeGeometry& geometry,
-                         std::set<std::string>& takenNames) {
+                         std::set<std::string>& takenNames, const ContentProgress& progress) {
   RecoverResult result{file.RecordIndex, ToUtf8(file.Data.FileName), {}, {}};
   const std::filesystem::path target =
       UniqueTargetPath(options.OutputFolder, SafeFileName(file.Data.FileName), takenNames);
   result.Path = target.string();
-  result.Error = TryRecoverFile(geometry, target, file.Data.RecordOffset, OutputFile::ExistingTarget::Keep);
+  result.Error = TryRecoverFile(geometry, target, file.Data.RecordOffset, OutputFile::ExistingTarget::Keep, progress);
   return result;
+}
+
+uint64_t ContentBytes(const FoundFile& file) { return static_cast<uint64_t>(std::max<int64_t>(file.Data.FileSize, 0)); }
+
+// Restores the items in order, with one progress line over the bytes of them all.
+std::vector<RecoverResult> RestoreItems(const std::vector<RestoreItem>& items, const RecoverOptions& options,
+                                        const VolumeGeometry& geometry) {
+  uint64_t totalBytes = 0;
+  for (const RestoreItem& item : items) {
+    if (item.File) totalBytes += ContentBytes(*item.File);
+  }
+  ProgressLine progress("Restoring", ProgressUnit::Bytes);
+  progress.Start(totalBytes);
+  uint64_t finishedBytes = 0;
+  std::set<std::string> takenNames;
+  std::vector<RecoverResult> results;
+  for (const RestoreItem& item : items) {
+    if (!item.File) {
+      results.push_back(
+          {item.Record, {}, {}, "Record " + std::to_string(item.Record) + " is not a deleted file of this volume."});
+      continue;
+    }
+    // The content written may differ from the listed size (a short run list): the line never
+    // runs ahead of the file.
+    const uint64_t fileBytes = ContentBytes(*item.File);
+    uint64_t written = 0;
+    progress.Update(finishedBytes);
+    results.push_back(RestoreOne(*item.File, options, geometry, takenNames, [&](uint64_t bytes) {
+      written += bytes;
+      progress.Update(finishedBytes + std::min(written, fileBytes));
+    }));
+    finishedBytes += fileBytes;
+  }
+  return results;
 }
 
 // Every file a scan lists.
@@ -39,10 +81,10 @@ std::optional<std::vector<RecoverResult>> RestoreAll(const RecoverOptions& optio
   ScanCollector collector;
   ScanSummary summary;
   if (!CollectScan(options.Source, geometry, collector, summary)) return std::nullopt;
-  std::set<std::string> takenNames;
-  std::vector<RecoverResult> results;
-  for (const FoundFile& file : collector.Files()) results.push_back(RestoreOne(file, options, geometry, takenNames));
-  return results;
+  std::vector<RestoreItem> items;
+  items.reserve(collector.Files().size());
+  for (FoundFile& file : collector.Files()) items.push_back({file.RecordIndex, std::move(file)});
+  return RestoreItems(items, options, geometry);
 }
 
 // Just the records asked for, each read on its own: no scan of the whole MFT.
@@ -57,19 +99,13 @@ std::optional<std::vector<RecoverResult>> RestoreRecords(const RecoverOptions& o
     std::fprintf(stderr, "%s\n", error.what());
     return std::nullopt;
   }
-  std::set<std::string> takenNames;
-  std::vector<RecoverResult> results;
+  std::vector<RestoreItem> items;
   for (int64_t record : options.Records) {
-    const std::optional<FoundFile> file =
-        record >= 0 && record <= INT32_MAX ? ReadDeletedFile(*volume, geometry, static_cast<int32_t>(record))
-                                           : std::nullopt;
-    if (file) {
-      results.push_back(RestoreOne(*file, options, geometry, takenNames));
-    } else {
-      results.push_back({record, {}, {}, "Record " + std::to_string(record) + " is not a deleted file of this volume."});
-    }
+    items.push_back({record, record >= 0 && record <= INT32_MAX
+                                 ? ReadDeletedFile(*volume, geometry, static_cast<int32_t>(record))
+                                 : std::nullopt});
   }
-  return results;
+  return RestoreItems(items, options, geometry);
 }
 
 void PrintResults(const std::vector<RecoverResult>& results, bool json) {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <chrono>
 #include <vector>
 
+#include "cli/ProgressLine.h"
 #include "engine/DeletedFileScan.h"
 
 namespace salvoran::cli {
@@ -10,23 +10,17 @@ namespace salvoran::cli {
 // Gathers the found files of a scan and, when stderr is a terminal, keeps a progress line there.
 class ScanCollector : public ScanObserver {
  public:
-  ScanCollector();
-  ~ScanCollector() override;
-
   void ScanStarted(const VolumeGeometry& geometry) override;
   void Progress(int32_t recordIndex) override;
   bool StopRequested() override { return false; }
   void FileFound(FoundFile&& file) override { files_.push_back(std::move(file)); }
 
   std::vector<FoundFile>& Files() { return files_; }
+  // Takes the progress line away once the scan has ended.
+  void EndProgress() { progress_.Clear(); }
 
  private:
-  using Clock = std::chrono::steady_clock;
-  bool showProgress_;
-  bool progressShown_ = false;
-  int32_t recordCount_ = 0;
-  Clock::time_point started_;
-  Clock::time_point lastShown_;
+  ProgressLine progress_{"Scanning", ProgressUnit::Records};
   std::vector<FoundFile> files_;
 };
 

@@ -68,6 +68,25 @@ void CopyRuns(VolumeSource& volume, const VolumeGeometry& geometry, const std::v
   }
 }
 
+// Passes content on to another sink and reports how much went through.
+class ProgressSink : public ContentSink {
+ public:
+  ProgressSink(ContentSink& output, const ContentProgress& progress) : output_(output), progress_(progress) {}
+  void Write(std::span<const std::byte> bytes) override {
+    output_.Write(bytes);
+    progress_(bytes.size());
+  }
+  void Skip(uint64_t count) override {
+    output_.Skip(count);
+    progress_(count);
+  }
+  void Commit(uint64_t length) override { output_.Commit(length); }
+
+ private:
+  ContentSink& output_;
+  const ContentProgress& progress_;
+};
+
 }  // namespace
 
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
@@ -96,9 +115,15 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
 }
 
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
-                        const std::filesystem::path& target, OutputFile::ExistingTarget existing) {
+                        const std::filesystem::path& target, OutputFile::ExistingTarget existing,
+                        const ContentProgress& progress) {
   std::optional<OutputFile> output;
-  RecoverFileContent(volume, geometry, recordOffset, [&]() -> ContentSink& { return output.emplace(target, existing); });
+  std::optional<ProgressSink> reported;
+  RecoverFileContent(volume, geometry, recordOffset, [&]() -> ContentSink& {
+    ContentSink& file = output.emplace(target, existing);
+    if (!progress) return file;
+    return reported.emplace(file, progress);
+  });
 }
 
 }  // namespace salvoran

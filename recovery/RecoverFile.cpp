@@ -13,14 +13,15 @@
 namespace salvoran {
 
 std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath,
-                                          int64_t RecordOffset, OutputFile::ExistingTarget existing) {
+                                          int64_t RecordOffset, OutputFile::ExistingTarget existing,
+                                          const ContentProgress& progress) {
   std::string cause;
   try {
     OpenResult opened = OpenRawVolume(geometry.DrivePath);
     if (!opened.Volume) {
       throw EngineError(std::string(messages::OpenToRecoverFailed) + SystemErrorText(opened.ErrorCode));
     }
-    RecoverFileContent(*opened.Volume, geometry, RecordOffset, TargetPath, existing);
+    RecoverFileContent(*opened.Volume, geometry, RecordOffset, TargetPath, existing, progress);
     return std::nullopt;
   } catch (const EngineError& error) {
     cause = error.what();

@@ -6,16 +6,18 @@
 #include <string>
 
 #include "engine/VolumeGeometry.h"
+#include "recovery/ContentRecovery.h"
 #include "recovery/OutputFile.h"
 
 namespace salvoran {
 
 // Restores one file of the last scan's volume (geometry.DrivePath) to TargetPath. Answers the
 // full failure text ("For some reason, ... can not be recovied!" and the cause), or nothing
-// when every byte was written.
+// when every byte was written. progress, when given, hears of every stretch restored.
 std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath,
                                           int64_t RecordOffset,
-                                          OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Replace);
+                                          OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Replace,
+                                          const ContentProgress& progress = {});
 
 // As above, showing a failure with ShowWarning; true when the file was written.
 bool RecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath, int64_t RecordOffset,

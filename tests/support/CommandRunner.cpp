@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -17,9 +18,13 @@ extern char** environ;
 
 namespace salvoran::test {
 
-CommandResult RunCommand(const std::vector<std::string>& arguments, int timeoutSeconds) {
+CommandResult RunCommand(const std::vector<std::string>& arguments, int timeoutSeconds, ErrorOutput errorOutput) {
   int outPipe[2], errPipe[2];
-  if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) throw std::runtime_error("pipe failed");
+  if (::pipe(outPipe) != 0) throw std::runtime_error("pipe failed");
+  // A terminal's two ends stand in for the pipe's: the program writes to one, the test reads the other.
+  const bool opened = errorOutput == ErrorOutput::Terminal ? ::openpty(&errPipe[0], &errPipe[1], nullptr, nullptr, nullptr) == 0
+                                                            : ::pipe(errPipe) == 0;
+  if (!opened) throw std::runtime_error("cannot open the error output");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
@@ -56,7 +61,7 @@ CommandResult RunCommand(const std::vector<std::string>& arguments, int timeoutS
       const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
       if (got > 0) {
         sinks[i]->append(buffer, static_cast<size_t>(got));
-      } else {
+      } else {  // end of file, or EIO from a terminal whose other end has closed
         ::close(fds[i].fd);
         fds[i].fd = -1;
         --open;
@@ -72,10 +77,10 @@ CommandResult RunCommand(const std::vector<std::string>& arguments, int timeoutS
   return result;
 }
 
-CommandResult RunSalvoran(const std::vector<std::string>& arguments, int timeoutSeconds) {
+CommandResult RunSalvoran(const std::vector<std::string>& arguments, int timeoutSeconds, ErrorOutput errorOutput) {
   std::vector<std::string> command{SALVORAN_CLI};
   command.insert(command.end(), arguments.begin(), arguments.end());
-  return RunCommand(command, timeoutSeconds);
+  return RunCommand(command, timeoutSeconds, errorOutput);
 }
 
 MeasuredResult RunSalvoranMeasured(const std::vector<std::string>& arguments, int timeoutSeconds) {

@@ -12,11 +12,18 @@ struct CommandResult {
   std::string Err;
 };
 
+enum class ErrorOutput {
+  Pipe,
+  Terminal  // a pseudo-terminal, as when a person runs the program
+};
+
 // Runs a program with arguments (no shell), collecting its output; kills it after the timeout.
-CommandResult RunCommand(const std::vector<std::string>& arguments, int timeoutSeconds = 120);
+CommandResult RunCommand(const std::vector<std::string>& arguments, int timeoutSeconds = 120,
+                         ErrorOutput errorOutput = ErrorOutput::Pipe);
 
 // The `salvoran` command line built with the tests.
-CommandResult RunSalvoran(const std::vector<std::string>& arguments, int timeoutSeconds = 120);
+CommandResult RunSalvoran(const std::vector<std::string>& arguments, int timeoutSeconds = 120,
+                          ErrorOutput errorOutput = ErrorOutput::Pipe);
 
 struct MeasuredResult : CommandResult {
   long PeakRssKiB = -1;  // the command's peak resident memory, -1 when unknown
