@@ -1,8 +1,14 @@
 #include "app/SingleInstance.h"
 
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <memory>
+#include <utility>
+
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -14,8 +20,10 @@ namespace salvoran {
 namespace {
 
 constexpr int NotifyTimeoutMs = 2000;
-// A notice is one short line; anything longer is not from this program.
-constexpr qint64 MaxMessageBytes = 64;
+// An image line holds a path of at most PATH_MAX bytes, each percent-encoded as three; anything
+// longer, or more images than anyone names on a command line, is not from this program.
+constexpr qint64 MaxLineBytes = 16 * 1024;
+constexpr qsizetype MaxImagesPerNotice = 256;
 
 QString RuntimeFolder() {
   const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -26,6 +34,19 @@ QString RuntimeFolder() {
 QString PerUserPath(const QString& instanceName, const char* suffix) {
   return QDir(RuntimeFolder()).filePath(instanceName + QLatin1Char('-') + QString::number(::getuid()) +
                                         QLatin1String(suffix));
+}
+
+// Only a process of this user may talk to the instance, and only to an instance of this user:
+// without a runtime folder the socket lies in the temporary folder, which every user shares.
+bool PeerIsThisUser(const QLocalSocket& socket) {
+  ucred peer{};
+  socklen_t length = sizeof peer;
+  return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
+         peer.uid == ::getuid();
+}
+
+QByteArray ImageLine(const QString& path) {
+  return ImageLinePrefix + QFile::encodeName(QFileInfo(path).absoluteFilePath()).toPercentEncoding() + '\n';
 }
 
 }  // namespace
@@ -39,7 +60,7 @@ QString SingleInstance::LockFilePath(const QString& instanceName) { return PerUs
 
 QString SingleInstance::ServerPath(const QString& instanceName) { return PerUserPath(instanceName, ".socket"); }
 
-StartDecision SingleInstance::Decide(bool autorunSwitch) {
+StartDecision SingleInstance::Decide(bool autorunSwitch, const QStringList& imageFiles) {
   lock_ = std::make_unique<QLockFile>(LockFilePath(instanceName_));
   // A lock left by a process that died is recognised as stale and taken over.
   if (lock_->tryLock(0)) {
@@ -53,7 +74,7 @@ StartDecision SingleInstance::Decide(bool autorunSwitch) {
     return StartDecision::RunThisInstance;
   }
   lock_.reset();
-  if (!autorunSwitch) NotifyRunningInstance();
+  if (!autorunSwitch) NotifyRunningInstance(imageFiles);
   return StartDecision::EndQuietly;
 }
 
@@ -69,31 +90,55 @@ void SingleInstance::Listen() {
 
 void SingleInstance::AcceptConnections() {
   while (QLocalSocket* socket = server_->nextPendingConnection()) {
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { ReadMessages(*socket); });
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    if (!PeerIsThisUser(*socket)) {
+      socket->abort();
+      continue;
+    }
+    auto pending = std::make_shared<QStringList>();
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, pending] { ReadMessages(*socket, *pending); });
     // Data may have arrived with the connection.
-    ReadMessages(*socket);
+    ReadMessages(*socket, *pending);
   }
 }
 
-void SingleInstance::ReadMessages(QLocalSocket& socket) {
+void SingleInstance::ReadMessages(QLocalSocket& socket, QStringList& pending) {
   while (socket.canReadLine()) {
-    const QByteArray line = socket.readLine(MaxMessageBytes);
+    const QByteArray line = socket.readLine(MaxLineBytes);
     if (!line.endsWith('\n')) {
       socket.abort();
       return;
     }
-    emit MessageReceived(line.chopped(1));
+    if (line == NotifyMessage) {
+      emit LaterStart(std::exchange(pending, {}));
+    } else if (line.startsWith(ImageLinePrefix) && pending.size() < MaxImagesPerNotice) {
+      const QByteArray encoded = line.mid(qsizetype(sizeof ImageLinePrefix - 1)).chopped(1);
+      pending.append(QFile::decodeName(QByteArray::fromPercentEncoding(encoded)));
+    } else {
+      socket.abort();
+      return;
+    }
   }
-  if (socket.bytesAvailable() > MaxMessageBytes) socket.abort();
+  if (socket.bytesAvailable() > MaxLineBytes) socket.abort();
 }
 
-void SingleInstance::NotifyRunningInstance() const {
+void SingleInstance::NotifyRunningInstance(const QStringList& imageFiles) const {
   QLocalSocket socket;
   socket.connectToServer(ServerPath(instanceName_));
   // Nobody listening: the first instance is still starting, and there is nothing to tell it.
   if (!socket.waitForConnected(NotifyTimeoutMs)) return;
-  socket.write(NotifyMessage);
+  if (!PeerIsThisUser(socket)) return;
+  QByteArray message;
+  qsizetype images = 0;
+  for (const QString& path : imageFiles) {
+    const QByteArray line = ImageLine(path);
+    // What the instance would refuse would cost the whole notice; no real file is named so.
+    if (line.size() >= MaxLineBytes || images == MaxImagesPerNotice) continue;
+    message += line;
+    ++images;
+  }
+  message += NotifyMessage;
+  socket.write(message);
   socket.waitForBytesWritten(NotifyTimeoutMs);
   socket.disconnectFromServer();
   if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(NotifyTimeoutMs);

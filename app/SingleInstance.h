@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QLocalServer;
 class QLocalSocket;
@@ -13,7 +14,9 @@ class QLockFile;
 namespace salvoran {
 
 inline constexpr char InstanceName[] = "Corvath Salvorin";
-// What a later start without the autorun switch tells the running instance.
+// What a later start without the autorun switch tells the running instance: a line for each image
+// file it was given, the prefix followed by the path's bytes percent-encoded, then the notice.
+inline constexpr char ImageLinePrefix[] = "image ";
 inline constexpr char NotifyMessage[] = "1579\n";
 
 enum class StartDecision {
@@ -32,9 +35,9 @@ class SingleInstance : public QObject {
 
   // Needs a QCoreApplication. After RunThisInstance the lock and the socket are held until this
   // object goes, so main keeps it for the life of the program. EndQuietly follows a notice to the
-  // running instance, unless autorunSwitch; a start that finds the lock held but nobody
-  // listening yet ends without a notice.
-  StartDecision Decide(bool autorunSwitch);
+  // running instance with the image files of this start, unless autorunSwitch; a start that finds
+  // the lock held but nobody listening yet ends without a notice.
+  StartDecision Decide(bool autorunSwitch, const QStringList& imageFiles = {});
 
   // Named after the instance and the user, in the user's runtime folder (the temporary folder
   // when there is none).
@@ -42,14 +45,15 @@ class SingleInstance : public QObject {
   static QString ServerPath(const QString& instanceName);
 
  signals:
-  // One line from a later start, newline removed. The program itself takes no action on it.
-  void MessageReceived(const QByteArray& message);
+  // A later start without the autorun switch, with its image files as absolute paths.
+  void LaterStart(const QStringList& imageFiles);
 
  private:
   void Listen();
   void AcceptConnections();
-  void ReadMessages(QLocalSocket& socket);
-  void NotifyRunningInstance() const;
+  // Reads what has arrived; pending keeps the image files of a notice not yet complete.
+  void ReadMessages(QLocalSocket& socket, QStringList& pending);
+  void NotifyRunningInstance(const QStringList& imageFiles) const;
 
   QString instanceName_;
   std::unique_ptr<QLockFile> lock_;

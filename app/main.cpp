@@ -1,14 +1,19 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 
 #include "app/AutorunSwitch.h"
 #include "app/SingleInstance.h"
+#include "support/Diagnostics.h"
 #include "support/StringTable.h"
 #include "ui/MessageBoxWarning.h"
 #include "ui/QtText.h"
 #include "ui/TfrmSalvoran.h"
 
 namespace {
+
+// SALVORAN_DEBUG=1 turns on the diagnostic trace on stderr.
+constexpr char DebugVariable[] = "SALVORAN_DEBUG";
 
 // "--image PATH", any number of times. Other arguments are left for later switches.
 QStringList ImageArguments(const QStringList& arguments) {
@@ -19,18 +24,33 @@ QStringList ImageArguments(const QStringList& arguments) {
   return parser.values(image);
 }
 
+// A later start brings the window to the user, hidden by the autorun switch or not, with the
+// image files it was given at the top of the drive list.
+void ShowForLaterStart(salvoran::TfrmSalvoran& window, const QStringList& imageFiles) {
+  window.AddImageFiles(imageFiles);
+  window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+  window.show();
+  window.raise();
+  window.activateWindow();
+  salvoran::DebugTrace("shown for a later start; drive " + QFile::encodeName(window.SelectedDrive()).toStdString());
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   // Read before QApplication, which takes the arguments it knows out of argv.
   const bool autorun = salvoran::HasAutorunSwitch(argc, argv);
   QApplication application(argc, argv);
+  salvoran::EnableDebugTrace(qEnvironmentVariableIntValue(DebugVariable) != 0);
+  const QStringList imageFiles = ImageArguments(QApplication::arguments());
   salvoran::SingleInstance instance;
-  if (instance.Decide(autorun) == salvoran::StartDecision::EndQuietly) return 0;
+  if (instance.Decide(autorun, imageFiles) == salvoran::StartDecision::EndQuietly) return 0;
   salvoran::InstallMessageBoxWarning();
 
   salvoran::TfrmSalvoran window;
-  window.AddImageFiles(ImageArguments(QApplication::arguments()));
+  window.AddImageFiles(imageFiles);
+  QObject::connect(&instance, &salvoran::SingleInstance::LaterStart, &window,
+                   [&window](const QStringList& laterImageFiles) { ShowForLaterStart(window, laterImageFiles); });
   // X11 and Wayland append the display name to a window's title when its native window gets the
   // title; the main window has its own caption, so its native window is made before the name is set.
   window.winId();

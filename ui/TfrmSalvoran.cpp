@@ -253,6 +253,8 @@ void TfrmSalvoran::AddImageFiles(const QStringList& paths) {
   if (position > 0) driveComboBox_->setCurrentIndex(0);
 }
 
+QString TfrmSalvoran::SelectedDrive() const { return driveComboBox_->currentText(); }
+
 void TfrmSalvoran::btnScanNowClick() {
   scanning_ = true;  // from here on a close waits for the scan
   stopRequested_ = false;
@@ -316,7 +318,7 @@ void TfrmSalvoran::ScanVolume() {
   AddCategoryRoots();
   unreadableRecords_->hide();
   geometry_ = VolumeGeometry();
-  const std::string drive = QFile::encodeName(driveComboBox_->currentText()).toStdString();
+  const std::string drive = QFile::encodeName(SelectedDrive()).toStdString();
   try {
     ShowScanSummary(ScanDrive(drive, geometry_, *this));
   } catch (const std::exception& error) {

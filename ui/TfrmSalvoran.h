@@ -51,6 +51,8 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
 
   // Puts image files at the top of the drive list and selects the first of them.
   void AddImageFiles(const QStringList& paths);
+  // The device or image file that Scan Now scans.
+  QString SelectedDrive() const;
   // The layout of the volume of the last scan, for recovery.
   const VolumeGeometry& Geometry() const { return geometry_; }
 

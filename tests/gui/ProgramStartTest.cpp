@@ -1,4 +1,6 @@
+#include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -6,6 +8,8 @@
 #include <vector>
 
 #include "app/SingleInstance.h"
+#include "support/StringTable.h"
+#include "ui/QtText.h"
 #include "tests/fixtures/TestImages.h"
 
 namespace salvoran {
@@ -30,7 +34,7 @@ class ProgramStartTest : public QObject {
     QVERIFY(runtime_->isValid());
     environment_ = QProcessEnvironment::systemEnvironment();
     environment_.insert("XDG_RUNTIME_DIR", runtime_->path());
-    environment_.insert("QT_QPA_PLATFORM", "offscreen");
+    environment_.insert("QT_QPA_PLATFORM", qEnvironmentVariable("QT_QPA_PLATFORM", "offscreen"));
     environment_.insert("QT_LOGGING_RULES", PaintingLog);
     // SingleInstance names its socket after the runtime folder of this process.
     qputenv("XDG_RUNTIME_DIR", runtime_->path().toLocal8Bit());
@@ -68,14 +72,46 @@ class ProgramStartTest : public QObject {
   void anAutorunStartWithNoInstanceRunningStaysOutOfSight() {
     Program hidden = Start({"-autorun", "--image", image_});
     QTRY_VERIFY_WITH_TIMEOUT(Listening(), WaitMs);
-    // A later start talks to it, by which time a shown window would have been painted.
-    Program later = Start({});
+    // A later start with the switch changes nothing.
+    Program later = Start({"-autorun", "--image", image_});
     QVERIFY(later.Process->waitForFinished(WaitMs));
     QCOMPARE(later.Process->exitCode(), 0);
+    // What the instance does not understand, it drops in its event loop, by which time a shown
+    // window would have been painted.
+    QLocalSocket stranger;
+    stranger.connectToServer(SingleInstance::ServerPath(QString::fromUtf8(InstanceName)));
+    QVERIFY(stranger.waitForConnected(WaitMs));
+    stranger.write("?\n");
+    QVERIFY(stranger.waitForDisconnected(WaitMs));
 
     QCOMPARE(hidden.Process->state(), QProcess::Running);
     QCoreApplication::processEvents();  // takes in what it has written meanwhile
     QVERIFY(!hidden.Output->contains(MainWindowPainted));
+  }
+
+  // Started again, the program that waits out of sight shows its window, in front and active,
+  // with the image of the later start selected. Under Xvfb (QT_QPA_PLATFORM=xcb) the X server
+  // is asked too.
+  void aLaterStartShowsTheHiddenWindowWithItsImage() {
+    environment_.insert("SALVORAN_DEBUG", "1");
+    Program hidden = Start({"-autorun"});
+    QTRY_VERIFY_WITH_TIMEOUT(Listening(), WaitMs);
+    const QFileInfo image(image_);
+    // A path of the later start's own folder reaches the instance whole.
+    Program later = Start({"--image", image.fileName()}, image.absolutePath());
+    QVERIFY(later.Process->waitForFinished(WaitMs));
+    QCOMPARE(later.Process->exitCode(), 0);
+
+    QTRY_VERIFY_WITH_TIMEOUT(hidden.Output->contains(MainWindowPainted), WaitMs);
+    QVERIFY2(hidden.Output->contains("Corvath:shown for a later start; drive " + QFile::encodeName(image.absoluteFilePath()) + "\n"),
+             hidden.Output->constData());
+    if (environment_.value("QT_QPA_PLATFORM") == "xcb") {
+      const QString title = ToQString(strings::ProductTitle);
+      QTRY_COMPARE_WITH_TIMEOUT(XdoTool({"search", "--onlyvisible", "--name", "^" + title + "$", "getwindowname"}),
+                                title, WaitMs);
+      QTRY_COMPARE_WITH_TIMEOUT(XdoTool({"getwindowfocus", "getwindowname"}), title, WaitMs);
+    }
+    QCOMPARE(hidden.Process->state(), QProcess::Running);
   }
 
  private:
@@ -84,15 +120,24 @@ class ProgramStartTest : public QObject {
     std::shared_ptr<QByteArray> Output;  // standard error so far
   };
 
-  Program Start(const QStringList& arguments) {
+  Program Start(const QStringList& arguments, const QString& folder = {}) {
     auto& process = *programs_.emplace_back(std::make_unique<QProcess>());
     auto output = std::make_shared<QByteArray>();
     process.setProcessEnvironment(environment_);
+    process.setWorkingDirectory(folder);
     connect(&process, &QProcess::readyReadStandardError, &process,
             [&process, output] { *output += process.readAllStandardError(); });
     process.start(DESKTOP_PROGRAM, arguments);
     if (!process.waitForStarted(WaitMs)) qFatal("cannot start %s", DESKTOP_PROGRAM);
     return {&process, output};
+  }
+
+  // The first line that xdotool prints, or nothing when it finds no window.
+  static QString XdoTool(const QStringList& arguments) {
+    QProcess xdotool;
+    xdotool.start("xdotool", arguments);
+    if (!xdotool.waitForFinished(WaitMs)) return {};
+    return QString::fromUtf8(xdotool.readAllStandardOutput()).section('\n', 0, 0);
   }
 
   // The running instance holds the lock and listens for later starts.

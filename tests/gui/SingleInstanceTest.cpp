@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
@@ -84,22 +87,37 @@ TEST_F(SingleInstanceTest, ALaterStartTellsTheRunningInstanceAndEndsWithZero) {
   EXPECT_EQ(RunToEnd({}, exitCode), "end\n");
   EXPECT_EQ(exitCode, 0);
 
-  EXPECT_EQ(WaitForOutput(first, "received 1579\n"), "received 1579\n");
+  EXPECT_EQ(WaitForOutput(first, "notified []\n"), "notified []\n");
   // Nothing else follows the notice: the instance runs on as before.
   EXPECT_FALSE(first.waitForReadyRead(200));
   EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+TEST_F(SingleInstanceTest, ALaterStartHandsOnItsImageFilesAsAbsolutePaths) {
+  QProcess& first = StartRunning();
+  const QString odd = QString::fromUtf8("r\u00e9sum\u00e9 d%41y\n2.img");
+  QProcess& later = Start({"--image", "disk one.img", "--image", odd, "--image", "/images/three.img"});
+  ASSERT_TRUE(later.waitForFinished(WaitMs));
+  EXPECT_EQ(later.readAllStandardOutput(), "end\n");
+
+  const QByteArray expected = "notified " +
+                              QJsonDocument(QJsonArray{QDir::current().filePath("disk one.img"),
+                                                       QDir::current().filePath(odd), "/images/three.img"})
+                                  .toJson(QJsonDocument::Compact) +
+                              "\n";
+  EXPECT_EQ(WaitForOutput(first, expected), expected);
 }
 
 TEST_F(SingleInstanceTest, ALaterStartWithTheSwitchEndsWithZeroAndTellsNothing) {
   QProcess& first = StartRunning();
 
   int exitCode = -1;
-  EXPECT_EQ(RunToEnd({"/AutoRun"}, exitCode), "end\n");
+  EXPECT_EQ(RunToEnd({"/AutoRun", "--image", "/images/one.img"}, exitCode), "end\n");
   EXPECT_EQ(exitCode, 0);
 
   // A notice of a start after it is the first the running instance hears.
   EXPECT_EQ(RunToEnd({}, exitCode), "end\n");
-  EXPECT_EQ(WaitForOutput(first, "received 1579\n"), "received 1579\n");
+  EXPECT_EQ(WaitForOutput(first, "notified []\n"), "notified []\n");
   EXPECT_FALSE(first.waitForReadyRead(200));
   EXPECT_EQ(first.state(), QProcess::Running);
 }
@@ -108,7 +126,7 @@ TEST_F(SingleInstanceTest, TheSwitchAloneDoesNotKeepAFirstStartFromRunning) {
   QProcess& first = StartRunning({"-autorun"});
   int exitCode = -1;
   EXPECT_EQ(RunToEnd({}, exitCode), "end\n");
-  EXPECT_EQ(WaitForOutput(first, "received 1579\n"), "received 1579\n");
+  EXPECT_EQ(WaitForOutput(first, "notified []\n"), "notified []\n");
 }
 
 TEST_F(SingleInstanceTest, AStartThatFindsTheLockHeldAndNobodyListeningEndsWithZero) {
@@ -129,22 +147,28 @@ TEST_F(SingleInstanceTest, TheLockAndSocketOfAnInstanceThatDiedAreTakenOver) {
   QProcess& second = StartRunning();
   int exitCode = -1;
   EXPECT_EQ(RunToEnd({}, exitCode), "end\n");
-  EXPECT_EQ(WaitForOutput(second, "received 1579\n"), "received 1579\n");
+  EXPECT_EQ(WaitForOutput(second, "notified []\n"), "notified []\n");
 }
 
-TEST_F(SingleInstanceTest, ALongMessageIsDroppedAndTheInstanceRunsOn) {
+// What no later start sends: a line too long to be an image line, a line the instance does not
+// know, and an image line without its end.
+TEST_F(SingleInstanceTest, AStrangeMessageIsDroppedAndTheInstanceRunsOn) {
   QProcess& first = StartRunning();
-  QLocalSocket stranger;
-  stranger.connectToServer(SingleInstance::ServerPath(QString::fromUtf8(InstanceName)));
-  ASSERT_TRUE(stranger.waitForConnected(WaitMs));
-  stranger.write(QByteArray(1000, 'x') + "\n");
-  stranger.waitForBytesWritten(WaitMs);
-  // The instance closes the connection instead of reading on.
-  EXPECT_TRUE(stranger.state() == QLocalSocket::UnconnectedState || stranger.waitForDisconnected(WaitMs));
+  for (const QByteArray& message : {QByteArray("image ") + QByteArray(20000, 'x') + "\n" + NotifyMessage,
+                                    QByteArray("hello\n") + NotifyMessage, QByteArray(20000, 'x')}) {
+    QLocalSocket stranger;
+    stranger.connectToServer(SingleInstance::ServerPath(QString::fromUtf8(InstanceName)));
+    ASSERT_TRUE(stranger.waitForConnected(WaitMs));
+    stranger.write(message);
+    stranger.waitForBytesWritten(WaitMs);
+    // The instance closes the connection instead of reading on.
+    EXPECT_TRUE(stranger.state() == QLocalSocket::UnconnectedState || stranger.waitForDisconnected(WaitMs));
+  }
 
   int exitCode = -1;
   EXPECT_EQ(RunToEnd({}, exitCode), "end\n");
-  EXPECT_EQ(WaitForOutput(first, "received 1579\n"), "received 1579\n");
+  // The notice of the real start is the first the instance acts on.
+  EXPECT_EQ(WaitForOutput(first, "notified []\n"), "notified []\n");
   EXPECT_EQ(first.state(), QProcess::Running);
 }
 
