@@ -41,6 +41,8 @@ int main(int argc, char* argv[]) {
   // Read before QApplication, which takes the arguments it knows out of argv.
   const bool autorun = salvoran::HasAutorunSwitch(argc, argv);
   QApplication application(argc, argv);
+  // Wayland matches the window to its menu entry and icon by this name.
+  QGuiApplication::setDesktopFileName(SALVORAN_APP_ID);
   salvoran::EnableDebugTrace(qEnvironmentVariableIntValue(DebugVariable) != 0);
   const QStringList imageFiles = ImageArguments(QApplication::arguments());
   salvoran::SingleInstance instance;

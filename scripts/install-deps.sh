@@ -10,6 +10,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   ntfs-3g ntfs-3g-dev sleuthkit dosfstools
   xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wqy-microhei time bc
+  librsvg2-bin desktop-file-utils appstream man-db file dpkg-dev
 )
 
 missing=()

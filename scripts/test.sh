@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the release build with the
-# desktop program, a clang build with AddressSanitizer and UndefinedBehaviorSanitizer, and
-# short fuzzing runs of every fuzz target (the sanitizer build's tests replay their corpus).
+# desktop program and its Debian package, a clang build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and short fuzzing runs of every fuzz target (the sanitizer
+# build's tests replay their corpus).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,9 @@ echo "== Release build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSALVORAN_BUILD_GUI=ON
 cmake --build build -j "$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== Debian package: build, unpack into a scratch root, run"
+bash scripts/check-package.sh build
 
 echo "== Sanitizer build (ASan + UBSan) and tests"
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \

@@ -1,0 +1,21 @@
+# The Debian package: `cmake --build build --target package` writes
+# build/corvath-salvoran_VERSION_ARCH.deb, its dependencies found by dpkg-shlibdeps.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME corvath-salvoran)
+set(CPACK_PACKAGE_VENDOR "Corvath Salvoran")
+set(CPACK_PACKAGE_CONTACT "Corvath Salvoran maintainers <maintainers@example.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Lists the deleted files of an NTFS volume, a block device or an image file, and restores their content into a folder. The volume is only ever read. Comes as a desktop program, corvath-salvoran, and a command line, salvoran.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(SALVORAN_BUILD_GUI)
+  # Qt loads its platform plugins at run time, where dpkg-shlibdeps cannot see them: without one
+  # the window cannot open.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+endif()
+include(CPack)
