@@ -2,15 +2,18 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 
 #include "recovery/ContentSink.h"
+#include "recovery/UnfinishedFiles.h"
 
 namespace salvoran {
 
 // A restored file under construction: written to a temporary file beside the target and moved
 // onto the target only when complete, so a failure leaves no new file and an existing one
-// untouched. Throws EngineError with the user's message on any failure.
+// untouched. A restore asked to stop (RestoreStop.h) ends at the next write with RestoreStopped,
+// removing the temporary file. Throws EngineError with the user's message on any failure.
 class OutputFile : public ContentSink {
  public:
   enum class ExistingTarget { Replace, Keep };
@@ -27,10 +30,13 @@ class OutputFile : public ContentSink {
 
  private:
   [[noreturn]] void FailWrite(int errorCode) const;
+  [[noreturn]] void FailCreate(int errorCode) const;
+  void MoveWithoutReplacing();
 
   std::filesystem::path target_;
-  std::filesystem::path temporary_;
   ExistingTarget existing_;
+  // Present while the temporary file exists under its own name.
+  std::optional<UnfinishedFile> temporary_;
   int fd_ = -1;
   uint64_t position_ = 0;
 };

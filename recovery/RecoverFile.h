@@ -13,7 +13,8 @@ namespace salvoran {
 
 // Restores one file of the last scan's volume (geometry.DrivePath) to TargetPath. Answers the
 // full failure text ("For some reason, ... can not be recovied!" and the cause), or nothing
-// when every byte was written. progress, when given, hears of every stretch restored.
+// when every byte was written. progress, when given, hears of every stretch restored. A restore
+// asked to stop throws RestoreStopped instead: that is no failure of the file.
 std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath,
                                           int64_t RecordOffset,
                                           OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Replace,

@@ -8,7 +8,7 @@ packages=(
   libblkid-dev libcli11-dev nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  ntfs-3g ntfs-3g-dev sleuthkit dosfstools
+  ntfs-3g ntfs-3g-dev sleuthkit dosfstools fuse3 exfat-fuse exfatprogs
   xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wqy-microhei time bc
   librsvg2-bin desktop-file-utils appstream man-db file dpkg-dev
 )

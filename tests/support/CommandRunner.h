@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -15,6 +17,28 @@ struct CommandResult {
 enum class ErrorOutput {
   Pipe,
   Terminal  // a pseudo-terminal, as when a person runs the program
+};
+
+// A program started with arguments (no shell) and left running, its output going to pipes, so
+// that a test can signal it; extraEnvironment holds "NAME=value" entries added to this process's.
+class RunningCommand {
+ public:
+  explicit RunningCommand(const std::vector<std::string>& arguments,
+                          const std::vector<std::string>& extraEnvironment = {},
+                          ErrorOutput errorOutput = ErrorOutput::Pipe);
+  ~RunningCommand();
+  RunningCommand(const RunningCommand&) = delete;
+  RunningCommand& operator=(const RunningCommand&) = delete;
+
+  pid_t Pid() const { return pid_; }
+  // Collects the output until the program ends; kills it after the timeout.
+  CommandResult Finish(int timeoutSeconds = 120);
+
+ private:
+  pid_t pid_ = -1;
+  int outFd_ = -1;
+  int errFd_ = -1;
+  bool finished_ = false;
 };
 
 // Runs a program with arguments (no shell), collecting its output; kills it after the timeout.

@@ -1,0 +1,79 @@
+// Restores onto FUSE file systems, which lack the no-replace rename (and exFAT hard links too):
+// every file arrives whole, and a file already at the target name is never replaced.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+#include "engine/EngineError.h"
+#include "recovery/OutputFile.h"
+#include "tests/fixtures/TestImages.h"
+#include "tests/support/CommandRunner.h"
+#include "tests/support/FuseMount.h"
+
+namespace salvoran::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void ExpectNoTemporaryFile(const fs::path& folder) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+  }
+}
+
+class RestoreOntoFuse : public testing::TestWithParam<FuseFileSystem> {
+ protected:
+  void SetUp() override {
+    mount_.emplace(GetParam());
+    if (!mount_->SkipReason().empty()) GTEST_SKIP() << mount_->SkipReason();
+  }
+
+  std::optional<FuseMount> mount_;
+};
+
+TEST_P(RestoreOntoFuse, RestoresEveryFileWhole) {
+  const TestImage image = LoadTestImage("demo");
+  const fs::path output = mount_->MountPoint() / "restored";
+  const CommandResult recover =
+      RunSalvoran({"recover", image.Image.string(), "--all", "--output", output.string(), "--json"});
+  ASSERT_EQ(recover.ExitCode, 0) << recover.Out << recover.Err;
+  std::map<int64_t, const ManifestFile*> byRecord;
+  for (const ManifestFile* file : image.ListedDeletedFiles()) byRecord[file->Record] = file;
+  const Json results = Json::parse(recover.Out)["results"];
+  ASSERT_EQ(results.size(), byRecord.size());
+  for (const Json& result : results) {
+    const ManifestFile& file = *byRecord.at(result["record"].get<int64_t>());
+    EXPECT_EQ(ReadWholeFile(fs::u8path(result["path"].get<std::string>())), ReadWholeFile(file.Expected)) << file.Path;
+  }
+  ExpectNoTemporaryFile(output);
+}
+
+TEST_P(RestoreOntoFuse, NeverReplacesAFileThatAppearedDuringTheCopy) {
+  const fs::path target = mount_->MountPoint() / "report.txt";
+  std::optional<OutputFile> output;
+  output.emplace(target, OutputFile::ExistingTarget::Keep);
+  const std::string content = "restored";
+  output->Write(std::as_bytes(std::span(content)));
+  std::ofstream(target) << "someone else's";
+  EXPECT_THROW(output->Commit(content.size()), EngineError);
+  output.reset();
+  EXPECT_EQ(ReadWholeFile(target), "someone else's");
+  ExpectNoTemporaryFile(mount_->MountPoint());
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, RestoreOntoFuse, testing::Values(FuseFileSystem::Ntfs3g, FuseFileSystem::ExfatFuse),
+                         [](const auto& info) { return info.param == FuseFileSystem::Ntfs3g ? "Ntfs3g" : "ExfatFuse"; });
+
+}  // namespace
+}  // namespace salvoran::test
