@@ -2,6 +2,7 @@
 #include <exception>
 
 #include "cli/Commands.h"
+#include "cli/TerminalText.h"
 #include "engine/OpeningPhase.h"
 
 namespace salvoran::cli {
@@ -12,10 +13,10 @@ int RunInfo(const std::string& source) {
   try {
     ReadVolumeGeometry(*OpenVolumeToScan(source), geometry);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "%s\n", error.what());
+    std::fprintf(stderr, "%s\n", TerminalText(error.what()).c_str());
     return UsageOrSourceError;
   }
-  std::printf("Source:               %s\n", geometry.DrivePath.c_str());
+  std::printf("Source:               %s\n", TerminalText(geometry.DrivePath).c_str());
   std::printf("Bytes per sector:     %u\n", geometry.BytesPerSector);
   std::printf("Sectors per cluster:  %u\n", geometry.SectorsPerCluster);
   std::printf("Bytes per cluster:    %u\n", geometry.BytesPerCluster);

@@ -1,3 +1,5 @@
+#include <string.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -7,16 +9,22 @@
 #include <system_error>
 
 #include "cli/Commands.h"
+#include "cli/JsonText.h"
 #include "cli/ProgressLine.h"
 #include "cli/ScanCollector.h"
+#include "cli/TerminalText.h"
 #include "engine/FileNameText.h"
 #include "engine/OpeningPhase.h"
 #include "engine/SourceDevice.h"
 #include "recovery/RecoverFile.h"
+#include "recovery/RestoreStop.h"
+#include "recovery/StopSignals.h"
 #include "recovery/TargetNames.h"
 
 namespace salvoran::cli {
 namespace {
+
+constexpr int SignalExitBase = 128;
 
 struct RecoverResult {
   int64_t Record = 0;
@@ -31,6 +39,52 @@ struct RestoreItem {
   std::optional<FoundFile> File;
 };
 
+struct RestorePlan {
+  VolumeGeometry Geometry;
+  std::vector<RestoreItem> Items;
+};
+
+// Every file a scan lists.
+std::optional<RestorePlan> PlanAll(const RecoverOptions& options) {
+  RestorePlan plan;
+  ScanCollector collector;
+  ScanSummary summary;
+  if (!CollectScan(options.Source, plan.Geometry, collector, summary)) return std::nullopt;
+  plan.Items.reserve(collector.Files().size());
+  for (FoundFile& file : collector.Files()) plan.Items.push_back({file.RecordIndex, std::move(file)});
+  return plan;
+}
+
+// Just the records asked for, each read on its own: no scan of the whole MFT.
+std::optional<RestorePlan> PlanRecords(const RecoverOptions& options) {
+  RestorePlan plan;
+  plan.Geometry.DrivePath = options.Source;
+  std::unique_ptr<VolumeSource> volume;
+  try {
+    volume = OpenVolumeToScan(options.Source);
+    ReadVolumeGeometry(*volume, plan.Geometry);
+    for (int64_t record : options.Records) {
+      plan.Items.push_back({record, record >= 0 && record <= INT32_MAX
+                                        ? ReadDeletedFile(*volume, plan.Geometry, static_cast<int32_t>(record))
+                                        : std::nullopt});
+    }
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s\n", TerminalText(error.what()).c_str());
+    return std::nullopt;
+  }
+  return plan;
+}
+
+// Made only once the source has proved readable, so a wrong source leaves nothing behind.
+bool MakeOutputFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!error) return true;
+  std::fprintf(stderr, "Cannot create the output folder \"%s\": %s\n", TerminalText(folder).c_str(),
+               error.message().c_str());
+  return false;
+}
+
 RecoverResult RestoreOne(const FoundFile& file, const RecoverOptions& options, const VolumeGeometry& geometry,
                          std::set<std::string>& takenNames, const ContentProgress& progress) {
   RecoverResult result{file.RecordIndex, ToUtf8(file.Data.FileName), {}, {}};
@@ -43,11 +97,12 @@ RecoverResult RestoreOne(const FoundFile& file, const RecoverOptions& options, c
 
 uint64_t ContentBytes(const FoundFile& file) { return static_cast<uint64_t>(std::max<int64_t>(file.Data.FileSize, 0)); }
 
-// Restores the items in order, with one progress line over the bytes of them all.
-std::vector<RecoverResult> RestoreItems(const std::vector<RestoreItem>& items, const RecoverOptions& options,
-                                        const VolumeGeometry& geometry) {
+// Restores the items in order, with one progress line over the bytes of them all, until they
+// are done or a stop is asked for; the file being written when a stop comes is removed and
+// gets no result.
+std::vector<RecoverResult> RestoreItems(const RestorePlan& plan, const RecoverOptions& options) {
   uint64_t totalBytes = 0;
-  for (const RestoreItem& item : items) {
+  for (const RestoreItem& item : plan.Items) {
     if (item.File) totalBytes += ContentBytes(*item.File);
   }
   ProgressLine progress("Restoring", ProgressUnit::Bytes);
@@ -55,7 +110,8 @@ std::vector<RecoverResult> RestoreItems(const std::vector<RestoreItem>& items, c
   uint64_t finishedBytes = 0;
   std::set<std::string> takenNames;
   std::vector<RecoverResult> results;
-  for (const RestoreItem& item : items) {
+  for (const RestoreItem& item : plan.Items) {
+    if (RestoreStopRequested()) break;
     if (!item.File) {
       results.push_back(
           {item.Record, {}, {}, "Record " + std::to_string(item.Record) + " is not a deleted file of this volume."});
@@ -66,49 +122,31 @@ std::vector<RecoverResult> RestoreItems(const std::vector<RestoreItem>& items, c
     const uint64_t fileBytes = ContentBytes(*item.File);
     uint64_t written = 0;
     progress.Update(finishedBytes);
-    results.push_back(RestoreOne(*item.File, options, geometry, takenNames, [&](uint64_t bytes) {
-      written += bytes;
-      progress.Update(finishedBytes + std::min(written, fileBytes));
-    }));
+    try {
+      results.push_back(RestoreOne(*item.File, options, plan.Geometry, takenNames, [&](uint64_t bytes) {
+        written += bytes;
+        progress.Update(finishedBytes + std::min(written, fileBytes));
+      }));
+    } catch (const RestoreStopped&) {
+      break;
+    }
     finishedBytes += fileBytes;
   }
   return results;
 }
 
-// Every file a scan lists.
-std::optional<std::vector<RecoverResult>> RestoreAll(const RecoverOptions& options) {
-  VolumeGeometry geometry;
-  ScanCollector collector;
-  ScanSummary summary;
-  if (!CollectScan(options.Source, geometry, collector, summary)) return std::nullopt;
-  std::vector<RestoreItem> items;
-  items.reserve(collector.Files().size());
-  for (FoundFile& file : collector.Files()) items.push_back({file.RecordIndex, std::move(file)});
-  return RestoreItems(items, options, geometry);
+std::string SignalName(int signalNumber) {
+  const char* abbreviation = ::sigabbrev_np(signalNumber);
+  return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(signalNumber);
 }
 
-// Just the records asked for, each read on its own: no scan of the whole MFT.
-std::optional<std::vector<RecoverResult>> RestoreRecords(const RecoverOptions& options) {
-  VolumeGeometry geometry;
-  geometry.DrivePath = options.Source;
-  std::unique_ptr<VolumeSource> volume;
-  try {
-    volume = OpenVolumeToScan(options.Source);
-    ReadVolumeGeometry(*volume, geometry);
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "%s\n", error.what());
-    return std::nullopt;
-  }
-  std::vector<RestoreItem> items;
-  for (int64_t record : options.Records) {
-    items.push_back({record, record >= 0 && record <= INT32_MAX
-                                 ? ReadDeletedFile(*volume, geometry, static_cast<int32_t>(record))
-                                 : std::nullopt});
-  }
-  return RestoreItems(items, options, geometry);
+size_t CountRestored(const std::vector<RecoverResult>& results) {
+  size_t restored = 0;
+  for (const RecoverResult& result : results) restored += result.Error ? 0 : 1;
+  return restored;
 }
 
-void PrintResults(const std::vector<RecoverResult>& results, bool json) {
+void PrintResults(const std::vector<RecoverResult>& results, bool json, int stopSignal) {
   if (json) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const RecoverResult& result : results) {
@@ -118,20 +156,20 @@ void PrintResults(const std::vector<RecoverResult>& results, bool json) {
                       {"ok", !result.Error},
                       {"error", result.Error ? nlohmann::ordered_json(*result.Error) : nlohmann::ordered_json()}});
     }
-    std::printf("%s\n", nlohmann::ordered_json{{"results", list}}.dump(2).c_str());
+    nlohmann::ordered_json document{{"results", list}};
+    if (stopSignal != 0) document["interrupted"] = SignalName(stopSignal);
+    std::printf("%s\n", JsonDocumentText(document).c_str());
     return;
   }
-  size_t restored = 0;
   for (const RecoverResult& result : results) {
     if (result.Error) {
-      std::fprintf(stderr, "failed    %8lld  %s: %s\n", static_cast<long long>(result.Record), result.Name.c_str(),
-                   result.Error->c_str());
+      std::fprintf(stderr, "failed    %8lld  %s: %s\n", static_cast<long long>(result.Record),
+                   TerminalText(result.Name).c_str(), TerminalText(*result.Error).c_str());
     } else {
-      ++restored;
-      std::printf("restored  %8lld  %s\n", static_cast<long long>(result.Record), result.Path.c_str());
+      std::printf("restored  %8lld  %s\n", static_cast<long long>(result.Record), TerminalText(result.Path).c_str());
     }
   }
-  std::printf("%zu of %zu files restored.\n", restored, results.size());
+  std::printf("%zu of %zu files restored.\n", CountRestored(results), results.size());
 }
 
 }  // namespace
@@ -141,20 +179,29 @@ int RunRecover(const RecoverOptions& options) {
     std::fprintf(stderr,
                  "The output folder lies on %s, the volume being recovered from: writing there can overwrite the "
                  "deleted data. Choose a folder on another disk, or pass --force.\n",
-                 options.Source.c_str());
+                 TerminalText(options.Source).c_str());
     return UsageOrSourceError;
   }
-  std::error_code error;
-  std::filesystem::create_directories(options.OutputFolder, error);
-  if (error) {
-    std::fprintf(stderr, "Cannot create the output folder \"%s\": %s\n", options.OutputFolder.c_str(),
-                 error.message().c_str());
-    return UsageOrSourceError;
+  const std::optional<RestorePlan> plan = options.All ? PlanAll(options) : PlanRecords(options);
+  if (!plan || !MakeOutputFolder(options.OutputFolder)) return UsageOrSourceError;
+  // From the first file on, Ctrl+C, SIGTERM and SIGHUP stop the restore without leaving a
+  // partial file, and a file-size limit fails one file instead of ending the process.
+  IgnoreFileSizeSignal();
+  InstallStopSignals();
+  const std::vector<RecoverResult> results = RestoreItems(*plan, options);
+  const bool interrupted = results.size() < plan->Items.size();
+  const int stopSignal = interrupted ? RestoreStopSignal() : 0;
+  PrintResults(results, options.Json, stopSignal);
+  if (interrupted) {
+    const size_t restored = CountRestored(results);
+    std::fprintf(stderr,
+                 "Restore interrupted by %s after %zu of %zu files (%zu restored, %zu failed); the other %zu were "
+                 "not restored, and no partial file was left.\n",
+                 SignalName(stopSignal).c_str(), results.size(), plan->Items.size(), restored,
+                 results.size() - restored, plan->Items.size() - results.size());
+    return SignalExitBase + stopSignal;
   }
-  const std::optional<std::vector<RecoverResult>> results = options.All ? RestoreAll(options) : RestoreRecords(options);
-  if (!results) return UsageOrSourceError;
-  PrintResults(*results, options.Json);
-  for (const RecoverResult& result : *results) {
+  for (const RecoverResult& result : results) {
     if (result.Error) return SomeFilesFailed;
   }
   return AllWell;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "cli/TerminalText.h"
+
 namespace salvoran::cli {
 
 void ScanCollector::ScanStarted(const VolumeGeometry& geometry) {
@@ -18,7 +20,7 @@ bool CollectScan(const std::string& source, VolumeGeometry& geometry, ScanCollec
     return true;
   } catch (const std::exception& error) {
     collector.EndProgress();
-    std::fprintf(stderr, "%s\n", error.what());
+    std::fprintf(stderr, "%s\n", TerminalText(error.what()).c_str());
     return false;
   }
 }

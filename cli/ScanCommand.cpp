@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
 #include "cli/ScanCollector.h"
+#include "cli/TerminalText.h"
 #include "engine/DateTime.h"
 #include "engine/FileNameText.h"
 #include "engine/FileTime.h"
@@ -36,7 +37,7 @@ void PrintListing(const std::vector<FoundFile>& files) {
       if (file.Category != category) continue;
       std::printf("  %8d  %s  %s  %12s  %s\n", file.RecordIndex, LocalTimeText(file.Data.CreateTime).c_str(),
                   LocalTimeText(file.Data.ModifyTime).c_str(), FormatFileSize(file.Data.FileSize).c_str(),
-                  ToUtf8(file.Data.FileName).c_str());
+                  TerminalText(ToUtf8(file.Data.FileName)).c_str());
     }
   }
 }
@@ -77,7 +78,7 @@ void PrintJson(const std::string& source, const VolumeGeometry& geometry, const 
                     {"record_count", geometry.RecordCount}};
   head["records_scanned"] = summary.RecordsScanned;
   head["unreadable_records"] = summary.UnreadableRecords;
-  std::string out = head.dump(2);
+  std::string out = JsonDocumentText(head);
   out.resize(out.size() - 2);  // "\n}": the file list follows
   out += ",\n  \"files\": [";
   for (size_t i = 0; i < files.size(); ++i) {

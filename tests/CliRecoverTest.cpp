@@ -123,6 +123,46 @@ TEST(CliRecover, BadUsageExitsWithStatusTwo) {
   EXPECT_EQ(RunSalvoran({"frobnicate"}).ExitCode, 2);
 }
 
+// A source that cannot be opened or is no NTFS volume: no output folder is made for it.
+TEST(CliRecover, AnUnreadableSourceGetsNoOutputFolder) {
+  for (const std::string& source : {std::string("/nonexistent/disk.img"), TestImagePath("fat32").string()}) {
+    const fs::path output = FreshFolder("unreadable-source");
+    EXPECT_EQ(RunSalvoran({"recover", source, "--record", "70", "--output", output.string()}).ExitCode, 2);
+    EXPECT_EQ(RunSalvoran({"recover", source, "--all", "--output", output.string()}).ExitCode, 2);
+    EXPECT_FALSE(fs::exists(output)) << source;
+  }
+}
+
+// Under a file-size limit (ulimit -f) each file past it fails with the system's reason; the
+// process is not killed by SIGXFSZ and the files within the limit are restored.
+TEST(CliRecover, AFileSizeLimitFailsOnlyTheFilesPastIt) {
+  constexpr uint64_t LimitBytes = 1 << 20;
+  const TestImage image = LoadTestImage("demo");
+  const UnchangedSource source(image.Image.string());
+  const fs::path output = FreshFolder("size-limit");
+  const CommandResult recover =
+      RunCommand({"bash", "-c", "ulimit -f " + std::to_string(LimitBytes / 1024) + " && exec \"$0\" \"$@\"", SALVORAN_CLI,
+                  "recover", image.Image.string(), "--all", "--output", output.string(), "--json"});
+  ASSERT_EQ(recover.ExitCode, 1) << recover.Err;
+  std::map<int64_t, const ManifestFile*> byRecord;
+  for (const ManifestFile* file : image.ListedDeletedFiles()) byRecord[file->Record] = file;
+  const Json results = Json::parse(recover.Out)["results"];
+  ASSERT_EQ(results.size(), byRecord.size());
+  size_t failed = 0;
+  for (const Json& result : results) {
+    const ManifestFile& file = *byRecord.at(result["record"].get<int64_t>());
+    if (file.Size > LimitBytes) {
+      ++failed;
+      EXPECT_FALSE(result["ok"].get<bool>()) << file.Path;
+      EXPECT_NE(result["error"].get<std::string>().find("File too large"), std::string::npos) << result;
+    } else {
+      EXPECT_EQ(ReadWholeFile(fs::u8path(result["path"].get<std::string>())), ReadWholeFile(file.Expected)) << file.Path;
+    }
+  }
+  EXPECT_GT(failed, 0u);
+  for (const auto& entry : fs::directory_iterator(output)) EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+}
+
 // The block device the temporary folder lives on, when this machine exposes it.
 std::string DeviceOfTempFolder() {
   struct stat folder {};

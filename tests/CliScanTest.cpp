@@ -11,6 +11,7 @@
 
 #include "tests/fixtures/TestImages.h"
 #include "tests/support/CommandRunner.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/UnchangedSource.h"
 
 namespace salvoran::test {
@@ -121,6 +122,29 @@ TEST(CliScan, JsonCarriesTheVolumeGeometry) {
     const std::string category = file["category"];
     EXPECT_TRUE(std::set<std::string>({"Graphics", "Music", "Video", "Document", "Html", "Other"}).count(category));
   }
+}
+
+// Paths are bytes on Linux; JSON is UTF-8. What is not UTF-8 comes out as U+FFFD.
+TEST(CliJson, PathsThatAreNotUtf8GiveValidJson) {
+  const TestImage image = LoadTestImage("demo");
+  const UnchangedSource source(image.Image.string());
+  const TempDir folder;
+  const std::string latin1Name = "caf\xE9.img";
+  std::filesystem::create_symlink(image.Image, folder.Path() / latin1Name);
+  const std::string replaced = "caf\xEF\xBF\xBD.img";
+
+  const CommandResult scan = RunSalvoran({"scan", (folder.Path() / latin1Name).string(), "--json"});
+  ASSERT_EQ(scan.ExitCode, 0) << scan.Err;
+  const Json listing = Json::parse(scan.Out);
+  EXPECT_EQ(std::filesystem::path(listing["source"].get<std::string>()).filename(), replaced);
+  EXPECT_EQ(listing["files"].size(), image.ListedDeletedFiles().size());
+
+  const CommandResult recover = RunSalvoran(
+      {"recover", image.Image.string(), "--all", "--output", (folder.Path() / latin1Name).string() + ".out", "--json"});
+  ASSERT_EQ(recover.ExitCode, 0) << recover.Err;
+  const Json results = Json::parse(recover.Out)["results"];
+  ASSERT_EQ(results.size(), image.ListedDeletedFiles().size());
+  EXPECT_NE(results[0]["path"].get<std::string>().find(replaced + ".out/"), std::string::npos) << results[0];
 }
 
 TEST(CliScan, HumanListingGroupsFilesUnderCountedCategories) {
