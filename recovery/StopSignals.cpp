@@ -40,7 +40,9 @@ void InstallStopSignals(int wakeFd) {
   wakeDescriptor.store(wakeFd);
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
+  // One handler at a time: a second signal always finds the first one's request in place.
   sigemptyset(&action.sa_mask);
+  for (const int signalNumber : StopSignalNumbers) sigaddset(&action.sa_mask, signalNumber);
   // Interrupted calls resume: the copy looks at the request between chunks, and output being
   // printed must not be cut short.
   action.sa_flags = SA_RESTART;
