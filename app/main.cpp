@@ -3,7 +3,9 @@
 #include <QFile>
 
 #include "app/AutorunSwitch.h"
+#include "app/SignalShutdown.h"
 #include "app/SingleInstance.h"
+#include "recovery/StopSignals.h"
 #include "support/Diagnostics.h"
 #include "support/StringTable.h"
 #include "ui/MessageBoxWarning.h"
@@ -50,6 +52,8 @@ int main(int argc, char* argv[]) {
   salvoran::InstallMessageBoxWarning();
 
   salvoran::TfrmSalvoran window;
+  const salvoran::SignalShutdown shutdown(window);
+  salvoran::IgnoreFileSizeSignal();
   window.AddImageFiles(imageFiles);
   QObject::connect(&instance, &salvoran::SingleInstance::LaterStart, &window,
                    [&window](const QStringList& laterImageFiles) { ShowForLaterStart(window, laterImageFiles); });
@@ -59,6 +63,5 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationDisplayName(salvoran::ToQString(salvoran::strings::ApplicationTitle));
   // Started at log-in, the program waits out of sight.
   if (!autorun) window.show();
-  application.exec();
-  return 0;
+  return application.exec();
 }

@@ -4,8 +4,9 @@
 #include <set>
 #include <utility>
 
-#include "support/StringTable.h"
+#include "recovery/RestoreStop.h"
 #include "recovery/TargetNames.h"
+#include "support/StringTable.h"
 
 namespace salvoran {
 namespace {
@@ -67,11 +68,16 @@ void SelectedFilesRecovery::Run() {
   const CheckedFiles checked = FindCheckedFiles(tree_);
   if (checked.First == nullptr) return;
   RunningScope scope(*this);
-  if (checked.Several) {
-    RecoverMany(treeGeneration_);
-  } else {
-    // Passed as a copy: the node is not looked at again once dialogs have run.
-    RecoverOne(*tree_.NodeData(checked.First), treeGeneration_);
+  ClearRestoreStopRequest();
+  try {
+    if (checked.Several) {
+      RecoverMany(treeGeneration_);
+    } else {
+      // Passed as a copy: the node is not looked at again once dialogs have run.
+      RecoverOne(*tree_.NodeData(checked.First), treeGeneration_);
+    }
+  } catch (const RestoreStopped&) {
+    // The file being written has removed itself; a stop is no failure to warn of.
   }
 }
 
@@ -79,7 +85,7 @@ void SelectedFilesRecovery::RecoverOne(TDeletedFileData file, uint64_t generatio
   const std::optional<std::filesystem::path> target = dialogs_.ChooseSaveFile(SafeFileName(file.FileName));
   if (!target || !ConfirmTarget(*target)) return;
   // A new scan would have replaced the geometry the record offset belongs to.
-  if (generation != treeGeneration_) return;
+  if (generation != treeGeneration_ || RestoreStopRequested()) return;
   // The save dialog has already asked before replacing a file.
   if (recover_(geometry_, *target, file.RecordOffset, OutputFile::ExistingTarget::Replace)) ReportSaved();
 }
@@ -94,7 +100,7 @@ void SelectedFilesRecovery::RecoverMany(uint64_t generation) {
   const ResultNode* node = tree_.FirstNodeInCheckState(csCheckedNormal);
   while (node != nullptr) {
     processEvents_();
-    if (generation != treeGeneration_) return;
+    if (generation != treeGeneration_ || RestoreStopRequested()) return;
     if (IsFile(tree_, node)) {
       const TDeletedFileData& file = *tree_.NodeData(node);
       const std::filesystem::path target = UniqueTargetPath(*folder, SafeFileName(file.FileName), taken);

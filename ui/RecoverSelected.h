@@ -34,7 +34,9 @@ class SelectedFilesRecovery {
                         std::function<void()> processEvents, RecoverFunction recover = RecoverFile,
                         SourceDeviceCheck isOnSourceDevice = PathIsOnSourceDevice);
 
-  // The recover button. Does nothing while a recovery is already running.
+  // The recover button. Does nothing while a recovery is already running. A stop request
+  // (RestoreStop.h) ends it at once, without a warning and without claiming success; the file
+  // being written then removes itself.
   void Run();
 
   // True from the first dialog to the last message of a Run; the tree must then be neither

@@ -7,6 +7,7 @@ add_library(salvoran_ui_components STATIC
   ${SALVORAN_COMPONENTS_ROOT}/app/AutorunSwitch.cpp
   ${SALVORAN_COMPONENTS_ROOT}/app/SingleInstance.cpp
   ${SALVORAN_COMPONENTS_ROOT}/app/SingleInstance.h
+  ${SALVORAN_COMPONENTS_ROOT}/app/SignalShutdown.cpp
   ${SALVORAN_COMPONENTS_ROOT}/ui/FindDialog.cpp
   ${SALVORAN_COMPONENTS_ROOT}/ui/FindDialog.h
   ${SALVORAN_COMPONENTS_ROOT}/ui/FindInTree.cpp

@@ -1,3 +1,5 @@
+#include <signal.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
@@ -112,6 +114,16 @@ class ProgramStartTest : public QObject {
       QTRY_COMPARE_WITH_TIMEOUT(XdoTool({"getwindowfocus", "getwindowname"}), title, WaitMs);
     }
     QCOMPARE(hidden.Process->state(), QProcess::Running);
+  }
+
+  // As at log-out: the program ends by itself, with 128 + the signal's number, not killed.
+  void aStopSignalEndsTheProgramWithTheSignalsStatus() {
+    Program program = Start({"--image", image_});
+    QTRY_VERIFY_WITH_TIMEOUT(program.Output->contains(MainWindowPainted), WaitMs);
+    QCOMPARE(::kill(static_cast<pid_t>(program.Process->processId()), SIGTERM), 0);
+    QVERIFY(program.Process->waitForFinished(WaitMs));
+    QCOMPARE(program.Process->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.Process->exitCode(), 128 + SIGTERM);
   }
 
  private:

@@ -14,6 +14,7 @@
 #include "engine/DeletedFileScan.h"
 #include "engine/FileCategory.h"
 #include "recovery/RecoverFile.h"
+#include "recovery/RestoreStop.h"
 #include "tests/support/CraftedVolume.h"
 #include "tests/gui/ScriptedDialogs.h"
 #include "tests/support/TempDir.h"
@@ -132,6 +133,7 @@ class RecoverSelectedTest : public ::testing::Test {
                  OutputFile::ExistingTarget existing) {
             targets_.push_back(target);
             existing_.push_back(existing);
+            if (beforeRecover_) beforeRecover_();
             return RecoverFile(geometry, target, recordOffset, existing);
           },
           [this](const fs::path& target, const std::string& source) {
@@ -177,6 +179,7 @@ class RecoverSelectedTest : public ::testing::Test {
   ScriptedDialogs dialogs_;
   std::optional<SelectedFilesRecovery> recovery_;
   std::function<void(int pass)> onEvents_;
+  std::function<void()> beforeRecover_;
   int eventPasses_ = 0;
   bool onSourceDevice_ = false;
   std::vector<fs::path> targets_;
@@ -351,6 +354,24 @@ TEST_F(RecoverSelectedTest, AFailingFileWarnsOnceAndTheWalkGoesOn) {
   EXPECT_EQ(OutputNames(), (std::set<std::string>{"song.mp3", "data.bin"}));
   EXPECT_EQ(test::ReadWholeFile(output_ / "data.bin"), ContentOf(DataRecord));
   ExpectSavedMessageOnce();
+}
+
+// As a signal or a Cancel button asks while the second file is being copied.
+TEST_F(RecoverSelectedTest, AStopEndsTheWalkWithoutAPartialFileAWarningOrAClaimOfSuccess) {
+  Check(Root(FileCategory::Graphics));
+  dialogs_.FolderAnswer = output_;
+  beforeRecover_ = [this] {
+    if (targets_.size() == 2) RequestRestoreStop();
+  };
+
+  Recovery().Run();
+  ClearRestoreStopRequest();
+
+  EXPECT_EQ(targets_.size(), 2u);
+  EXPECT_EQ(OutputNames(), std::set<std::string>{targets_[0].filename().string()});
+  EXPECT_TRUE(dialogs_.Messages.empty());
+  EXPECT_TRUE(warnings_.empty());
+  EXPECT_FALSE(Recovery().Running());
 }
 
 TEST_F(RecoverSelectedTest, CheckMarksChangedDuringTheWalkCountForNodesNotYetReached) {
