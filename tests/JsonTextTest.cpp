@@ -24,7 +24,7 @@ TEST(JsonText, EscapesQuotesBackslashesAndControlCharacters) {
 TEST(JsonText, BytesThatAreNotUtf8BecomeReplacementCharacters) {
   EXPECT_EQ(Quoted("caf\xE9.img"), "\"caf\xEF\xBF\xBD.img\"");
   EXPECT_EQ(Quoted("\xC3\xA9\xFF\xED\xA0\x80"), "\"\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");
-  EXPECT_NO_THROW(nlohmann::json::parse(Quoted("\xF8\x88\x80\x80\x80\xC0\xAF")));
+  EXPECT_TRUE(nlohmann::json::parse(Quoted("\xF8\x88\x80\x80\x80\xC0\xAF")).is_string());
 }
 
 TEST(JsonText, AnyNameReadsBackUnchanged) {
