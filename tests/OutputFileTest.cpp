@@ -13,6 +13,7 @@
 #include "recovery/OutputFile.h"
 #include "tests/fixtures/TestImages.h"
 #include "tests/support/CommandRunner.h"
+#include "tests/support/CraftedVolume.h"
 #include "tests/support/FuseMount.h"
 
 namespace salvoran::test {
@@ -20,11 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
-
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void ExpectNoTemporaryFile(const fs::path& folder) {
   for (const auto& entry : fs::directory_iterator(folder)) {
@@ -68,7 +64,7 @@ TEST_P(RestoreOntoFuse, NeverReplacesAFileThatAppearedDuringTheCopy) {
   std::ofstream(target) << "someone else's";
   EXPECT_THROW(output->Commit(content.size()), EngineError);
   output.reset();
-  EXPECT_EQ(ReadWholeFile(target), "someone else's");
+  EXPECT_EQ(ReadWholeFile(target), ToBytes("someone else's"));
   ExpectNoTemporaryFile(mount_->MountPoint());
 }
 
