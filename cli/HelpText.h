@@ -14,7 +14,9 @@ inline constexpr std::string_view Source = "A block device or an image file; onl
 inline constexpr std::string_view ExitStatus = R"help(Exit status:
   0  all went well
   1  recover: some of the files could not be restored (the others were)
-  2  bad usage, or a source that cannot be opened or is not NTFS)help";
+  2  bad usage, or a source that cannot be opened or is not NTFS
+  128 + N  recover: stopped by signal N (130 Ctrl+C, 143 SIGTERM, 129 SIGHUP);
+     the file being written was removed)help";
 
 inline constexpr std::string_view ProgramFooter = R"help(Examples:
   salvoran drives                          the machine's fixed NTFS volumes
@@ -104,6 +106,11 @@ Each file has a line, "restored RECORD PATH" on stdout or
   path      where it was written
   ok        true when every byte was written
   error     why not, or null
+and, when a signal stopped the restore, "interrupted": its name ("SIGINT").
+
+Ctrl+C, SIGTERM or SIGHUP stop the restore: the file being written is removed,
+the files done so far are listed, and a line on stderr says what was done. A
+second signal ends a copy stuck on an unresponsive disk at once.
 
 While files are written on a terminal, stderr shows the bytes restored, the
 rate and the time left (with --all, the scan's progress comes first).)help";
