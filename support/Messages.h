@@ -22,5 +22,7 @@ inline constexpr std::string_view RecordTaken =
     "Could not recovery the file you selected as the space already taken by another file!";
 inline constexpr std::string_view NoDataAttribute = "Error : Unable to get any DataType information";
 inline constexpr std::string_view RunReadFailed = "Failed to read run Data.";
+inline constexpr std::string_view CompressedDataDamaged =
+    "The file's compressed content is damaged and cannot be decompressed.";
 
 }  // namespace salvoran::messages
