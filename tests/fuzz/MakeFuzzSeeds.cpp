@@ -1,11 +1,13 @@
 // Writes the seed inputs of the fuzz targets, so that the committed corpus can be made again
 // from the generated images (tests/fuzz/make_seed_corpus.sh):
-//   salvoran_fuzz_seeds image IMAGE NAME OUTDIR   boot sector + record 0, deleted-file records, run lists
+//   salvoran_fuzz_seeds image IMAGE NAME OUTDIR   boot sector + record 0, deleted-file records, run lists,
+//                                                 compressed units
 //   salvoran_fuzz_seeds crafted OUTDIR            small whole volumes for FuzzScanAndRecover
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,10 @@ namespace fs = std::filesystem;
 
 // FuzzRecordDecoder picks the sector size from its first byte, modulo this list.
 constexpr std::array<uint32_t, 5> DecoderSectorSizes = {256, 512, 1024, 2048, 4096};
+// FuzzLznt1 picks the unit size from its first byte, modulo its list, which begins so.
+constexpr std::array<uint64_t, 4> Lznt1UnitSizes = {8192, 16384, 32768, 65536};
+constexpr uint16_t CompressedDataFlag = 0x0001;
+constexpr size_t CompressionUnitOffset = 0x22;  // log2 of the unit's clusters
 
 void WriteSeed(const fs::path& folder, const std::string& name, const Bytes& bytes) {
   fs::create_directories(folder);
@@ -55,10 +61,41 @@ struct DecodedRecord {
   Bytes RunList;  // empty for resident data
   size_t Runs = 0;
   bool Sparse = false;
+  Bytes CompressedUnit;  // FuzzLznt1's seed: a unit-size selector and a unit's stored bytes
 };
 
-DecodedRecord Decode(Bytes raw, const VolumeGeometry& geometry) {
-  DecodedRecord decoded{raw, {}, 0, false};
+// The stored clusters of a compressed $DATA's first unit that holds chunks (clusters with data,
+// then a hole), behind FuzzLznt1's selector of the unit's size; empty when it has none.
+Bytes FirstCompressedUnit(VolumeSource& volume, const VolumeGeometry& geometry, ByteView data,
+                          const std::vector<DataRun>& runs) {
+  if ((ReadNonResidentExtent(data).Flags & CompressedDataFlag) == 0) return {};
+  const uint64_t unitClusters = uint64_t{1} << ReadLE<uint8_t>(data, CompressionUnitOffset);
+  const uint64_t unitSize = unitClusters * geometry.BytesPerCluster;
+  const auto selector = std::find(Lznt1UnitSizes.begin(), Lznt1UnitSizes.end(), unitSize);
+  if (selector == Lznt1UnitSizes.end()) return {};
+  std::vector<std::optional<uint64_t>> clusters;  // by VCN; none for a hole
+  for (const DataRun& run : runs) {
+    for (uint64_t i = 0; i < run.ClusterCount; ++i) {
+      clusters.push_back(run.Sparse ? std::nullopt : std::optional(run.StartCluster + i));
+    }
+  }
+  for (size_t first = 0; first + unitClusters <= clusters.size(); first += unitClusters) {
+    const auto unitEnd = clusters.begin() + static_cast<ptrdiff_t>(first + unitClusters);
+    const auto hole = std::find(clusters.begin() + static_cast<ptrdiff_t>(first), unitEnd, std::nullopt);
+    if (hole == clusters.begin() + static_cast<ptrdiff_t>(first) || hole == unitEnd) continue;
+    Bytes seed{static_cast<std::byte>(selector - Lznt1UnitSizes.begin())};
+    for (auto cluster = clusters.begin() + static_cast<ptrdiff_t>(first); cluster != hole; ++cluster) {
+      Bytes stored(geometry.BytesPerCluster);
+      volume.ReadAt(**cluster * geometry.BytesPerCluster, stored);
+      seed.insert(seed.end(), stored.begin(), stored.end());
+    }
+    return seed;
+  }
+  return {};
+}
+
+DecodedRecord Decode(VolumeSource& volume, Bytes raw, const VolumeGeometry& geometry) {
+  DecodedRecord decoded{raw, {}, 0, false, {}};
   ApplyFixups(raw, geometry.BytesPerSector);
   const ByteView data = FindAttribute(raw, DataType, false);
   if (data.empty() || !IsNonResident(data)) return decoded;
@@ -67,6 +104,7 @@ DecodedRecord Decode(Bytes raw, const VolumeGeometry& geometry) {
   const std::vector<DataRun> runs = DecodeRunList(runList, geometry.TotalClusters);
   decoded.Runs = runs.size();
   decoded.Sparse = std::any_of(runs.begin(), runs.end(), [](const DataRun& run) { return run.Sparse; });
+  decoded.CompressedUnit = FirstCompressedUnit(volume, geometry, data, runs);
   return decoded;
 }
 
@@ -86,12 +124,12 @@ int SeedsFromImage(const std::string& image, const std::string& name, const fs::
   const Bytes recordZero = RawRecord(volume, geometry, geometry.MftOffset);
   opening.insert(opening.end(), recordZero.begin(), recordZero.end());
   WriteSeed(out / "FuzzOpeningPhase", name, opening);
-  WriteSeed(out / "FuzzRunList", name + "-mft", WithClusterCount(geometry.TotalClusters, Decode(recordZero, geometry).RunList));
+  WriteSeed(out / "FuzzRunList", name + "-mft", WithClusterCount(geometry.TotalClusters, Decode(volume, recordZero, geometry).RunList));
 
   // One record of each kind: resident, one run, the most runs, a hole.
   std::vector<DecodedRecord> records;
   for (const FoundFile& file : observer.Files) {
-    records.push_back(Decode(RawRecord(volume, geometry, file.Data.RecordOffset), geometry));
+    records.push_back(Decode(volume, RawRecord(volume, geometry, file.Data.RecordOffset), geometry));
   }
   const auto resident = std::find_if(records.begin(), records.end(), [](const auto& r) { return r.RunList.empty(); });
   const auto single = std::find_if(records.begin(), records.end(), [](const auto& r) { return r.Runs == 1; });
@@ -99,6 +137,17 @@ int SeedsFromImage(const std::string& image, const std::string& name, const fs::
   const auto most = std::max_element(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.Runs < b.Runs; });
   const auto selector = static_cast<std::byte>(
       std::find(DecoderSectorSizes.begin(), DecoderSectorSizes.end(), geometry.BytesPerSector) - DecoderSectorSizes.begin());
+  // The compressed unit that stores least (a short file's few chunks) and most (many chunks).
+  std::vector<const Bytes*> units;
+  for (const DecodedRecord& record : records) {
+    if (!record.CompressedUnit.empty()) units.push_back(&record.CompressedUnit);
+  }
+  if (!units.empty()) {
+    const auto [least, most] = std::minmax_element(units.begin(), units.end(),
+                                                   [](const Bytes* a, const Bytes* b) { return a->size() < b->size(); });
+    WriteSeed(out / "FuzzLznt1", name + "-short-unit", **least);
+    WriteSeed(out / "FuzzLznt1", name + "-long-unit", **most);
+  }
   for (const auto& [kind, chosen] : {std::pair{"resident", resident}, std::pair{"single-run", single},
                                      std::pair{"sparse", sparse}, std::pair{"fragmented", most}}) {
     if (chosen == records.end() || (chosen == most && most->Runs < 2)) continue;

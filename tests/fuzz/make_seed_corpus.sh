@@ -6,6 +6,8 @@
 #                       fragmented, sparse) of each image
 #   FuzzRunList         volume cluster count + the run list of $MFT and of those files
 #   FuzzScanAndRecover  small crafted volumes with a fragmented MFT and one deleted file of each kind
+#   FuzzLznt1           unit size + the stored clusters of a compressed unit, the shortest and the
+#                       longest, of images with deleted compressed files
 # Usage: tests/fuzz/make_seed_corpus.sh BUILD_DIR   (a build with the tests; images in BUILD_DIR/images)
 set -euo pipefail
 build=$(cd "${1:?usage: make_seed_corpus.sh BUILD_DIR}" && pwd)
