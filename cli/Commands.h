@@ -17,6 +17,7 @@ int RunScan(const std::string& source, ScanOutput output);
 struct RecoverOptions {
   std::string Source;
   std::vector<int64_t> Records;  // MFT record indexes; empty with All
+  std::string Stream;            // with Records: restore this named stream instead of the content
   bool All = false;
   std::string OutputFolder;
   bool Json = false;

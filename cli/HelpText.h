@@ -77,6 +77,10 @@ The listing has a heading per category with its count, such as
     category            Graphics, Music, Video, Document, Html or Other
     size                size of the content in bytes
     created, modified   UTC times, ISO 8601
+    encrypted           true when the content cannot be restored without the
+                        owner's key
+    streams             only for files with named streams: one object per
+                        stream, with its name and size
 
 While the scan runs on a terminal, stderr shows the records scanned, the rate
 and the time left.)help";
@@ -87,15 +91,22 @@ inline constexpr std::string_view RecoverAll = "Restore every file that scan lis
 inline constexpr std::string_view RecoverOutput = "Folder for the restored files; made if missing";
 inline constexpr std::string_view RecoverJson = "Print one JSON document instead of the list";
 inline constexpr std::string_view RecoverForce = "Allow an output folder on the source volume";
+inline constexpr std::string_view RecoverStream = "Restore this named stream of each --record instead of its content";
 inline constexpr std::string_view RecoverFooter = R"help(Examples:
   salvoran recover /dev/sdb1 --record 70 --record 71 --output ~/restored
   salvoran recover disk.img --all --output /mnt/usb/restored --json > done.json
+  salvoran recover disk.img --record 81 --stream Zone.Identifier --output ~/restored
 
 Restored files never replace anything: a name already taken in the output
 folder gets "name (2).ext", "name (3).ext" and so on, and names that are not
 safe as file names are replaced. An output folder on the volume being recovered
 from is refused, since writing there can overwrite the very data being
 restored; --force allows it.
+
+A file is restored with what Windows would read: compressed content expanded,
+zeros past the point it had been written to. A named stream restored with
+--stream is written as "NAME_STREAM". An encrypted file, or one whose record
+another file has partly taken since, fails with its reason.
 
 Each file has a line, "restored RECORD PATH" on stdout or
 "failed RECORD NAME: REASON" on stderr; a count of the files restored follows.

@@ -20,6 +20,8 @@
 #include "recovery/RestoreStop.h"
 #include "recovery/StopSignals.h"
 #include "recovery/TargetNames.h"
+#include "support/Messages.h"
+#include "support/StringTable.h"
 
 namespace salvoran::cli {
 namespace {
@@ -85,17 +87,39 @@ bool MakeOutputFolder(const std::string& folder) {
   return false;
 }
 
+// The named stream the options ask for, or nothing when they ask for the file's content.
+const NamedStream* ChosenStream(const FoundFile& file, const RecoverOptions& options) {
+  for (const NamedStream& stream : file.Streams) {
+    if (ToUtf8(stream.Name) == options.Stream) return &stream;
+  }
+  return nullptr;
+}
+
 RecoverResult RestoreOne(const FoundFile& file, const RecoverOptions& options, const VolumeGeometry& geometry,
                          std::set<std::string>& takenNames, const ContentProgress& progress) {
   RecoverResult result{file.RecordIndex, ToUtf8(file.Data.FileName), {}, {}};
-  const std::filesystem::path target =
-      UniqueTargetPath(options.OutputFolder, SafeFileName(file.Data.FileName), takenNames);
+  const NamedStream* stream = options.Stream.empty() ? nullptr : ChosenStream(file, options);
+  if (!options.Stream.empty() && !stream) {
+    result.Error = std::string(strings::RecoverFailedMessage) + std::string(messages::NoSuchStream);
+    return result;
+  }
+  // A stream is restored as "name_stream", beside the file's own name.
+  const std::u16string name = stream ? file.Data.FileName + u"_" + stream->Name : file.Data.FileName;
+  const std::filesystem::path target = UniqueTargetPath(options.OutputFolder, SafeFileName(name), takenNames);
   result.Path = target.string();
-  result.Error = TryRecoverFile(geometry, target, file.Data.RecordOffset, OutputFile::ExistingTarget::Keep, progress);
+  result.Error = TryRecoverFile(geometry, target, file.Data.RecordOffset, OutputFile::ExistingTarget::Keep, progress,
+                                stream ? std::u16string_view(stream->Name) : std::u16string_view());
   return result;
 }
 
-uint64_t ContentBytes(const FoundFile& file) { return static_cast<uint64_t>(std::max<int64_t>(file.Data.FileSize, 0)); }
+// The bytes a restore writes: the file's content, or the stream asked for.
+uint64_t ContentBytes(const FoundFile& file, const RecoverOptions& options) {
+  if (!options.Stream.empty()) {
+    const NamedStream* stream = ChosenStream(file, options);
+    return stream ? stream->Size : 0;
+  }
+  return static_cast<uint64_t>(std::max<int64_t>(file.Data.FileSize, 0));
+}
 
 // Restores the items in order, with one progress line over the bytes of them all, until they
 // are done or a stop is asked for; the file being written when a stop comes is removed and
@@ -103,7 +127,7 @@ uint64_t ContentBytes(const FoundFile& file) { return static_cast<uint64_t>(std:
 std::vector<RecoverResult> RestoreItems(const RestorePlan& plan, const RecoverOptions& options) {
   uint64_t totalBytes = 0;
   for (const RestoreItem& item : plan.Items) {
-    if (item.File) totalBytes += ContentBytes(*item.File);
+    if (item.File) totalBytes += ContentBytes(*item.File, options);
   }
   ProgressLine progress("Restoring", ProgressUnit::Bytes);
   progress.Start(totalBytes);
@@ -119,7 +143,7 @@ std::vector<RecoverResult> RestoreItems(const RestorePlan& plan, const RecoverOp
     }
     // The content written may differ from the listed size (a short run list): the line never
     // runs ahead of the file.
-    const uint64_t fileBytes = ContentBytes(*item.File);
+    const uint64_t fileBytes = ContentBytes(*item.File, options);
     uint64_t written = 0;
     progress.Update(finishedBytes);
     try {

@@ -66,6 +66,24 @@ void AppendField(std::string& out, std::string_view name, int64_t value) {
   out += std::to_string(value);
 }
 
+void AppendFlag(std::string& out, std::string_view name, bool value) {
+  out += ",\n      ";
+  AppendJsonString(out, name);
+  out += value ? ": true" : ": false";
+}
+
+// Only files that have named streams carry the list.
+void AppendStreams(std::string& out, const std::vector<NamedStream>& streams) {
+  if (streams.empty()) return;
+  out += ",\n      \"streams\": [";
+  for (size_t i = 0; i < streams.size(); ++i) {
+    out += i == 0 ? "{\"name\": " : ", {\"name\": ";
+    AppendJsonString(out, ToUtf8(streams[i].Name));
+    out += ", \"size\": " + std::to_string(streams[i].Size) + "}";
+  }
+  out += "]";
+}
+
 void PrintJson(const std::string& source, const VolumeGeometry& geometry, const std::vector<FoundFile>& files,
                const ScanSummary& summary) {
   nlohmann::ordered_json head;
@@ -92,6 +110,8 @@ void PrintJson(const std::string& source, const VolumeGeometry& geometry, const 
     AppendField(out, "size", file.Data.FileSize);
     AppendField(out, "created", FileTimeToIsoUtc(file.CreateFileTime));
     AppendField(out, "modified", FileTimeToIsoUtc(file.ModifyFileTime));
+    AppendFlag(out, "encrypted", file.Encrypted);
+    AppendStreams(out, file.Streams);
     out += "\n    }";
   }
   out += files.empty() ? "]\n}\n" : "\n  ]\n}\n";

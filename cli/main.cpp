@@ -57,6 +57,9 @@ int main(int argc, char** argv) {
       recoverCommand->add_option("--record", recover.Records, std::string(help::RecoverRecord))->type_name("N");
   CLI::Option* all = recoverCommand->add_flag("--all", recover.All, std::string(help::RecoverAll));
   records->excludes(all);
+  recoverCommand->add_option("--stream", recover.Stream, std::string(help::RecoverStream))
+      ->needs(records)
+      ->type_name("NAME");
   recoverCommand->add_option("--output", recover.OutputFolder, std::string(help::RecoverOutput))
       ->required()
       ->type_name("DIR");

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/AttributeHeader.h"
+
 namespace salvoran {
 namespace {
 
@@ -13,27 +15,39 @@ constexpr size_t NamespaceField = 0x59;
 
 enum FileNameNamespace : uint8_t { Posix = 0, Win32 = 1, Dos = 2, Win32AndDos = 3 };
 
+}  // namespace
+
+AttributeWalk::AttributeWalk(ByteView record) : record_(record) {
+  const bool isRecord = record.size() >= 4 && std::memcmp(record.data(), "FILE", 4) == 0;
+  position_ = isRecord ? ReadLE<uint16_t>(record, FirstAttributeField) : 0;
+}
+
+ByteView AttributeWalk::Next() {
+  if (!RangeFits(record_.size(), position_, HeaderSize) || ReadLE<uint32_t>(record_, position_) == AttributeListEnd) {
+    return {};
+  }
+  const uint32_t length = ReadLE<uint32_t>(record_, position_ + LengthField);
+  if (length < MinAttributeLength || !RangeFits(record_.size(), position_, length)) {
+    position_ = record_.size();
+    return {};
+  }
+  const ByteView attribute = record_.subspan(position_, length);
+  position_ += length;
+  return attribute;
+}
+
 bool IsLongName(ByteView fileNameAttribute) {
   const auto space = ReadLE<uint8_t>(fileNameAttribute, NamespaceField);
   return space == Posix || space == Win32 || space == Win32AndDos;
 }
 
-}  // namespace
-
 ByteView FindAttribute(ByteView record, uint32_t attributeType, bool preferLongName) {
-  const bool isRecord = record.size() >= 4 && std::memcmp(record.data(), "FILE", 4) == 0;
-  size_t position = isRecord ? ReadLE<uint16_t>(record, FirstAttributeField) : 0;
-  while (RangeFits(record.size(), position, sizeof(uint32_t))) {
-    const uint32_t type = ReadLE<uint32_t>(record, position);
-    if (type == AttributeListEnd || !RangeFits(record.size(), position, HeaderSize)) break;
-    const uint32_t length = ReadLE<uint32_t>(record, position + LengthField);
-    if (length < MinAttributeLength || !RangeFits(record.size(), position, length)) break;
-    const ByteView attribute = record.subspan(position, length);
-    if (type == attributeType &&
+  AttributeWalk walk(record);
+  for (ByteView attribute = walk.Next(); !attribute.empty(); attribute = walk.Next()) {
+    if (AttributeTypeOf(attribute) == attributeType &&
         !(preferLongName && attributeType == FileNameType && !IsLongName(attribute))) {
       return attribute;
     }
-    position += length;
   }
   return {};
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/AttributeHeader.h"
 #include "engine/ByteView.h"
 
 namespace salvoran {
@@ -18,20 +19,8 @@ StandardTimes ReadStandardTimes(ByteView standardInformation);
 std::u16string ReadFileName(ByteView fileName);
 uint64_t ReadDataSize(ByteView data);
 
-bool IsNonResident(ByteView attribute);
-
-// A resident attribute's content, cut at the attribute's end.
-ByteView ResidentContent(ByteView attribute);
-
-// A non-resident attribute's run list: from its run-list offset to the attribute's end.
-ByteView RunListBytes(ByteView attribute);
-
-// Non-resident attribute header fields.
-struct NonResidentExtent {
-  uint16_t Flags = 0;
-  uint64_t FirstVcn = 0;
-  uint64_t LastVcn = 0;
-};
-NonResidentExtent ReadNonResidentExtent(ByteView attribute);
+// The file attribute bits of $STANDARD_INFORMATION (read-only, hidden, ..., encrypted).
+uint32_t ReadFileAttributeBits(ByteView standardInformation);
+inline constexpr uint32_t FileAttributeEncrypted = 0x4000;
 
 }  // namespace salvoran

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "engine/Attribute.h"
 #include "engine/AttributeValues.h"
-#include "engine/EngineError.h"
+#include "engine/FileAttributes.h"
 #include "engine/FileNameText.h"
 #include "engine/FileRecord.h"
 #include "engine/FileTime.h"
 #include "engine/MftBlockReader.h"
 #include "engine/OpeningPhase.h"
+#include "engine/VolumeRecordFetcher.h"
 
 namespace salvoran {
 namespace {
@@ -23,36 +23,65 @@ int32_t RecordsPerBlock(uint32_t recordSize) {
   return static_cast<int32_t>(intervals * ProgressInterval);
 }
 
-// The listing test: a free record with times, a long name and data.
-bool DescribeDeletedFile(MutableByteView record, const VolumeGeometry& geometry, int32_t index, FoundFile& file) {
-  try {
-    ApplyFixups(record, geometry.BytesPerSector);
-  } catch (const EngineError&) {
-    return false;  // a torn or foreign free record is simply not a candidate
-  }
-  if (RecordFlags(record) != 0) return false;
-  const ByteView standardInformation = FindAttribute(record, StandardInformationType, false);
-  if (standardInformation.empty()) return false;
-  const ByteView fileName = FindAttribute(record, FileNameType, true);
-  if (fileName.empty()) return false;
-  const ByteView data = FindAttribute(record, DataType, false);
-  if (data.empty()) return false;
+// Extension records come from the block being scanned when it holds them, fixed up in place
+// once; others are read on their own.
+class ScanRecordFetcher : public VolumeRecordFetcher {
+ public:
+  ScanRecordFetcher(VolumeSource& volume, const VolumeGeometry& geometry, MftBlockReader& reader)
+      : VolumeRecordFetcher(volume, geometry), reader_(reader) {}
 
-  const StandardTimes times = ReadStandardTimes(standardInformation);
+  bool FetchRecord(uint64_t index, std::vector<std::byte>& record) override {
+    if (!reader_.Holds(static_cast<int64_t>(std::min<uint64_t>(index, INT64_MAX)))) {
+      return VolumeRecordFetcher::FetchRecord(index, record);
+    }
+    const ByteView fixed = reader_.FixedRecord(static_cast<int32_t>(index));
+    record.assign(fixed.begin(), fixed.end());
+    return !fixed.empty();
+  }
+
+ private:
+  MftBlockReader& reader_;
+};
+
+// The listing test on a free record whose fixups are applied: a base record with times, a long
+// name and the file's own data, wherever its attribute list puts them.
+bool DescribeDeletedFile(ByteView record, const VolumeGeometry& geometry, int32_t index, RecordFetcher& fetcher,
+                         FoundFile& file) {
+  // An extension record is part of the file its base record describes.
+  if (BaseRecordIndex(record) != 0) return false;
+  const FileAttributes attributes = GatherFileAttributes(record, static_cast<uint64_t>(index), fetcher);
+  const DataStream* content = attributes.Stream(u"");
+  if (attributes.StandardInformation.empty() || attributes.FileName.empty() || !content) return false;
+
+  const StandardTimes times = ReadStandardTimes(attributes.StandardInformation);
   file.CreateFileTime = times.Created;
   file.ModifyFileTime = times.Modified;
   TDeletedFileData& fileData = file.Data;
-  fileData.FileName = ReadFileName(fileName);
+  fileData.FileName = ReadFileName(attributes.FileName);
   fileData.Extension = ExtensionOf(fileData.FileName);
   fileData.CreateTime = FileTimeToLocalDateTime(times.Created);
   fileData.ModifyTime = FileTimeToLocalDateTime(times.Modified);
-  fileData.FileSize = static_cast<int64_t>(ReadDataSize(data));
+  fileData.FileSize = static_cast<int64_t>(content->Size());
   fileData.IsFileEntry = 1;
   file.Category = CategoryOfExtension(UpperAscii(fileData.Extension));
   file.RecordIndex = index;
   const uint64_t mftByte = static_cast<uint64_t>(index) * geometry.FileRecordSize;
   fileData.RecordOffset = static_cast<int64_t>(*geometry.Mft.VolumeOffsetOf(mftByte));
+  file.Encrypted = attributes.Encrypted();
+  for (const DataStream& stream : attributes.Streams) {
+    if (!stream.Name.empty()) file.Streams.push_back({stream.Name, stream.Size()});
+  }
   return true;
+}
+
+// A record of the block that is a deleted file. In-use records, most of a live volume, are
+// passed over on their flags alone, before any fixup.
+bool DescribeBlockRecord(MftBlockReader& reader, RecordFetcher& fetcher, const VolumeGeometry& geometry,
+                         int32_t index, FoundFile& file) {
+  const ByteView raw = reader.Record(index);
+  if (raw.empty() || RecordFlags(raw) != 0) return false;
+  const ByteView record = reader.FixedRecord(index);
+  return !record.empty() && DescribeDeletedFile(record, geometry, index, fetcher, file);
 }
 
 // The index after the last record that has a byte inside the source.
@@ -77,6 +106,7 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
   const int32_t recordsPerBlock = RecordsPerBlock(geometry.FileRecordSize);
   // No block holds more records than the MFT has, so a small MFT costs little memory.
   MftBlockReader reader(volume, geometry, std::min(recordsPerBlock, geometry.RecordCount));
+  ScanRecordFetcher fetcher(volume, geometry, reader);
   int32_t blockEnd = FirstUserRecord;
   for (int32_t index = FirstUserRecord; index < scanEnd; ++index) {
     if (index % ProgressInterval == 0) observer.Progress(index);
@@ -92,10 +122,8 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
       summary.UnreadableRecords += reader.UnreadableInBlock();
     }
     ++summary.RecordsScanned;
-    const MutableByteView record = reader.Record(index);
     FoundFile file;
-    if (record.empty() || !DescribeDeletedFile(record, geometry, index, file)) continue;
-    observer.FileFound(std::move(file));
+    if (DescribeBlockRecord(reader, fetcher, geometry, index, file)) observer.FileFound(std::move(file));
   }
   const int32_t pastTheEnd = geometry.RecordCount - std::max(scanEnd, FirstUserRecord);
   if (!summary.Stopped && pastTheEnd > 0) {
@@ -109,9 +137,9 @@ std::optional<FoundFile> ReadDeletedFile(VolumeSource& volume, const VolumeGeome
   if (index < FirstUserRecord || index >= geometry.RecordCount) return std::nullopt;
   MftBlockReader reader(volume, geometry, 1);
   reader.Read(index, 1);
-  const MutableByteView record = reader.Record(index);
+  ScanRecordFetcher fetcher(volume, geometry, reader);
   FoundFile file;
-  if (record.empty() || !DescribeDeletedFile(record, geometry, index, file)) return std::nullopt;
+  if (!DescribeBlockRecord(reader, fetcher, geometry, index, file)) return std::nullopt;
   return file;
 }
 

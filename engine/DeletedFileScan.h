@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/DeletedFileData.h"
 #include "engine/FileCategory.h"
@@ -14,12 +15,20 @@ namespace salvoran {
 inline constexpr int32_t FirstUserRecord = 16;
 inline constexpr int32_t ProgressInterval = 256;
 
+// A named $DATA stream beside a file's content.
+struct NamedStream {
+  std::u16string Name;
+  uint64_t Size = 0;
+};
+
 struct FoundFile {
   int32_t RecordIndex = 0;
   FileCategory Category = FileCategory::Other;
   uint64_t CreateFileTime = 0;  // raw NTFS file times, UTC
   uint64_t ModifyFileTime = 0;
   TDeletedFileData Data;
+  bool Encrypted = false;  // its content cannot be restored without the owner's key
+  std::vector<NamedStream> Streams;
 };
 
 // What a front end gives the scan: where found files go, progress, and the stop flag.

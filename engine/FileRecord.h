@@ -9,13 +9,22 @@ namespace salvoran {
 inline constexpr uint16_t RecordInUse = 0x0001;
 inline constexpr uint16_t RecordIsDirectory = 0x0002;
 
+// NTFS protects every 512-byte block of a record, whatever the volume's sector size.
+inline constexpr uint32_t UpdateSequenceStride = 512;
+
 // Checks the "FILE" signature and undoes the update-sequence protection in place, one stride
-// of bytesPerSector bytes at a time. Throws EngineError "Invalid File Record 1!" for a wrong
-// signature and "Invalid File Record 2!" for a torn stride or an update-sequence array that
-// does not fit the record.
-void ApplyFixups(MutableByteView record, uint32_t bytesPerSector);
+// of UpdateSequenceStride bytes at a time. Throws EngineError "Invalid File Record 1!" for a
+// wrong signature and "Invalid File Record 2!" for a torn stride or an update-sequence array
+// that does not fit the record.
+void ApplyFixups(MutableByteView record);
 
 // The record's flags word: in use, directory. Only a record whose whole word is 0 is free.
 uint16_t RecordFlags(ByteView record);
+
+// The MFT index of the base record an extension record belongs to; 0 for a base record.
+uint64_t BaseRecordIndex(ByteView record);
+
+// A file reference (base-record field, attribute-list entry) without its sequence number.
+inline constexpr uint64_t RecordIndexOfReference(uint64_t reference) { return reference & 0x0000'FFFF'FFFF'FFFFu; }
 
 }  // namespace salvoran

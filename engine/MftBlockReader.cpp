@@ -2,18 +2,21 @@
 
 #include <algorithm>
 
+#include "engine/EngineError.h"
+#include "engine/FileRecord.h"
+
 namespace salvoran {
 
 MftBlockReader::MftBlockReader(VolumeSource& volume, const VolumeGeometry& geometry, int32_t recordsPerBlock)
     : volume_(volume),
       geometry_(geometry),
       buffer_(static_cast<size_t>(recordsPerBlock) * geometry.FileRecordSize),
-      readable_(static_cast<size_t>(recordsPerBlock)) {}
+      state_(static_cast<size_t>(recordsPerBlock)) {}
 
 void MftBlockReader::Read(int32_t first, int32_t count) {
   first_ = first;
   count_ = count;
-  std::fill_n(readable_.begin(), count, uint8_t{1});
+  std::fill_n(state_.begin(), count, Unchecked);
   const uint64_t recordSize = geometry_.FileRecordSize;
   const uint64_t start = static_cast<uint64_t>(first) * recordSize;
   const uint64_t length = static_cast<uint64_t>(count) * recordSize;
@@ -23,7 +26,7 @@ void MftBlockReader::Read(int32_t first, int32_t count) {
     covered += pieceLength;
   });
   if (covered < length) MarkUnreadable(start + covered, length - covered);
-  unreadable_ = static_cast<int32_t>(std::count(readable_.begin(), readable_.begin() + count, uint8_t{0}));
+  unreadable_ = static_cast<int32_t>(std::count(state_.begin(), state_.begin() + count, Unreadable));
 }
 
 void MftBlockReader::ReadPiece(uint64_t volumeByte, uint64_t length, uint64_t mftByte) {
@@ -49,14 +52,32 @@ void MftBlockReader::MarkUnreadable(uint64_t mftByte, uint64_t length) {
   const uint64_t firstRecord = mftByte / recordSize;
   const uint64_t lastRecord = (mftByte + length - 1) / recordSize;
   for (uint64_t record = firstRecord; record <= lastRecord; ++record) {
-    readable_[static_cast<size_t>(record - static_cast<uint64_t>(first_))] = 0;
+    state_[static_cast<size_t>(record - static_cast<uint64_t>(first_))] = Unreadable;
   }
 }
 
-MutableByteView MftBlockReader::Record(int32_t index) {
+MutableByteView MftBlockReader::Slot(int32_t index) {
   const size_t slot = static_cast<size_t>(index - first_);
-  if (!readable_[slot]) return {};
   return MutableByteView(buffer_).subspan(slot * geometry_.FileRecordSize, geometry_.FileRecordSize);
+}
+
+ByteView MftBlockReader::Record(int32_t index) const {
+  const size_t slot = static_cast<size_t>(index - first_);
+  if (state_[slot] == Unreadable) return {};
+  return ByteView(buffer_).subspan(slot * geometry_.FileRecordSize, geometry_.FileRecordSize);
+}
+
+ByteView MftBlockReader::FixedRecord(int32_t index) {
+  SlotState& state = state_[static_cast<size_t>(index - first_)];
+  if (state == Unchecked) {
+    try {
+      ApplyFixups(Slot(index));
+      state = Fixed;
+    } catch (const EngineError&) {
+      state = Refused;  // a torn or foreign record is simply not a candidate
+    }
+  }
+  return state == Fixed ? Slot(index) : ByteView{};
 }
 
 }  // namespace salvoran

@@ -7,23 +7,22 @@
 #include <string>
 #include <vector>
 
-#include "support/Diagnostics.h"
-#include "engine/Attribute.h"
-#include "engine/AttributeValues.h"
+#include "engine/AttributeHeader.h"
 #include "engine/BootSector.h"
+#include "engine/DataExtents.h"
 #include "engine/EngineError.h"
+#include "engine/FileAttributes.h"
 #include "engine/FileRecord.h"
 #include "engine/RawVolume.h"
-#include "engine/RunList.h"
 #include "engine/SystemError.h"
+#include "engine/VolumeRecordFetcher.h"
+#include "support/Diagnostics.h"
 #include "support/Messages.h"
 
 namespace salvoran {
 namespace {
 
-constexpr uint16_t CompressedFlag = 0x0001;
-constexpr uint16_t EncryptedFlag = 0x4000;
-constexpr uint16_t SparseFlag = 0x8000;
+constexpr uint64_t MftRecordIndex = 0;
 
 BootSector ReadBootSector(VolumeSource& volume) {
   std::array<std::byte, BootSectorSize> sector{};
@@ -48,11 +47,70 @@ std::vector<std::byte> ReadFirstRecord(VolumeSource& volume, const BootSector& b
   const ReadOutcome outcome = volume.ReadAt(offset, record);
   if (outcome.Failed()) throw EngineError(std::string(messages::ReadMftFailed) + std::to_string(outcome.ErrorCode));
   try {
-    ApplyFixups(record, boot.BytesPerSector);
+    ApplyFixups(record);
   } catch (const EngineError& error) {
     throw EngineError(messages::InvalidMftRecord, error.what());
   }
   return record;
+}
+
+// The pieces of $MFT's data that join from VCN 0 on: all of them, or those before the first
+// that is missing.
+std::vector<ByteView> JoinedPrefix(const DataStream& data) {
+  std::vector<ByteView> prefix;
+  uint64_t nextVcn = 0;
+  for (const ByteView piece : data.Pieces) {
+    const NonResidentHeader header = ReadNonResidentHeader(piece);
+    if (!IsNonResident(piece) || header.FirstVcn != nextVcn) break;
+    prefix.push_back(piece);
+    nextVcn = header.LastVcn + 1;
+  }
+  return prefix;
+}
+
+// Maps the MFT from record 0. When record 0 has an attribute list, the extension records that
+// hold the rest of $MFT's runs lie in the part already mapped, so the map grows piece by piece
+// until it stops growing. A piece that cannot be read leaves the records past it unmapped;
+// the scan counts them as unreadable.
+struct MftExtents {
+  JoinedExtents Joined;
+  bool Complete = true;
+};
+
+MftExtents MapMft(VolumeSource& volume, VolumeGeometry& geometry, ByteView record) {
+  geometry.Mft = MftMap();
+  while (true) {
+    VolumeRecordFetcher fetcher(volume, geometry);
+    const FileAttributes attributes = GatherFileAttributes(record, MftRecordIndex, fetcher, FileState::Live);
+    const DataStream* data = attributes.Stream(u"");
+    if (!data || data->Pieces.empty() || !IsNonResident(data->Pieces.front())) {
+      throw EngineError(messages::MftWithoutRuns);
+    }
+    const uint16_t flags = AttributeFlags(data->Pieces.front());
+    if (flags == AttributeSparse || flags == AttributeEncrypted || flags == AttributeCompressed) {
+      throw EngineError(messages::UnsupportedMft);
+    }
+    const std::vector<ByteView> prefix = JoinedPrefix(*data);
+    JoinedExtents joined;
+    MftMap map;
+    try {
+      joined = JoinDataExtents(prefix, geometry.TotalClusters);
+      if (joined.VcnCount == 0 || joined.VcnCount > geometry.TotalClusters) {
+        throw EngineError(messages::InvalidMftRecord, "MFT VCN range outside the volume");
+      }
+      map = MftMap(joined.Runs, geometry.BytesPerCluster);
+    } catch (const EngineError& error) {
+      throw EngineError(messages::InvalidMftRecord, error.Detail());
+    }
+    const bool grew = map.CoveredBytes() > geometry.Mft.CoveredBytes();
+    geometry.Mft = std::move(map);
+    const bool complete = prefix.size() == data->Pieces.size() && data->Loss == AttributeLoss::None;
+    if (complete) return {std::move(joined), true};
+    if (!grew) {
+      DebugTrace("MFT mapped to VCN " + std::to_string(joined.VcnCount) + " only: an extension record is lost");
+      return {std::move(joined), false};
+    }
+  }
 }
 
 }  // namespace
@@ -75,29 +133,16 @@ void ReadVolumeGeometry(VolumeSource& volume, VolumeGeometry& geometry) {
   DebugTrace("File Record:" + std::to_string(geometry.FileRecordSize));
 
   const std::vector<std::byte> record = ReadFirstRecord(volume, boot, geometry.MftOffset);
-  const ByteView data = FindAttribute(record, DataType, false);
-  if (data.empty() || !IsNonResident(data)) {
-    throw EngineError(messages::MftWithoutRuns);
-  }
-  const NonResidentExtent extent = ReadNonResidentExtent(data);
-  if (extent.Flags == SparseFlag || extent.Flags == EncryptedFlag || extent.Flags == CompressedFlag) {
-    throw EngineError(messages::UnsupportedMft);
-  }
-  if (extent.LastVcn < extent.FirstVcn || extent.LastVcn - extent.FirstVcn >= geometry.TotalClusters) {
-    throw EngineError(messages::InvalidMftRecord, "MFT VCN range outside the volume");
-  }
-  geometry.MftClusterCount = static_cast<int64_t>(extent.LastVcn - extent.FirstVcn + 1);
-
-  try {
-    geometry.Mft = MftMap(DecodeRunList(RunListBytes(data), geometry.TotalClusters), geometry.BytesPerCluster);
-  } catch (const EngineError& error) {
-    throw EngineError(messages::InvalidMftRecord, error.Detail());
-  }
-  const uint64_t mftBytes = static_cast<uint64_t>(geometry.MftClusterCount) * geometry.BytesPerCluster;
+  const MftExtents mft = MapMft(volume, geometry, record);
+  geometry.MftClusterCount = static_cast<int64_t>(mft.Joined.VcnCount);
+  // The MFT's records are those of its data; its allocation can be larger. Records past a lost
+  // piece of the map still count, as records that cannot be read.
+  const uint64_t mftBytes =
+      std::min(mft.Joined.DataSize,
+               mft.Complete ? mft.Joined.VcnCount * geometry.BytesPerCluster : mft.Joined.AllocatedSize);
   const uint64_t recordCount = mftBytes / geometry.FileRecordSize;
-  if (geometry.Mft.CoveredBytes() < mftBytes ||
-      recordCount > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
-    throw EngineError(messages::InvalidMftRecord, "MFT runs do not cover its VCN range");
+  if (recordCount > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
+    throw EngineError(messages::InvalidMftRecord, "MFT of more records than a scan can count");
   }
   geometry.MftOffset = static_cast<int64_t>(geometry.Mft.Extents().front().VolumeByte);
   geometry.RecordCount = static_cast<int32_t>(recordCount);

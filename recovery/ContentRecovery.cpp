@@ -4,68 +4,58 @@
 #include <optional>
 #include <vector>
 
-#include "engine/Attribute.h"
-#include "engine/AttributeValues.h"
+#include "engine/AttributeHeader.h"
+#include "engine/DataExtents.h"
 #include "engine/EngineError.h"
+#include "engine/FileAttributes.h"
 #include "engine/FileRecord.h"
-#include "engine/RunList.h"
+#include "engine/VolumeRecordFetcher.h"
+#include "recovery/StreamCopy.h"
 #include "support/Messages.h"
 
 namespace salvoran {
 namespace {
 
-constexpr uint64_t CopyBufferBytes = 16u << 20;
-
-// The record at a volume offset. A record inside the MFT is read through its runs, so one that
-// straddles two runs comes out whole; bytes that cannot be read stay zero.
-std::vector<std::byte> ReadRecordAt(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset) {
+// The record at a volume offset, and its MFT index when it lies in the MFT. A record inside
+// the MFT is read through its runs, so one that straddles two runs comes out whole; bytes that
+// cannot be read stay zero.
+std::vector<std::byte> ReadRecordAt(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
+                                    uint64_t& index) {
   std::vector<std::byte> record(geometry.FileRecordSize);
+  index = NoRecordIndex;
+  if (recordOffset < 0) return record;
   const uint64_t offset = static_cast<uint64_t>(recordOffset);
-  const std::optional<uint64_t> mftByte = recordOffset >= 0 ? geometry.Mft.MftByteAt(offset) : std::nullopt;
+  const std::optional<uint64_t> mftByte = geometry.Mft.MftByteAt(offset);
   if (!mftByte) {
-    if (recordOffset >= 0) volume.ReadAt(offset, record);
+    volume.ReadAt(offset, record);
     return record;
   }
-  geometry.Mft.ForEachPiece(*mftByte, record.size(), [&](uint64_t volumeByte, uint64_t length, uint64_t pieceMftByte) {
-    volume.ReadAt(volumeByte, std::span(record).subspan(pieceMftByte - *mftByte, length));
-  });
+  if (*mftByte % geometry.FileRecordSize == 0) index = *mftByte / geometry.FileRecordSize;
+  ReadMftBytes(volume, geometry.Mft, *mftByte, record);
   return record;
 }
 
-void CopyRuns(VolumeSource& volume, const VolumeGeometry& geometry, const std::vector<DataRun>& runs,
-              uint64_t dataSize, ContentSink& output) {
-  // Sized for the longest run to copy: a data size that promises more than the runs hold
-  // costs no memory.
-  uint64_t longestRun = 0;
-  for (const DataRun& run : runs) {
-    if (!run.Sparse) longestRun = std::max(longestRun, run.ClusterCount * geometry.BytesPerCluster);
+[[noreturn]] void RefuseLoss(AttributeLoss loss) {
+  switch (loss) {
+    case AttributeLoss::Reused: throw EngineError(messages::ExtensionReused);
+    case AttributeLoss::ListTooLarge: throw EngineError(messages::AttributeListTooLarge);
+    case AttributeLoss::None:
+    case AttributeLoss::Unreadable: break;
   }
-  std::vector<std::byte> buffer;
-  uint64_t remaining = dataSize;
-  for (const DataRun& run : runs) {
-    if (remaining == 0) break;
-    // Saturating: a hole longer than any file must not wrap around to a short one.
-    const uint64_t runBytes = run.ClusterCount > remaining / geometry.BytesPerCluster
-                                  ? remaining
-                                  : run.ClusterCount * geometry.BytesPerCluster;
-    remaining -= runBytes;
-    if (run.Sparse) {
-      output.Skip(runBytes);
-      continue;
-    }
-    if (buffer.empty()) buffer.resize(static_cast<size_t>(std::min({CopyBufferBytes, dataSize, longestRun})));
-    uint64_t position = run.StartCluster * geometry.BytesPerCluster;
-    for (uint64_t left = runBytes; left > 0;) {
-      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
-      const ReadOutcome outcome = volume.ReadAt(position, std::span(buffer).first(chunk));
-      if (outcome.BytesRead < chunk) {
-        throw EngineError(messages::RunReadFailed, "short read at volume byte " + std::to_string(position + outcome.BytesRead));
-      }
-      output.Write(std::span(buffer).first(chunk));
-      position += chunk;
-      left -= chunk;
-    }
+  throw EngineError(messages::ExtensionUnreadable);
+}
+
+// The stream to restore, once nothing stands against restoring it.
+const DataStream& ChooseStream(const FileAttributes& attributes, std::u16string_view streamName) {
+  const DataStream* stream = attributes.Stream(streamName);
+  if (attributes.Encrypted() || (stream && (AttributeFlags(stream->First()) & AttributeEncrypted))) {
+    throw EngineError(messages::EncryptedContent);
   }
+  if (attributes.ListLoss != AttributeLoss::None) RefuseLoss(attributes.ListLoss);
+  if (!stream) throw EngineError(streamName.empty() ? messages::NoDataAttribute : messages::NoSuchStream);
+  if (stream->Loss != AttributeLoss::None) RefuseLoss(stream->Loss);
+  if (stream->Pieces.empty()) throw EngineError(messages::NoDataAttribute);
+  return *stream;
 }
 
 // Passes content on to another sink and reports how much went through.
@@ -90,40 +80,55 @@ class ProgressSink : public ContentSink {
 }  // namespace
 
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
-                        const std::function<ContentSink&()>& openSink) {
-  std::vector<std::byte> record = ReadRecordAt(volume, geometry, recordOffset);
-  ApplyFixups(record, geometry.BytesPerSector);
+                        const std::function<ContentSink&()>& openSink, std::u16string_view streamName) {
+  uint64_t index = NoRecordIndex;
+  std::vector<std::byte> record = ReadRecordAt(volume, geometry, recordOffset, index);
+  ApplyFixups(record);
   if (RecordFlags(record) != 0) {
     throw EngineError(messages::RecordTaken);
   }
-  const ByteView data = FindAttribute(record, DataType, false);
-  if (data.empty()) throw EngineError(messages::NoDataAttribute);
+  VolumeRecordFetcher fetcher(volume, geometry);
+  const FileAttributes attributes = GatherFileAttributes(record, index, fetcher);
+  const DataStream& stream = ChooseStream(attributes, streamName);
 
-  if (!IsNonResident(data)) {
-    const ByteView content = ResidentContent(data);
+  if (!IsNonResident(stream.Pieces.front())) {
+    if (stream.Pieces.size() > 1) throw EngineError(messages::DataExtentsGap, "resident data in several pieces");
+    const ByteView content = ResidentContent(stream.Pieces.front());
     ContentSink& output = openSink();
     output.Write(content);
     output.Commit(content.size());
     return;
   }
-  const uint64_t dataSize = ReadDataSize(data);
-  // Decoding first: a hostile list fails before any file is created or cluster is read.
-  const std::vector<DataRun> runs = DecodeRunList(RunListBytes(data), geometry.TotalClusters);
+  // Decoding and checking first: a hostile record fails before any file is created or cluster read.
+  const JoinedExtents extents = JoinDataExtents(stream.Pieces, geometry.TotalClusters);
+  CheckDataSize(extents, geometry.BytesPerCluster);
+  const bool compressed = (extents.Flags & AttributeCompressed) != 0;
+  if (compressed) CheckCompressionUnit(extents.CompressionUnit, geometry.BytesPerCluster);
+  // Past the initialized size the file reads as zeros, whatever its clusters hold.
+  const uint64_t contentBytes = std::min(extents.InitializedSize, extents.DataSize);
+
   ContentSink& output = openSink();
-  CopyRuns(volume, geometry, runs, dataSize, output);
-  output.Commit(dataSize);
+  if (compressed) {
+    CopyCompressedUnits(volume, geometry.BytesPerCluster, extents.Runs, extents.CompressionUnit, contentBytes, output);
+  } else {
+    CopyPlainRuns(volume, geometry.BytesPerCluster, extents.Runs, contentBytes, output);
+  }
+  output.Commit(extents.DataSize);
 }
 
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
                         const std::filesystem::path& target, OutputFile::ExistingTarget existing,
-                        const ContentProgress& progress) {
+                        const ContentProgress& progress, std::u16string_view streamName) {
   std::optional<OutputFile> output;
   std::optional<ProgressSink> reported;
-  RecoverFileContent(volume, geometry, recordOffset, [&]() -> ContentSink& {
-    ContentSink& file = output.emplace(target, existing);
-    if (!progress) return file;
-    return reported.emplace(file, progress);
-  });
+  RecoverFileContent(
+      volume, geometry, recordOffset,
+      [&]() -> ContentSink& {
+        ContentSink& file = output.emplace(target, existing);
+        if (!progress) return file;
+        return reported.emplace(file, progress);
+      },
+      streamName);
 }
 
 }  // namespace salvoran

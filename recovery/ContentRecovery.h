@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string_view>
 
 #include "engine/VolumeGeometry.h"
 #include "engine/VolumeSource.h"
@@ -14,16 +15,18 @@ namespace salvoran {
 // Told the number of bytes just restored (written, or skipped as a hole), for a progress report.
 using ContentProgress = std::function<void(uint64_t bytes)>;
 
-// Writes the content of the free file record at recordOffset to target: resident content, or
-// the clusters its runs name (holes as zeros), cut or padded to the data size. Streams through
-// a bounded buffer whatever the file's size. Throws EngineError with the user's message.
+// Writes the content of the free file record at recordOffset to target: the unnamed $DATA, or
+// the named stream streamName, gathered across the file's records; resident content, or the
+// clusters its runs name (holes, and the bytes past the initialized size, as zeros), compressed
+// units expanded. Streams through a bounded buffer whatever the file's size. Throws EngineError
+// with the user's message.
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
                         const std::filesystem::path& target, OutputFile::ExistingTarget existing,
-                        const ContentProgress& progress = {});
+                        const ContentProgress& progress = {}, std::u16string_view streamName = {});
 
-// The same into any sink. openSink is called once the record has been decoded, so a hostile
-// record fails before any output exists.
+// The same into any sink. openSink is called once every check that can refuse the file has
+// passed, so a hostile or unrestorable record fails before any output exists.
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
-                        const std::function<ContentSink&()>& openSink);
+                        const std::function<ContentSink&()>& openSink, std::u16string_view streamName = {});
 
 }  // namespace salvoran

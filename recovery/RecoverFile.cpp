@@ -14,14 +14,14 @@ namespace salvoran {
 
 std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath,
                                           int64_t RecordOffset, OutputFile::ExistingTarget existing,
-                                          const ContentProgress& progress) {
+                                          const ContentProgress& progress, std::u16string_view streamName) {
   std::string cause;
   try {
     OpenResult opened = OpenRawVolume(geometry.DrivePath);
     if (!opened.Volume) {
       throw EngineError(std::string(messages::OpenToRecoverFailed) + SystemErrorText(opened.ErrorCode));
     }
-    RecoverFileContent(*opened.Volume, geometry, RecordOffset, TargetPath, existing, progress);
+    RecoverFileContent(*opened.Volume, geometry, RecordOffset, TargetPath, existing, progress, streamName);
     return std::nullopt;
   } catch (const EngineError& error) {
     cause = error.what();

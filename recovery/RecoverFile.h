@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/VolumeGeometry.h"
 #include "recovery/ContentRecovery.h"
@@ -11,14 +12,15 @@
 
 namespace salvoran {
 
-// Restores one file of the last scan's volume (geometry.DrivePath) to TargetPath. Answers the
-// full failure text ("For some reason, ... can not be recovied!" and the cause), or nothing
-// when every byte was written. progress, when given, hears of every stretch restored. A restore
-// asked to stop throws RestoreStopped instead: that is no failure of the file.
+// Restores one file of the last scan's volume (geometry.DrivePath) to TargetPath: its content,
+// or its named stream streamName. Answers the full failure text ("For some reason, ... can not
+// be recovied!" and the cause), or nothing when every byte was written. progress, when given,
+// hears of every stretch restored. A restore asked to stop throws RestoreStopped instead: that is
+// no failure of the file.
 std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath,
                                           int64_t RecordOffset,
                                           OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Replace,
-                                          const ContentProgress& progress = {});
+                                          const ContentProgress& progress = {}, std::u16string_view streamName = {});
 
 // As above, showing a failure with ShowWarning; true when the file was written.
 bool RecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath, int64_t RecordOffset,

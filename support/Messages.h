@@ -24,5 +24,18 @@ inline constexpr std::string_view NoDataAttribute = "Error : Unable to get any D
 inline constexpr std::string_view RunReadFailed = "Failed to read run Data.";
 inline constexpr std::string_view CompressedDataDamaged =
     "The file's compressed content is damaged and cannot be decompressed.";
+inline constexpr std::string_view EncryptedContent =
+    "The file is encrypted: its content cannot be read without its owner's key.";
+inline constexpr std::string_view DataSizeBeyondClusters =
+    "The file's record is damaged: its size is larger than the clusters allocated to it.";
+inline constexpr std::string_view DataExtentsGap =
+    "The file's record is damaged: the pieces of its data do not join up.";
+inline constexpr std::string_view ExtensionReused =
+    "Part of the file's record has been taken by another file, so its content cannot be restored whole.";
+inline constexpr std::string_view ExtensionUnreadable =
+    "Part of the file's record is missing or could not be read, so its content cannot be restored whole.";
+inline constexpr std::string_view AttributeListTooLarge =
+    "The file's record is damaged: its attribute list is larger than NTFS allows.";
+inline constexpr std::string_view NoSuchStream = "The file has no stream of that name.";
 
 }  // namespace salvoran::messages

@@ -30,7 +30,7 @@ Bytes RecordOf(std::vector<Bytes> attributes) {
   test::RecordSpec spec;
   spec.Attributes = std::move(attributes);
   Bytes record = test::BuildRecord(spec);
-  ApplyFixups(record, spec.BytesPerSector);
+  ApplyFixups(record);
   return record;
 }
 

@@ -119,10 +119,11 @@ TEST(NonResidentHeaderTest, ReadsRunListAndExtent) {
   EXPECT_TRUE(std::equal(runList.begin(), runList.end(), list.begin()));
   EXPECT_EQ(list.size(), attribute.size() - 0x40);
 
-  const NonResidentExtent extent = ReadNonResidentExtent(attribute);
-  EXPECT_EQ(extent.Flags, 0x4001);
-  EXPECT_EQ(extent.FirstVcn, 0u);
-  EXPECT_EQ(extent.LastVcn, 5u);
+  const NonResidentHeader header = ReadNonResidentHeader(attribute);
+  EXPECT_EQ(header.Flags, 0x4001);
+  EXPECT_EQ(header.FirstVcn, 0u);
+  EXPECT_EQ(header.LastVcn, 5u);
+  EXPECT_EQ(header.DataSize, 6u * 4096);
 }
 
 TEST(NonResidentHeaderTest, ARunListOffsetAtOrPastTheEndGivesNoRunList) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/DeletedFileScan.h"
 #include "engine/EngineError.h"
 #include "engine/OpeningPhase.h"
 #include "recovery/ContentRecovery.h"
@@ -26,6 +27,8 @@ constexpr char TakenRecord[] = "Could not recovery the file you selected as the 
 constexpr char NoData[] = "Error : Unable to get any DataType information";
 constexpr char BadRecord[] = "Invalid File Record 1!";
 constexpr char RunListError[] = "Failed to read run Data.";
+constexpr char BeyondClusters[] = "The file's record is damaged: its size is larger than the clusters allocated to it.";
+constexpr char Encrypted[] = "The file is encrypted: its content cannot be read without its owner's key.";
 constexpr uint64_t ClusterBytes = 4096;
 constexpr uint64_t RecordBytes = 1024;
 constexpr uint64_t MftCluster = 64;
@@ -74,6 +77,14 @@ class ContentRecoveryTest : public ::testing::Test {
   std::string RecoverError(int64_t recordOffset = FileRecordOffset) {
     return test::EngineErrorText([&] { Recover(recordOffset); });
   }
+  std::string RecoverStreamError(std::u16string_view stream) {
+    return test::EngineErrorText([&] {
+      MemoryVolume volume(test::BuildVolume(spec_));
+      VolumeGeometry geometry;
+      ReadVolumeGeometry(volume, geometry);
+      RecoverFileContent(volume, geometry, FileRecordOffset, target_, OutputFile::ExistingTarget::Keep, {}, stream);
+    });
+  }
   Bytes Restored() const { return test::ReadWholeFile(target_); }
 
   std::set<std::string> FolderEntries() const {
@@ -104,9 +115,10 @@ TEST_F(ContentRecoveryTest, ReadsAMultiClusterRunWhole) {
   EXPECT_EQ(Restored(), Prefix(Concatenate({a, b, c}), 3 * ClusterBytes - 5));
 }
 
+// The VCN range covers the size; its runs stop short of it.
 TEST_F(ContentRecoveryTest, FillsWithZerosWhereTheRunsEndBeforeTheDataSize) {
   const Bytes content = FillCluster(300);
-  PlaceFile({{1, 300, false}}, 10'000);
+  PlaceFileWithData(NonResidentDataAttribute(test::EncodeRunList({{1, 300, false}}), 10'000, 2));
   Recover();
   EXPECT_EQ(Restored(), Concatenate({content, Bytes(10'000 - ClusterBytes)}));
 }
@@ -317,6 +329,117 @@ TEST_F(ContentRecoveryTest, RestoresFromBeyondFourGibibytes) {
   Recover(volume, static_cast<int64_t>(FarMftCluster * ClusterBytes + FileIndex * RecordBytes));
 
   EXPECT_EQ(Restored(), Concatenate({first, second}));
+}
+
+struct DamagedSize {
+  const char* Description;
+  uint64_t DataSize;
+  uint64_t AllocatedSize;
+  uint64_t LastVcn;
+};
+
+class DamagedSizeTest : public ContentRecoveryTest, public ::testing::WithParamInterface<DamagedSize> {};
+
+// Nothing of such a size is allocated: the file is refused before it is created.
+TEST_P(DamagedSizeTest, ASizeLargerThanTheClustersIsRefused) {
+  Bytes data = NonResidentDataAttribute(test::EncodeRunList({{3, 300, false}}), GetParam().DataSize, GetParam().LastVcn);
+  test::PutLE(data, 0x28, GetParam().AllocatedSize, 8);
+  PlaceFileWithData(data);
+  EXPECT_EQ(RecoverError(), BeyondClusters);
+  EXPECT_TRUE(FolderEntries().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, DamagedSizeTest,
+    ::testing::Values(DamagedSize{"PastTheAllocatedSize", 3 * ClusterBytes, 2 * ClusterBytes, 2},
+                      DamagedSize{"PastTheVcnRange", 3 * ClusterBytes, 3 * ClusterBytes, 1},
+                      DamagedSize{"OfAnExabyte", uint64_t{1} << 62, uint64_t{1} << 62, 2}),
+    [](const auto& info) { return std::string(info.param.Description); });
+
+TEST_F(ContentRecoveryTest, DataThatStartsPastVcnZeroIsRefused) {
+  PlaceFileWithData(test::LaterPiece(NonResidentDataAttribute(test::EncodeRunList({{1, 300, false}}), 100), 2, 2));
+  EXPECT_EQ(RecoverError(), "The file's record is damaged: the pieces of its data do not join up.");
+}
+
+TEST_F(ContentRecoveryTest, AnEncryptedFileIsRefused) {
+  FillCluster(300);
+  PlaceFile({{1, 300, false}}, 100);
+  MemoryVolume volume(test::BuildVolume(spec_));
+  VolumeGeometry geometry;
+  ReadVolumeGeometry(volume, geometry);
+  EXPECT_TRUE(ReadDeletedFile(volume, geometry, FileIndex)->Encrypted == false);
+
+  PlaceFileWithData(NonResidentDataAttribute(test::EncodeRunList({{1, 300, false}}), 100, 0, 0x4000));
+  EXPECT_EQ(RecoverError(), Encrypted);
+  EXPECT_TRUE(FolderEntries().empty());
+}
+
+// Windows reads a file as zeros from its initialized size on, whatever its clusters hold.
+TEST_F(ContentRecoveryTest, BytesPastTheInitializedSizeAreLeftAsAHole) {
+  const Bytes clusters = Concatenate({FillCluster(300), FillCluster(301), FillCluster(302)});
+  Bytes data = NonResidentDataAttribute(test::EncodeRunList({{3, 300, false}}), 3 * ClusterBytes);
+  test::PutLE(data, 0x38, 5000, 8);
+  PlaceFileWithData(data);
+  MemoryVolume volume(test::BuildVolume(spec_));
+  VolumeGeometry geometry;
+  ReadVolumeGeometry(volume, geometry);
+
+  struct : ContentSink {
+    void Write(std::span<const std::byte> bytes) override { Written.insert(Written.end(), bytes.begin(), bytes.end()); }
+    void Skip(uint64_t) override { ADD_FAILURE() << "no hole before the initialized size"; }
+    void Commit(uint64_t length) override { Length = length; }
+    Bytes Written;
+    uint64_t Length = 0;
+  } sink;
+  RecoverFileContent(volume, geometry, FileRecordOffset, [&]() -> ContentSink& { return sink; });
+
+  EXPECT_EQ(sink.Written, Prefix(clusters, 5000));
+  EXPECT_EQ(sink.Length, 3 * ClusterBytes);
+}
+
+TEST_F(ContentRecoveryTest, RestoresTheUnnamedDataOrTheStreamAskedFor) {
+  test::RecordSpec record = test::DeletedFileSpec(u"budget.pdf", test::ResidentDataAttribute(test::ToBytes("%PDF")));
+  record.Attributes.insert(record.Attributes.begin() + 2,
+                           test::NamedDataAttribute(u"Zone.Identifier", test::ToBytes("[ZoneTransfer]")));
+  spec_.Records[FileIndex] = test::BuildRecord(record);
+
+  Recover();
+  EXPECT_EQ(Restored(), test::ToBytes("%PDF"));
+  fs::remove(target_);
+  EXPECT_EQ(RecoverStreamError(u"Zone.Identifier"), "(no error)");
+  EXPECT_EQ(Restored(), test::ToBytes("[ZoneTransfer]"));
+  fs::remove(target_);
+  EXPECT_EQ(RecoverStreamError(u"Zone"), "The file has no stream of that name.");
+  EXPECT_TRUE(FolderEntries().empty());
+}
+
+// The name is in the base record; the rest of the data lies in an extension record that a new
+// file has taken since: the file is listed, its restore refused.
+TEST_F(ContentRecoveryTest, AFileWhoseExtensionRecordWasTakenIsListedButNotRestored) {
+  FillCluster(300);
+  test::RecordSpec base = test::DeletedFileSpec(u"video.mp4", {});
+  base.Attributes.back() =
+      test::WithId(NonResidentDataAttribute(test::EncodeRunList({{1, 300, false}}), 2 * ClusterBytes, 0), 2);
+  base.Attributes.insert(base.Attributes.begin() + 1,
+                         test::AttributeListAttribute({{0x10, FileIndex, 0, 0}, {0x30, FileIndex, 0, 0},
+                                                       {0x80, FileIndex, 2, 0}, {0x80, FileIndex + 1, 3, 1}}));
+  spec_.Records[FileIndex] = test::BuildRecord(base);
+  test::RecordSpec extension;
+  extension.Flags = 1;
+  extension.BaseRecord = FileIndex;
+  extension.Attributes = {test::WithId(
+      test::LaterPiece(NonResidentDataAttribute(test::EncodeRunList({{1, 301, false}}), 0), 1, 1), 3)};
+  spec_.Records[FileIndex + 1] = test::BuildRecord(extension);
+  MemoryVolume volume(test::BuildVolume(spec_));
+  VolumeGeometry geometry;
+  ReadVolumeGeometry(volume, geometry);
+
+  const std::optional<FoundFile> listed = ReadDeletedFile(volume, geometry, FileIndex);
+  ASSERT_TRUE(listed);
+  EXPECT_EQ(listed->Data.FileSize, static_cast<int64_t>(2 * ClusterBytes));
+  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }),
+            "Part of the file's record has been taken by another file, so its content cannot be restored whole.");
+  EXPECT_TRUE(FolderEntries().empty());
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ VolumeSpec ScanVolume(uint64_t mftClusters) {
 
 void PlaceDeletedFile(VolumeSpec& spec, int32_t index) {
   spec.Records[index] = DeletedFileRecord(u"file" + std::u16string(1, u'A' + index % 26) + u".txt", SmallContent(),
-                                          spec.RecordSize, spec.BytesPerSector);
+                                          spec.RecordSize);
 }
 
 std::set<int32_t> ListedIndexes(const CollectingObserver& observer) {
@@ -344,8 +344,7 @@ VolumeSpec StraddlingVolume() {
   PlaceDeletedFile(spec, 19);
   PlaceDeletedFile(spec, 20);
   // A long name pushes $DATA into the half of the record that lies in the second run.
-  spec.Records[18] = DeletedFileRecord(std::u16string(200, u'x') + u".bin", SmallContent(), RecordBytes,
-                                       spec.BytesPerSector);
+  spec.Records[18] = DeletedFileRecord(std::u16string(200, u'x') + u".bin", SmallContent(), RecordBytes);
   return spec;
 }
 

@@ -93,7 +93,7 @@ ImageMaker DemoWithMftRecord(const std::function<void(Bytes& record)>& change) {
   return [=] {
     Bytes image = Demo();
     const BootSector boot = DemoBoot();
-    PatchRecord(image, DemoRecordOffset(0), boot.FileRecordSize, boot.BytesPerSector, change);
+    PatchRecord(image, DemoRecordOffset(0), boot.FileRecordSize, change);
     return image;
   };
 }

@@ -27,6 +27,7 @@ constexpr char ReadFailurePrefix[] = "Fail to read data from drive:";
 constexpr char OpenFailurePrefix[] = "Fail to open the driver to scan: ";
 constexpr uint64_t ClusterBytes = 4096;
 constexpr size_t DataAttributeIndex = 2;  // in MftRecordSpec
+constexpr uint16_t RecordInUseFlag = 1;
 
 VolumeSpec SmallVolume() {
   VolumeSpec spec;
@@ -214,7 +215,8 @@ struct MftSize {
 
 class RecordCountTest : public OpeningPhaseTest, public ::testing::WithParamInterface<MftSize> {};
 
-// The count comes from the VCN range (last - first + 1): the last cluster's records count too.
+// The count comes from the VCN range (last - first + 1) when the data fills it: the last
+// cluster's records count too.
 TEST_P(RecordCountTest, CountsTheRecordsOfEveryMftCluster) {
   spec_.BytesPerCluster = GetParam().BytesPerCluster;
   spec_.TotalClusters = 4096;
@@ -225,6 +227,47 @@ TEST_P(RecordCountTest, CountsTheRecordsOfEveryMftCluster) {
 INSTANTIATE_TEST_SUITE_P(Sizes, RecordCountTest,
                          ::testing::Values(MftSize{4096, 256, 1024}, MftSize{4096, 1, 4}, MftSize{512, 255, 127},
                                            MftSize{512, 2, 1}, MftSize{1024, 1000, 1000}));
+
+// Windows XP allocates the MFT ahead: 64 slots where 52 records exist.
+TEST_F(OpeningPhaseTest, CountsOnlyTheRecordsOfTheMftsData) {
+  test::RecordSpec record = test::MftRecordSpec(spec_);
+  PutLE(record.Attributes[DataAttributeIndex], 0x30, 13 * 1024, 8);
+  PutLE(record.Attributes[DataAttributeIndex], 0x38, 13 * 1024, 8);
+  EXPECT_EQ(Open(WithMftRecord(record)).RecordCount, 13);
+}
+
+// A heavily fragmented MFT keeps the rest of its runs in extension records of record 0, which
+// lie in the part its own runs map.
+TEST_F(OpeningPhaseTest, MapsTheMftPiecesThatRecordZerosExtensionRecordsHold) {
+  spec_.MftRuns = {{4, 64, false}, {4, 300, false}};
+  constexpr uint16_t FirstPieceId = 2, SecondPieceId = 5;
+  constexpr int32_t ExtensionIndex = 12;
+  test::RecordSpec record = test::MftRecordSpec(spec_);
+  record.Attributes[DataAttributeIndex] = test::WithId(
+      test::NonResidentDataAttribute(test::EncodeRunList({spec_.MftRuns[0]}), 8 * ClusterBytes, 3), FirstPieceId);
+  record.Attributes.insert(record.Attributes.begin() + 1,
+                           test::AttributeListAttribute({{0x10, 0, 0, 0},
+                                                         {0x30, 0, 0, 0},
+                                                         {0x80, 0, FirstPieceId, 0},
+                                                         {0x80, ExtensionIndex, SecondPieceId, 4}}));
+  spec_.Records[0] = test::BuildRecord(record);
+  test::RecordSpec extension;
+  extension.Flags = RecordInUseFlag;
+  extension.Attributes = {test::WithId(
+      test::LaterPiece(test::NonResidentDataAttribute(test::EncodeRunList({spec_.MftRuns[1]}), 0), 4, 7),
+      SecondPieceId)};
+  spec_.Records[ExtensionIndex] = test::BuildRecord(extension);
+  spec_.Records[20] = test::DeletedFileRecord(u"late.txt", test::ResidentDataAttribute(test::ToBytes("late")));
+
+  MemoryVolume volume(test::BuildVolume(spec_));
+  VolumeGeometry geometry;
+  test::CollectingObserver observer;
+  ScanOpenVolume(volume, geometry, observer);
+
+  EXPECT_EQ(geometry.RecordCount, 32);
+  EXPECT_EQ(geometry.Mft.VolumeOffsetOf(20 * 1024), 301 * ClusterBytes);
+  EXPECT_TRUE(observer.Listed(20));
+}
 
 TEST_F(OpeningPhaseTest, MapsTheMftAcrossSeveralRuns) {
   spec_.MftRuns = {{4, 64, false}, {4, 300, false}, {8, 150, false}};

@@ -14,18 +14,15 @@ using namespace salvoran;
 
 namespace {
 
-constexpr uint32_t SectorSizes[] = {256, 512, 1024, 2048, 4096};
 constexpr uint64_t FuzzVolumeClusters = 1u << 20;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1) return 0;
-  const uint32_t bytesPerSector = SectorSizes[data[0] % std::size(SectorSizes)];
-  std::vector<std::byte> record(reinterpret_cast<const std::byte*>(data + 1),
+  std::vector<std::byte> record(reinterpret_cast<const std::byte*>(data),
                                 reinterpret_cast<const std::byte*>(data + size));
   try {
-    ApplyFixups(record, bytesPerSector);
+    ApplyFixups(record);
   } catch (const EngineError&) {
     return 0;
   }
@@ -36,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ByteView dataAttribute = FindAttribute(record, DataType, false);
   (void)ReadDataSize(dataAttribute);
   (void)ResidentContent(dataAttribute);
-  (void)ReadNonResidentExtent(dataAttribute);
+  (void)ReadNonResidentHeader(dataAttribute);
+  (void)AttributeName(dataAttribute);
   try {
     (void)DecodeRunList(RunListBytes(dataAttribute), FuzzVolumeClusters);
   } catch (const EngineError&) {

@@ -1,8 +1,10 @@
 // Writes the seed inputs of the fuzz targets, so that the committed corpus can be made again
 // from the generated images (tests/fuzz/make_seed_corpus.sh):
 //   salvoran_fuzz_seeds image IMAGE NAME OUTDIR   boot sector + record 0, deleted-file records, run lists,
-//                                                 compressed units
-//   salvoran_fuzz_seeds crafted OUTDIR            small whole volumes for FuzzScanAndRecover
+//                                                 compressed units, the MFT up to a file with an
+//                                                 attribute list
+//   salvoran_fuzz_seeds crafted OUTDIR            small whole volumes for FuzzScanAndRecover, a file
+//                                                 split across records for FuzzAttributeList
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "engine/Attribute.h"
+#include "engine/AttributeList.h"
 #include "engine/AttributeValues.h"
 #include "engine/BootSector.h"
 #include "engine/DeletedFileScan.h"
@@ -20,6 +23,7 @@
 #include "engine/RawVolume.h"
 #include "engine/RunList.h"
 #include "engine/SystemError.h"
+#include "engine/VolumeRecordFetcher.h"
 #include "tests/support/CraftedVolume.h"
 
 namespace salvoran::test {
@@ -27,12 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// FuzzRecordDecoder picks the sector size from its first byte, modulo this list.
-constexpr std::array<uint32_t, 5> DecoderSectorSizes = {256, 512, 1024, 2048, 4096};
 // FuzzLznt1 picks the unit size from its first byte, modulo its list, which begins so.
 constexpr std::array<uint64_t, 4> Lznt1UnitSizes = {8192, 16384, 32768, 65536};
-constexpr uint16_t CompressedDataFlag = 0x0001;
-constexpr size_t CompressionUnitOffset = 0x22;  // log2 of the unit's clusters
 
 void WriteSeed(const fs::path& folder, const std::string& name, const Bytes& bytes) {
   fs::create_directories(folder);
@@ -68,8 +68,9 @@ struct DecodedRecord {
 // then a hole), behind FuzzLznt1's selector of the unit's size; empty when it has none.
 Bytes FirstCompressedUnit(VolumeSource& volume, const VolumeGeometry& geometry, ByteView data,
                           const std::vector<DataRun>& runs) {
-  if ((ReadNonResidentExtent(data).Flags & CompressedDataFlag) == 0) return {};
-  const uint64_t unitClusters = uint64_t{1} << ReadLE<uint8_t>(data, CompressionUnitOffset);
+  const NonResidentHeader header = ReadNonResidentHeader(data);
+  if ((header.Flags & AttributeCompressed) == 0 || header.CompressionUnit >= 32) return {};
+  const uint64_t unitClusters = uint64_t{1} << header.CompressionUnit;
   const uint64_t unitSize = unitClusters * geometry.BytesPerCluster;
   const auto selector = std::find(Lznt1UnitSizes.begin(), Lznt1UnitSizes.end(), unitSize);
   if (selector == Lznt1UnitSizes.end()) return {};
@@ -96,7 +97,7 @@ Bytes FirstCompressedUnit(VolumeSource& volume, const VolumeGeometry& geometry, 
 
 DecodedRecord Decode(VolumeSource& volume, Bytes raw, const VolumeGeometry& geometry) {
   DecodedRecord decoded{raw, {}, 0, false, {}};
-  ApplyFixups(raw, geometry.BytesPerSector);
+  ApplyFixups(raw);
   const ByteView data = FindAttribute(raw, DataType, false);
   if (data.empty() || !IsNonResident(data)) return decoded;
   const ByteView runList = RunListBytes(data);
@@ -106,6 +107,41 @@ DecodedRecord Decode(VolumeSource& volume, Bytes raw, const VolumeGeometry& geom
   decoded.Sparse = std::any_of(runs.begin(), runs.end(), [](const DataRun& run) { return run.Sparse; });
   decoded.CompressedUnit = FirstCompressedUnit(volume, geometry, data, runs);
   return decoded;
+}
+
+// FuzzAttributeList takes 1024-byte records.
+constexpr uint32_t AttributeListSeedRecordBytes = 1024;
+
+// For a live and a deleted file with an attribute list: its index, then the MFT up to the last
+// record its list names.
+void AttributeListSeeds(VolumeSource& volume, const VolumeGeometry& geometry, const std::string& name,
+                        const fs::path& out) {
+  if (geometry.FileRecordSize != AttributeListSeedRecordBytes) return;
+  bool written[2] = {false, false};
+  Bytes record(geometry.FileRecordSize);
+  for (int32_t index = FirstUserRecord; index < geometry.RecordCount; ++index) {
+    if (!ReadMftBytes(volume, geometry.Mft, uint64_t{geometry.FileRecordSize} * index, record)) continue;
+    Bytes fixed = record;
+    try {
+      ApplyFixups(fixed);
+    } catch (const EngineError&) {
+      continue;
+    }
+    const ByteView list = FindAttribute(fixed, AttributeListType, false);
+    const bool live = (RecordFlags(fixed) & RecordInUse) != 0;
+    if (list.empty() || IsNonResident(list) || BaseRecordIndex(fixed) != 0 || written[live]) continue;
+    uint64_t last = static_cast<uint64_t>(index);
+    for (const AttributeListEntry& entry : ParseAttributeList(ResidentContent(list))) {
+      last = std::max(last, entry.RecordIndex);
+    }
+    Bytes seed(4);
+    PutLE(seed, 0, static_cast<uint64_t>(index), 4);
+    Bytes mft((last + 1) * geometry.FileRecordSize);
+    ReadMftBytes(volume, geometry.Mft, 0, mft);
+    seed.insert(seed.end(), mft.begin(), mft.end());
+    WriteSeed(out / "FuzzAttributeList", name + (live ? "-live" : "-deleted"), seed);
+    written[live] = true;
+  }
 }
 
 int SeedsFromImage(const std::string& image, const std::string& name, const fs::path& out) {
@@ -135,8 +171,6 @@ int SeedsFromImage(const std::string& image, const std::string& name, const fs::
   const auto single = std::find_if(records.begin(), records.end(), [](const auto& r) { return r.Runs == 1; });
   const auto sparse = std::find_if(records.begin(), records.end(), [](const auto& r) { return r.Sparse; });
   const auto most = std::max_element(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.Runs < b.Runs; });
-  const auto selector = static_cast<std::byte>(
-      std::find(DecoderSectorSizes.begin(), DecoderSectorSizes.end(), geometry.BytesPerSector) - DecoderSectorSizes.begin());
   // The compressed unit that stores least (a short file's few chunks) and most (many chunks).
   std::vector<const Bytes*> units;
   for (const DecodedRecord& record : records) {
@@ -151,34 +185,31 @@ int SeedsFromImage(const std::string& image, const std::string& name, const fs::
   for (const auto& [kind, chosen] : {std::pair{"resident", resident}, std::pair{"single-run", single},
                                      std::pair{"sparse", sparse}, std::pair{"fragmented", most}}) {
     if (chosen == records.end() || (chosen == most && most->Runs < 2)) continue;
-    Bytes decoderSeed;
-    decoderSeed.reserve(1 + chosen->Raw.size());
-    decoderSeed.push_back(selector);
-    decoderSeed.insert(decoderSeed.end(), chosen->Raw.begin(), chosen->Raw.end());
-    WriteSeed(out / "FuzzRecordDecoder", name + "-" + kind, decoderSeed);
+    WriteSeed(out / "FuzzRecordDecoder", name + "-" + kind, chosen->Raw);
     if (!chosen->RunList.empty()) {
       WriteSeed(out / "FuzzRunList", name + "-" + kind, WithClusterCount(geometry.TotalClusters, chosen->RunList));
     }
   }
+  AttributeListSeeds(volume, geometry, name, out);
   return 0;
 }
 
-// A whole volume of a few dozen KiB: an MFT in two runs and one deleted file of each kind, so
-// that a fuzzer mutating it as bytes reaches the scan and every branch of recovery at once.
+// A whole volume of a few dozen KiB: an MFT in two runs and one deleted file of each kind
+// (compressed, and split across two records by an attribute list, among them), so that a fuzzer
+// mutating it as bytes reaches the scan and every branch of recovery at once.
 Bytes CraftedSeedVolume(uint16_t bytesPerSector, uint32_t bytesPerCluster, uint32_t recordSize) {
   VolumeSpec spec;
   spec.BytesPerSector = bytesPerSector;
   spec.BytesPerCluster = bytesPerCluster;
   spec.RecordSize = recordSize;
-  const uint64_t mftClusters = std::max<uint64_t>(2, 22ull * recordSize / bytesPerCluster);
+  const uint64_t mftClusters = std::max<uint64_t>(2, 24ull * recordSize / bytesPerCluster);
   spec.MftRuns = {{mftClusters / 2, 2, false}, {mftClusters - mftClusters / 2, 2 + mftClusters / 2 + 1, false}};
   const uint64_t data = 4 + mftClusters;
-  spec.TotalClusters = data + 11;
+  spec.TotalClusters = data + 13;
   auto record = [&](std::u16string_view name, Bytes dataAttribute, uint16_t flags = 0) {
     RecordSpec file = DeletedFileSpec(name, std::move(dataAttribute));
     file.Flags = flags;
     file.RecordSize = recordSize;
-    file.BytesPerSector = bytesPerSector;
     return BuildRecord(file);
   };
   auto nonResident = [&](const std::vector<DataRun>& runs, uint64_t size) {
@@ -196,12 +227,57 @@ Bytes CraftedSeedVolume(uint16_t bytesPerSector, uint32_t bytesPerCluster, uint3
   for (uint64_t cluster = data; cluster < data + 11; ++cluster) {
     spec.Clusters[cluster] = Pattern(bytesPerCluster, static_cast<uint8_t>(cluster));
   }
+  // Units of four clusters: one cluster of LZNT1 chunks, then holes.
+  Bytes packed = NonResidentDataAttribute(EncodeRunList({{1, data + 11, false}, {3, 0, true}}), 2ull * bytesPerCluster,
+                                          3, AttributeCompressed);
+  PutLE(packed, 0x22, 2, 1);
+  spec.Records[21] = record(u"packed.txt", packed);
+  Bytes chunk(bytesPerCluster);
+  PutLE(chunk, 0, 0xB008, 2);  // a compressed chunk of 9 bytes: a flag byte, eight literals
+  const Bytes literals = ToBytes("literals");
+  std::copy(literals.begin(), literals.end(), chunk.begin() + 3);
+  spec.Clusters[data + 11] = chunk;
+  // Its name and second cluster in the extension record 23.
+  RecordSpec base = DeletedFileSpec(u"", WithId(nonResident({{1, data + 1, false}}, 2ull * bytesPerCluster), 2));
+  base.RecordSize = recordSize;
+  base.Attributes.erase(base.Attributes.begin() + 1);
+  base.Attributes.insert(base.Attributes.begin() + 1,
+                         AttributeListAttribute({{0x10, 22, 0, 0}, {0x30, 23, 1, 0}, {0x80, 22, 2, 0}, {0x80, 23, 3, 1}}));
+  spec.Records[22] = BuildRecord(base);
+  RecordSpec extension;
+  extension.RecordSize = recordSize;
+  extension.BaseRecord = 22;
+  extension.Attributes = {WithId(FileNameAttribute(u"split.bin", Win32Namespace), 1),
+                          WithId(LaterPiece(nonResident({{1, data + 12, false}}, 0), 1, 1), 3)};
+  spec.Records[23] = BuildRecord(extension);
+  spec.Clusters[data + 12] = Pattern(bytesPerCluster, 12);
   return BuildVolume(spec);
+}
+
+// A deleted file at index 1 whose name and second piece of data lie in the extension record 2.
+Bytes CraftedAttributeListSeed() {
+  const auto piece = [](uint64_t cluster, uint64_t firstVcn, uint16_t id) {
+    return WithId(LaterPiece(NonResidentDataAttribute(EncodeRunList({{2, cluster, false}}), 4 * 512), firstVcn,
+                             firstVcn + 1),
+                  id);
+  };
+  RecordSpec base;
+  base.Attributes = {StandardInformationAttribute(SampleCreated, SampleModified),
+                     AttributeListAttribute({{0x10, 1, 0, 0}, {0x30, 2, 1, 0}, {0x80, 1, 2, 0}, {0x80, 2, 3, 2}}),
+                     piece(0, 0, 2)};
+  RecordSpec extension;
+  extension.BaseRecord = 1;
+  extension.Attributes = {WithId(FileNameAttribute(u"split.bin", Win32Namespace), 1), piece(4, 2, 3)};
+  Bytes seed(4 + AttributeListSeedRecordBytes);
+  PutLE(seed, 0, 1, 4);
+  for (const Bytes& record : {BuildRecord(base), BuildRecord(extension)}) seed.insert(seed.end(), record.begin(), record.end());
+  return seed;
 }
 
 int CraftedSeeds(const fs::path& out) {
   WriteSeed(out / "FuzzScanAndRecover", "crafted-512", CraftedSeedVolume(512, 512, 1024));
   WriteSeed(out / "FuzzScanAndRecover", "crafted-2k", CraftedSeedVolume(512, 2048, 1024));
+  WriteSeed(out / "FuzzAttributeList", "crafted", CraftedAttributeListSeed());
   return 0;
 }
 

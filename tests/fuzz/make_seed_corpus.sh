@@ -2,8 +2,8 @@
 # Makes the seed inputs of the fuzz targets again from the images a build generated, into
 # tests/fuzz/corpus/<Target>/ (the files there are replaced by name, others are kept):
 #   FuzzOpeningPhase    boot sector + MFT record 0 of each image
-#   FuzzRecordDecoder   sector-size selector + a deleted file's record (resident, one run,
-#                       fragmented, sparse) of each image
+#   FuzzRecordDecoder   a deleted file's record (resident, one run, fragmented, sparse) of
+#                       each image
 #   FuzzRunList         volume cluster count + the run list of $MFT and of those files
 #   FuzzScanAndRecover  small crafted volumes with a fragmented MFT and one deleted file of each kind
 #   FuzzLznt1           unit size + the stored clusters of a compressed unit, the shortest and the

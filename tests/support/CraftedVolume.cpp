@@ -12,6 +12,7 @@
 
 #include "engine/EngineError.h"
 #include "engine/FileRecord.h"
+#include "engine/RunList.h"
 
 namespace salvoran::test {
 namespace {
@@ -132,11 +133,58 @@ Bytes FileNameAttribute(std::u16string_view name, uint8_t nameSpace) {
 
 Bytes ResidentDataAttribute(const Bytes& content) { return ResidentAttribute(0x80, content); }
 
-Bytes NonResidentDataAttribute(const Bytes& runList, uint64_t dataSize, uint64_t lastVcn, uint16_t flags) {
+Bytes NamedDataAttribute(std::u16string_view name, const Bytes& content) {
+  const size_t contentOffset = (ResidentHeaderSize + 2 * name.size() + 7) & ~size_t{7};
+  Bytes attribute = AttributeHeader(0x80, contentOffset + content.size(), false);
+  PutLE(attribute, 0x09, name.size(), 1);
+  PutLE(attribute, 0x0A, ResidentHeaderSize, 2);
+  PutLE(attribute, 0x10, content.size(), 4);
+  PutLE(attribute, 0x14, contentOffset, 2);
+  for (size_t i = 0; i < name.size(); ++i) PutLE(attribute, ResidentHeaderSize + 2 * i, name[i], 2);
+  std::copy(content.begin(), content.end(), attribute.begin() + static_cast<ptrdiff_t>(contentOffset));
+  return attribute;
+}
+
+Bytes WithId(Bytes attribute, uint16_t id) {
+  PutLE(attribute, 0x0E, id, 2);
+  return attribute;
+}
+
+Bytes LaterPiece(Bytes attribute, uint64_t firstVcn, uint64_t lastVcn) {
+  PutLE(attribute, 0x10, firstVcn, 8);
+  PutLE(attribute, 0x18, lastVcn, 8);
+  return attribute;
+}
+
+Bytes AttributeListAttribute(const std::vector<ListEntry>& entries) {
+  constexpr size_t EntrySize = 0x20;
+  Bytes content(entries.size() * EntrySize);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const size_t at = i * EntrySize;
+    PutLE(content, at + 0x00, entries[i].Type, 4);
+    PutLE(content, at + 0x04, EntrySize, 2);
+    PutLE(content, at + 0x07, 0x1A, 1);
+    PutLE(content, at + 0x08, entries[i].FirstVcn, 8);
+    PutLE(content, at + 0x10, entries[i].Record, 8);
+    PutLE(content, at + 0x18, entries[i].AttributeId, 2);
+  }
+  return ResidentAttribute(0x20, content);
+}
+
+Bytes NonResidentDataAttribute(const Bytes& runList, uint64_t dataSize, std::optional<uint64_t> lastVcn,
+                               uint16_t flags) {
+  if (!lastVcn) {
+    uint64_t clusters = 0;
+    try {
+      for (const DataRun& run : DecodeRunList(runList, UINT64_MAX / 2)) clusters += run.ClusterCount;
+    } catch (const EngineError&) {
+    }
+    lastVcn = clusters == 0 ? 0 : clusters - 1;
+  }
   Bytes attribute = AttributeHeader(0x80, NonResidentHeaderSize + runList.size(), true);
   PutLE(attribute, 0x0C, flags, 2);
   PutLE(attribute, 0x10, 0, 8);
-  PutLE(attribute, 0x18, lastVcn, 8);
+  PutLE(attribute, 0x18, *lastVcn, 8);
   PutLE(attribute, 0x20, NonResidentHeaderSize, 2);
   PutLE(attribute, 0x28, dataSize, 8);
   PutLE(attribute, 0x30, dataSize, 8);
@@ -164,12 +212,13 @@ Bytes EncodeRunList(const std::vector<DataRun>& runs) {
 Bytes BuildRecord(const RecordSpec& spec) {
   Bytes record(spec.RecordSize);
   std::memcpy(record.data(), "FILE", 4);
-  const size_t strides = spec.RecordSize / spec.BytesPerSector;
+  const size_t strides = spec.RecordSize / UpdateSequenceStride;
   const size_t firstAttribute = (UpdateSequenceOffset + 2 * (strides + 1) + 7) & ~size_t{7};
   PutLE(record, 0x04, UpdateSequenceOffset, 2);
   PutLE(record, 0x06, strides + 1, 2);
   PutLE(record, 0x14, firstAttribute, 2);
   PutLE(record, 0x16, spec.Flags, 2);
+  PutLE(record, 0x20, spec.BaseRecord, 8);
   size_t position = firstAttribute;
   for (const Bytes& attribute : spec.Attributes) {
     if (position + attribute.size() + 8 > spec.RecordSize) throw std::length_error("attributes overflow the record");
@@ -178,31 +227,31 @@ Bytes BuildRecord(const RecordSpec& spec) {
   }
   PutLE(record, position, 0xFFFFFFFF, 4);
   PutLE(record, UpdateSequenceOffset, spec.SequenceNumber, 2);
-  ProtectRecord(record, spec.BytesPerSector);
+  ProtectRecord(record);
   return record;
 }
 
-void ProtectRecord(Bytes& record, uint32_t bytesPerSector) {
+void ProtectRecord(Bytes& record) {
   const size_t arrayOffset = ReadLE<uint16_t>(record, 0x04);
   const size_t entries = ReadLE<uint16_t>(record, 0x06);
   const uint16_t sequenceNumber = ReadLE<uint16_t>(record, arrayOffset);
   // Each stride's last two bytes go to the array; the sequence number takes their place.
   for (size_t i = 1; i < entries; ++i) {
-    const size_t end = i * bytesPerSector;
+    const size_t end = i * UpdateSequenceStride;
     record.at(arrayOffset + 2 * i) = record.at(end - 2);
     record.at(arrayOffset + 2 * i + 1) = record.at(end - 1);
     PutLE(record, end - 2, sequenceNumber, 2);
   }
 }
 
-void PatchRecord(Bytes& volume, uint64_t offset, uint32_t recordSize, uint32_t bytesPerSector,
+void PatchRecord(Bytes& volume, uint64_t offset, uint32_t recordSize,
                  const std::function<void(Bytes& record)>& change) {
   if (offset > volume.size() || recordSize > volume.size() - offset) throw std::out_of_range("record past the volume");
   const auto first = volume.begin() + static_cast<ptrdiff_t>(offset);
   Bytes record(first, first + recordSize);
-  ApplyFixups(record, bytesPerSector);
+  ApplyFixups(record);
   change(record);
-  ProtectRecord(record, bytesPerSector);
+  ProtectRecord(record);
   std::copy(record.begin(), record.end(), first);
 }
 
@@ -213,10 +262,9 @@ RecordSpec DeletedFileSpec(std::u16string_view name, Bytes dataAttribute) {
   return spec;
 }
 
-Bytes DeletedFileRecord(std::u16string_view name, Bytes dataAttribute, uint32_t recordSize, uint32_t bytesPerSector) {
+Bytes DeletedFileRecord(std::u16string_view name, Bytes dataAttribute, uint32_t recordSize) {
   RecordSpec spec = DeletedFileSpec(name, std::move(dataAttribute));
   spec.RecordSize = recordSize;
-  spec.BytesPerSector = bytesPerSector;
   return BuildRecord(spec);
 }
 
@@ -245,7 +293,6 @@ RecordSpec MftRecordSpec(const VolumeSpec& spec, uint16_t dataFlags) {
   RecordSpec mftRecord;
   mftRecord.Flags = 1;
   mftRecord.RecordSize = spec.RecordSize;
-  mftRecord.BytesPerSector = spec.BytesPerSector;
   mftRecord.Attributes = {StandardInformationAttribute(0, 0), FileNameAttribute(u"$MFT", Win32AndDosNamespace),
                           NonResidentDataAttribute(EncodeRunList(spec.MftRuns), mftClusters * spec.BytesPerCluster,
                                                    mftClusters - 1, dataFlags)};

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,36 +38,53 @@ Bytes Pattern(size_t size, uint8_t seed);
 Bytes StandardInformationAttribute(uint64_t created, uint64_t modified);
 Bytes FileNameAttribute(std::u16string_view name, uint8_t nameSpace);
 Bytes ResidentDataAttribute(const Bytes& content);
-Bytes NonResidentDataAttribute(const Bytes& runList, uint64_t dataSize, uint64_t lastVcn = 0, uint16_t flags = 0);
+// A named stream's resident $DATA: the name at 0x18, the content after it.
+Bytes NamedDataAttribute(std::u16string_view name, const Bytes& content);
+// Without lastVcn the VCN range is that of the runs (one cluster when they do not decode).
+Bytes NonResidentDataAttribute(const Bytes& runList, uint64_t dataSize, std::optional<uint64_t> lastVcn = std::nullopt,
+                               uint16_t flags = 0);
+
+// The attribute with its instance id, which attribute-list entries name it by.
+Bytes WithId(Bytes attribute, uint16_t id);
+// A piece of a non-resident attribute that continues an earlier one from firstVcn on.
+Bytes LaterPiece(Bytes attribute, uint64_t firstVcn, uint64_t lastVcn);
+
+// A resident $ATTRIBUTE_LIST naming, for each attribute, the record that holds it.
+struct ListEntry {
+  uint32_t Type = 0;
+  uint64_t Record = 0;
+  uint16_t AttributeId = 0;
+  uint64_t FirstVcn = 0;
+};
+Bytes AttributeListAttribute(const std::vector<ListEntry>& entries);
 
 // Encodes runs with the smallest fields; offsets relative to the previous run with clusters.
 Bytes EncodeRunList(const std::vector<DataRun>& runs);
 
 // A file record of recordSize bytes holding the attributes in order, protected by an update
-// sequence as a driver writes it (the last two bytes of every stride replaced).
+// sequence as a driver writes it (the last two bytes of every 512-byte stride replaced).
 struct RecordSpec {
   uint16_t Flags = 0;
   std::vector<Bytes> Attributes;
   uint32_t RecordSize = 1024;
-  uint32_t BytesPerSector = 512;
   uint16_t SequenceNumber = 1;
+  uint64_t BaseRecord = 0;  // the base record's file reference, for an extension record
 };
 Bytes BuildRecord(const RecordSpec& spec);
 
 // Stamps the update sequence over a record whose strides hold their own last bytes, as a driver
 // does before writing it: the array's place and size come from the record's header, the
 // sequence number from the array's first entry.
-void ProtectRecord(Bytes& record, uint32_t bytesPerSector);
+void ProtectRecord(Bytes& record);
 
 // Changes the protected record at offset of a volume image: undoes the protection, hands the
 // plain record to change, and protects it again, so a patched real record still reads whole.
-void PatchRecord(Bytes& volume, uint64_t offset, uint32_t recordSize, uint32_t bytesPerSector,
+void PatchRecord(Bytes& volume, uint64_t offset, uint32_t recordSize,
                  const std::function<void(Bytes& record)>& change);
 
 // The record a deleted file leaves behind: flags 0, times, a Win32 name and the given $DATA.
 RecordSpec DeletedFileSpec(std::u16string_view name, Bytes dataAttribute);
-Bytes DeletedFileRecord(std::u16string_view name, Bytes dataAttribute, uint32_t recordSize = 1024,
-                        uint32_t bytesPerSector = 512);
+Bytes DeletedFileRecord(std::u16string_view name, Bytes dataAttribute, uint32_t recordSize = 1024);
 
 // A small NTFS volume: boot sector, and an MFT in the given runs whose records are given by
 // index (missing ones are left zero, so they fail the signature test like unused space).
