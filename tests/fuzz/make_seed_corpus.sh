@@ -8,6 +8,8 @@
 #   FuzzScanAndRecover  small crafted volumes with a fragmented MFT and one deleted file of each kind
 #   FuzzLznt1           unit size + the stored clusters of a compressed unit, the shortest and the
 #                       longest, of images with deleted compressed files
+#   FuzzAttributeList   a base record index + the MFT up to the records its attribute list names,
+#                       from the images and crafted
 # Usage: tests/fuzz/make_seed_corpus.sh BUILD_DIR   (a build with the tests; images in BUILD_DIR/images)
 set -euo pipefail
 build=$(cd "${1:?usage: make_seed_corpus.sh BUILD_DIR}" && pwd)
