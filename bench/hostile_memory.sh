@@ -19,7 +19,9 @@ cp "$build/images/demo.img" "$work/images/DemoVolume.img"
 
 cases=(DemoVolume MftClaimingTwoBillionRecords CutInTheMiddleOfTheMft LaterRecordsRandomWithSignature
        RunListClaimingTerabytes SparseTerabyte RunsPastTheImagesEnd AttributeLengthFFFFFFFF
-       FileNameLengthPastTheAttribute HostileNames MftRunListWithoutEnd RecordSizeCode7F)
+       FileNameLengthPastTheAttribute HostileNames MftRunListWithoutEnd RecordSizeCode7F
+       SizeBeyondItsClusters CompressionUnitsOfTwoBillionClusters AttributeListNamingEightThousandRecords
+       AttributeListPastTheLimit)
 
 # Field of /usr/bin/time -v's report.
 field() { sed -n "s/^[[:space:]]*$1: //p" "$2"; }

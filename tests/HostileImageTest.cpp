@@ -52,6 +52,10 @@ constexpr char NoMftRuns[] = "The MFT's own record has no data runs; the volume 
 constexpr char DamagedBoot[] = "The volume's boot sector is damaged: ";
 constexpr char RunListError[] = "Failed to read run Data.";
 constexpr char RecordsSkipped[] = "records could not be read and were skipped.";
+constexpr char BeyondClusters[] = "its size is larger than the clusters allocated to it.";
+constexpr char CompressedDamaged[] = "The file's compressed content is damaged and cannot be decompressed.";
+constexpr char PartUnreadable[] = "Part of the file's record is missing or could not be read";
+constexpr char ListTooLarge[] = "its attribute list is larger than NTFS allows.";
 
 // ---- images made from the generated demo volume ---------------------------------------------
 
@@ -193,6 +197,39 @@ Bytes FileBeyondTheImagesEnd() {
   return image;
 }
 
+// A compressed file whose units would be 2^31 clusters each.
+CraftedFile CompressedWithHugeUnits() {
+  Bytes data = NonResidentDataAttribute(EncodeRunList({{1, 10, false}, {15, 0, true}}), 16 * 4096, std::nullopt,
+                                        0x0001);
+  PutLE(data, 0x22, 31, 1);
+  return {u"packed.txt", data, {}};
+}
+
+// A file whose attribute list, listBytes long and read through its runs, names its own name and
+// then pieces of its data in records far past the MFT's end, one record per entry.
+Bytes FileWithLongAttributeList(uint64_t listBytes) {
+  constexpr uint64_t ListCluster = 200;
+  constexpr size_t EntryBytes = 0x20;
+  constexpr int32_t FileRecord = FirstUserRecord + 1;
+  VolumeSpec spec = CraftedSpec({GoodFile()});
+  Bytes content(listBytes);
+  for (uint64_t at = 0, i = 0; at + EntryBytes <= listBytes; at += EntryBytes, ++i) {
+    PutLE(content, at, i == 0 ? 0x10 : i == 1 ? 0x30 : 0x80, 4);
+    PutLE(content, at + 0x04, EntryBytes, 2);
+    PutLE(content, at + 0x07, 0x1A, 1);
+    PutLE(content, at + 0x08, i < 2 ? 0 : i - 2, 8);
+    PutLE(content, at + 0x10, i < 2 ? FileRecord : 100'000 + i, 8);
+  }
+  spec.Clusters[ListCluster] = content;
+  Bytes list = NonResidentDataAttribute(
+      EncodeRunList({{(listBytes + CraftedClusterBytes - 1) / CraftedClusterBytes, ListCluster, false}}), listBytes);
+  PutLE(list, 0x00, 0x20, 4);
+  RecordSpec record = DeletedFileSpec(u"listed.bin", ResidentData(3));
+  record.Attributes.insert(record.Attributes.begin() + 1, list);
+  spec.Records[FileRecord] = BuildRecord(record);
+  return BuildVolume(spec);
+}
+
 // ---- the matrix ------------------------------------------------------------------------------
 
 struct RestoredFile {
@@ -293,6 +330,14 @@ const HostileCase HostileCases[] = {
        EXPECT_EQ(static_cast<uint64_t>(info.st_size), TiB);
        EXPECT_LT(info.st_blocks * 512, 1 << 20);
      }),
+    Case("SizeBeyondItsClusters", Crafted({GoodFile(), NonResidentFile(u"claims.bin", {{2, 10, false}}, 3 * 4096)}), 0,
+     "claims.bin", 1, BeyondClusters, 1),
+    Case("CompressionUnitsOfTwoBillionClusters", Crafted({GoodFile(), CompressedWithHugeUnits()}), 0, "packed.txt", 1,
+     CompressedDamaged, 1),
+    Case("AttributeListNamingEightThousandRecords", [] { return FileWithLongAttributeList(256 << 10); }, 0,
+     "listed.bin", 1, PartUnreadable, 1),
+    Case("AttributeListPastTheLimit", [] { return FileWithLongAttributeList(300 << 10); }, 0, "listed.bin", 1,
+     ListTooLarge, 1),
     Case("RunsPastTheVolumesEnd",
      Crafted({GoodFile(), NonResidentFile(u"past.bin", {{8, CraftedClusters - 2, false}}, 8 * CraftedClusterBytes)}), 0,
      "past.bin", 1, RunListError, 1),
