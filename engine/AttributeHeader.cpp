@@ -5,7 +5,6 @@
 namespace salvoran {
 namespace {
 
-constexpr size_t TypeField = 0x00;
 constexpr size_t NonResidentFlagField = 0x08;
 constexpr size_t NameLengthField = 0x09;
 constexpr size_t NameOffsetField = 0x0A;
@@ -29,8 +28,6 @@ ByteView Slice(ByteView attribute, size_t offset, uint64_t length) {
 }
 
 }  // namespace
-
-uint32_t AttributeTypeOf(ByteView attribute) { return ReadLE<uint32_t>(attribute, TypeField); }
 
 bool IsNonResident(ByteView attribute) { return ReadLE<uint8_t>(attribute, NonResidentFlagField) == 1; }
 

@@ -13,7 +13,7 @@ inline constexpr uint16_t AttributeSparse = 0x8000;
 
 // The fields of an attribute's header, read from the attribute's bytes. Bytes the attribute
 // lacks count as zero; views never reach past the attribute.
-uint32_t AttributeTypeOf(ByteView attribute);
+inline uint32_t AttributeTypeOf(ByteView attribute) { return ReadLE<uint32_t>(attribute, 0); }
 bool IsNonResident(ByteView attribute);
 uint16_t AttributeFlags(ByteView attribute);
 uint16_t AttributeId(ByteView attribute);

@@ -46,10 +46,10 @@ class ScanRecordFetcher : public VolumeRecordFetcher {
 // The listing test on a free record whose fixups are applied: a base record with times, a long
 // name and the file's own data, wherever its attribute list puts them.
 bool DescribeDeletedFile(ByteView record, const VolumeGeometry& geometry, int32_t index, RecordFetcher& fetcher,
-                         FoundFile& file) {
+                         FileAttributes& attributes, FoundFile& file) {
   // An extension record is part of the file its base record describes.
   if (BaseRecordIndex(record) != 0) return false;
-  const FileAttributes attributes = GatherFileAttributes(record, static_cast<uint64_t>(index), fetcher);
+  GatherFileAttributes(record, static_cast<uint64_t>(index), fetcher, attributes);
   const DataStream* content = attributes.Stream(u"");
   if (attributes.StandardInformation.empty() || attributes.FileName.empty() || !content) return false;
 
@@ -68,21 +68,32 @@ bool DescribeDeletedFile(ByteView record, const VolumeGeometry& geometry, int32_
   const uint64_t mftByte = static_cast<uint64_t>(index) * geometry.FileRecordSize;
   fileData.RecordOffset = static_cast<int64_t>(*geometry.Mft.VolumeOffsetOf(mftByte));
   file.Encrypted = attributes.Encrypted();
-  for (const DataStream& stream : attributes.Streams) {
+  for (const DataStream& stream : attributes.Streams()) {
     if (!stream.Name.empty()) file.Streams.push_back({stream.Name, stream.Size()});
   }
   return true;
 }
 
-// A record of the block that is a deleted file. In-use records, most of a live volume, are
-// passed over on their flags alone, before any fixup.
-bool DescribeBlockRecord(MftBlockReader& reader, RecordFetcher& fetcher, const VolumeGeometry& geometry,
-                         int32_t index, FoundFile& file) {
-  const ByteView raw = reader.Record(index);
-  if (raw.empty() || RecordFlags(raw) != 0) return false;
-  const ByteView record = reader.FixedRecord(index);
-  return !record.empty() && DescribeDeletedFile(record, geometry, index, fetcher, file);
-}
+// Tells whether a record of the block is a deleted file. In-use records, most of a live volume,
+// are passed over on their flags alone, before any fixup; one FileAttributes serves every record.
+class BlockRecordTest {
+ public:
+  BlockRecordTest(VolumeSource& volume, const VolumeGeometry& geometry, MftBlockReader& reader)
+      : geometry_(geometry), reader_(reader), fetcher_(volume, geometry, reader) {}
+
+  bool Describe(int32_t index, FoundFile& file) {
+    const ByteView raw = reader_.Record(index);
+    if (raw.empty() || RecordFlags(raw) != 0) return false;
+    const ByteView record = reader_.FixedRecord(index);
+    return !record.empty() && DescribeDeletedFile(record, geometry_, index, fetcher_, attributes_, file);
+  }
+
+ private:
+  const VolumeGeometry& geometry_;
+  MftBlockReader& reader_;
+  ScanRecordFetcher fetcher_;
+  FileAttributes attributes_;
+};
 
 // The index after the last record that has a byte inside the source.
 int32_t ReadableRecordEnd(const VolumeSource& volume, const VolumeGeometry& geometry) {
@@ -106,7 +117,7 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
   const int32_t recordsPerBlock = RecordsPerBlock(geometry.FileRecordSize);
   // No block holds more records than the MFT has, so a small MFT costs little memory.
   MftBlockReader reader(volume, geometry, std::min(recordsPerBlock, geometry.RecordCount));
-  ScanRecordFetcher fetcher(volume, geometry, reader);
+  BlockRecordTest test(volume, geometry, reader);
   int32_t blockEnd = FirstUserRecord;
   for (int32_t index = FirstUserRecord; index < scanEnd; ++index) {
     if (index % ProgressInterval == 0) observer.Progress(index);
@@ -123,7 +134,7 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
     }
     ++summary.RecordsScanned;
     FoundFile file;
-    if (DescribeBlockRecord(reader, fetcher, geometry, index, file)) observer.FileFound(std::move(file));
+    if (test.Describe(index, file)) observer.FileFound(std::move(file));
   }
   const int32_t pastTheEnd = geometry.RecordCount - std::max(scanEnd, FirstUserRecord);
   if (!summary.Stopped && pastTheEnd > 0) {
@@ -137,9 +148,9 @@ std::optional<FoundFile> ReadDeletedFile(VolumeSource& volume, const VolumeGeome
   if (index < FirstUserRecord || index >= geometry.RecordCount) return std::nullopt;
   MftBlockReader reader(volume, geometry, 1);
   reader.Read(index, 1);
-  ScanRecordFetcher fetcher(volume, geometry, reader);
+  BlockRecordTest test(volume, geometry, reader);
   FoundFile file;
-  if (!DescribeBlockRecord(reader, fetcher, geometry, index, file)) return std::nullopt;
+  if (!test.Describe(index, file)) return std::nullopt;
   return file;
 }
 

@@ -12,17 +12,14 @@
 namespace salvoran {
 namespace {
 
-std::u16string NameOf(ByteView utf16le) {
-  std::u16string name(utf16le.size() / 2, u'\0');
-  for (size_t i = 0; i < name.size(); ++i) name[i] = static_cast<char16_t>(ReadLE<uint16_t>(utf16le, 2 * i));
-  return name;
-}
+constexpr size_t NameUnitSize = 2;
 
-DataStream& StreamNamed(FileAttributes& file, std::u16string name) {
-  for (DataStream& stream : file.Streams) {
-    if (stream.Name == name) return stream;
+bool NameIs(std::u16string_view name, ByteView utf16le) {
+  if (name.size() != utf16le.size() / NameUnitSize) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] != static_cast<char16_t>(ReadLE<uint16_t>(utf16le, NameUnitSize * i))) return false;
   }
-  return file.Streams.emplace_back(DataStream{std::move(name), {}, AttributeLoss::None});
+  return true;
 }
 
 uint64_t FirstVcnOf(ByteView piece) { return IsNonResident(piece) ? ReadNonResidentHeader(piece).FirstVcn : 0; }
@@ -86,8 +83,7 @@ class ExtensionRecordCache {
 void GatherFromList(ByteView content, ByteView baseRecord, uint64_t baseIndex, RecordFetcher& fetcher,
                     FileState state, FileAttributes& file) {
   // The list is the whole story: what the base record holds counts only where the list names it.
-  file.FileName = {};
-  file.Streams.clear();
+  file.Clear();
   ExtensionRecordCache records(baseRecord, baseIndex, fetcher, state, file);
   for (const AttributeListEntry& entry : ParseAttributeList(content)) {
     if (entry.Type != FileNameType && entry.Type != DataType) continue;
@@ -101,7 +97,7 @@ void GatherFromList(ByteView content, ByteView baseRecord, uint64_t baseIndex, R
       if (file.FileName.empty() && !attribute.empty() && IsLongName(attribute)) file.FileName = attribute;
       continue;
     }
-    DataStream& stream = StreamNamed(file, NameOf(entry.Name));
+    DataStream& stream = file.StreamNamed(entry.Name);
     if (attribute.empty()) {
       // A record in place that lacks the attribute has lost it like an unreadable one.
       if (stream.Loss == AttributeLoss::None) stream.Loss = record.empty() ? loss : AttributeLoss::Unreadable;
@@ -124,10 +120,43 @@ uint64_t DataStream::Size() const {
 }
 
 const DataStream* FileAttributes::Stream(std::u16string_view name) const {
-  for (const DataStream& stream : Streams) {
+  for (const DataStream& stream : Streams()) {
     if (stream.Name == name) return &stream;
   }
   return nullptr;
+}
+
+void FileAttributes::SortPieces() {
+  const auto byFirstVcn = [](ByteView a, ByteView b) { return FirstVcnOf(a) < FirstVcnOf(b); };
+  for (size_t i = 0; i < streamCount_; ++i) {
+    std::vector<ByteView>& pieces = streams_[i].Pieces;
+    if (pieces.size() > 1 && !std::is_sorted(pieces.begin(), pieces.end(), byFirstVcn)) {
+      std::stable_sort(pieces.begin(), pieces.end(), byFirstVcn);
+    }
+  }
+}
+
+void FileAttributes::Clear() {
+  StandardInformation = {};
+  FileName = {};
+  ListLoss = AttributeLoss::None;
+  ExtensionRecords.clear();
+  streamCount_ = 0;
+}
+
+DataStream& FileAttributes::StreamNamed(ByteView name) {
+  for (size_t i = 0; i < streamCount_; ++i) {
+    if (NameIs(streams_[i].Name, name)) return streams_[i];
+  }
+  if (streamCount_ == streams_.size()) streams_.emplace_back();
+  DataStream& stream = streams_[streamCount_++];
+  stream.Name.resize(name.size() / NameUnitSize);
+  for (size_t i = 0; i < stream.Name.size(); ++i) {
+    stream.Name[i] = static_cast<char16_t>(ReadLE<uint16_t>(name, NameUnitSize * i));
+  }
+  stream.Pieces.clear();
+  stream.Loss = AttributeLoss::None;
+  return stream;
 }
 
 bool FileAttributes::Encrypted() const {
@@ -136,9 +165,9 @@ bool FileAttributes::Encrypted() const {
   return content && (AttributeFlags(content->First()) & AttributeEncrypted) != 0;
 }
 
-FileAttributes GatherFileAttributes(ByteView baseRecord, uint64_t baseIndex, RecordFetcher& fetcher,
-                                    FileState state) {
-  FileAttributes file;
+void GatherFileAttributes(ByteView baseRecord, uint64_t baseIndex, RecordFetcher& fetcher, FileAttributes& file,
+                          FileState state) {
+  file.Clear();
   ByteView list;
   AttributeWalk walk(baseRecord);
   for (ByteView attribute = walk.Next(); !attribute.empty(); attribute = walk.Next()) {
@@ -153,7 +182,7 @@ FileAttributes GatherFileAttributes(ByteView baseRecord, uint64_t baseIndex, Rec
         if (file.FileName.empty() && IsLongName(attribute)) file.FileName = attribute;
         break;
       case DataType:
-        StreamNamed(file, NameOf(AttributeName(attribute))).Pieces.push_back(attribute);
+        file.StreamNamed(AttributeName(attribute)).Pieces.push_back(attribute);
         break;
       default:
         break;
@@ -170,12 +199,19 @@ FileAttributes GatherFileAttributes(ByteView baseRecord, uint64_t baseIndex, Rec
       }
     }
     // Without its list, what the base record holds is all there is to show.
-    if (file.ListLoss == AttributeLoss::None) GatherFromList(content, baseRecord, baseIndex, fetcher, state, file);
+    if (file.ListLoss == AttributeLoss::None) {
+      const ByteView standardInformation = file.StandardInformation;
+      GatherFromList(content, baseRecord, baseIndex, fetcher, state, file);
+      file.StandardInformation = standardInformation;
+    }
   }
-  for (DataStream& stream : file.Streams) {
-    std::stable_sort(stream.Pieces.begin(), stream.Pieces.end(),
-                     [](ByteView a, ByteView b) { return FirstVcnOf(a) < FirstVcnOf(b); });
-  }
+  file.SortPieces();
+}
+
+FileAttributes GatherFileAttributes(ByteView baseRecord, uint64_t baseIndex, RecordFetcher& fetcher,
+                                    FileState state) {
+  FileAttributes file;
+  GatherFileAttributes(baseRecord, baseIndex, fetcher, file, state);
   return file;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,15 +44,27 @@ struct DataStream {
 
 // A file's attributes gathered from its base record and, through its $ATTRIBUTE_LIST, from the
 // extension records it names. Views point into the base record or into ExtensionRecords.
-struct FileAttributes {
+class FileAttributes {
+ public:
   ByteView StandardInformation;
   ByteView FileName;  // the first long name, as FindAttribute prefers it
-  std::vector<DataStream> Streams;
   AttributeLoss ListLoss = AttributeLoss::None;  // the list itself could not be read
   std::vector<std::vector<std::byte>> ExtensionRecords;
 
+  std::span<const DataStream> Streams() const { return {streams_.data(), streamCount_}; }
   const DataStream* Stream(std::u16string_view name) const;
   bool Encrypted() const;
+
+  // Empties it for another file, keeping what it has allocated: a scan gathers into one object.
+  void Clear();
+  // The stream of that UTF-16LE name, added when it is not there yet.
+  DataStream& StreamNamed(ByteView name);
+  // Puts each stream's pieces in the order of their starting VCN.
+  void SortPieces();
+
+ private:
+  std::vector<DataStream> streams_;
+  size_t streamCount_ = 0;
 };
 
 inline constexpr uint64_t NoRecordIndex = UINT64_MAX;
@@ -68,6 +80,8 @@ enum class FileState { Deleted, Live };
 // no extension record is then accepted). An extension record counts only when its base-record
 // field names baseIndex and its in-use flag agrees with the file's state; a free file's
 // extension record in use belongs to another file now.
+void GatherFileAttributes(ByteView baseRecord, uint64_t baseIndex, RecordFetcher& fetcher, FileAttributes& file,
+                          FileState state = FileState::Deleted);
 FileAttributes GatherFileAttributes(ByteView baseRecord, uint64_t baseIndex, RecordFetcher& fetcher,
                                     FileState state = FileState::Deleted);
 

@@ -117,7 +117,7 @@ TEST(FileAttributesWithoutListTest, TheUnnamedDataIsTheFileWhateverComesFirst) {
   ApplyFixups(record);
   MemoryRecords none;
   const FileAttributes file = GatherFileAttributes(record, BaseIndex, none);
-  ASSERT_EQ(file.Streams.size(), 2u);
+  ASSERT_EQ(file.Streams().size(), 2u);
   EXPECT_EQ(file.Stream(u"")->Size(), 7u);
   EXPECT_EQ(file.Stream(u"Zone.Identifier")->Size(), 14u);
 }

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const FileState state = (RecordFlags(base) & RecordInUse) ? FileState::Live : FileState::Deleted;
   const FileAttributes file = GatherFileAttributes(base, index, fetcher, state);
   (void)file.Encrypted();
-  for (const DataStream& stream : file.Streams) {
+  for (const DataStream& stream : file.Streams()) {
     (void)stream.Size();
     if (stream.Pieces.empty() || !IsNonResident(stream.Pieces.front())) continue;
     try {
