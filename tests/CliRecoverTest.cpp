@@ -70,7 +70,10 @@ TEST_P(RecoverAllOfGeneratedImage, RestoresEveryFileAsTheGeneratorWroteIt) {
     const fs::path restored = fs::u8path(result["path"].get<std::string>());
     EXPECT_EQ(restored.parent_path(), output);
     const std::string content = ReadWholeFile(restored);
-    EXPECT_EQ(content, ReadWholeFile(byRecord.at(record)->Expected)) << byRecord.at(record)->Path;
+    // Clusters a newer file has taken since hold its data now, as icat reads them too.
+    if (byRecord.at(record)->OverwrittenClusters.value_or(0) == 0) {
+      EXPECT_EQ(content, ReadWholeFile(byRecord.at(record)->Expected)) << byRecord.at(record)->Path;
+    }
     const CommandResult icat = RunCommand({"icat", image.Image.string(), std::to_string(record)});
     EXPECT_EQ(content, icat.Out) << "icat of record " << record;
   }
@@ -78,7 +81,8 @@ TEST_P(RecoverAllOfGeneratedImage, RestoresEveryFileAsTheGeneratorWroteIt) {
 
 INSTANTIATE_TEST_SUITE_P(AllLayouts, RecoverAllOfGeneratedImage,
                          testing::Values("standard-512", "standard-4k", "standard-64k", "fragmented-mft", "compressed-4k",
-                                         "compressed-1k", "attributes-4k", "sector-4k"),
+                                         "compressed-1k", "attributes-4k", "sector-4k", "mft-attribute-list",
+                                         "folders"),
                          [](const auto& info) {
                            std::string name = info.param;
                            std::replace(name.begin(), name.end(), '-', '_');

@@ -110,7 +110,8 @@ TEST_P(ScanOfGeneratedImage, LeavesTheSourceUnchanged) {
 
 INSTANTIATE_TEST_SUITE_P(AllLayouts, ScanOfGeneratedImage,
                          testing::Values("standard-512", "standard-4k", "standard-64k", "fragmented-mft", "compressed-4k",
-                                         "compressed-1k", "attributes-4k", "sector-4k"),
+                                         "compressed-1k", "attributes-4k", "sector-4k", "mft-attribute-list",
+                                         "folders"),
                          [](const auto& info) {
                            std::string name = info.param;
                            std::replace(name.begin(), name.end(), '-', '_');
@@ -256,7 +257,8 @@ TEST_P(CliInfo, PrintsTheGeometryTheSleuthKitSees) {
 
 INSTANTIATE_TEST_SUITE_P(Images, CliInfo,
                          testing::Values(GeometryCase{"standard-512", 512}, GeometryCase{"standard-4k", 4096},
-                                         GeometryCase{"standard-64k", 65536}, GeometryCase{"fragmented-mft", 4096}),
+                                         GeometryCase{"standard-64k", 65536}, GeometryCase{"fragmented-mft", 4096},
+                                         GeometryCase{"mft-attribute-list", 4096}),
                          [](const auto& info) {
                            std::string name = info.param.Image;
                            std::replace(name.begin(), name.end(), '-', '_');
