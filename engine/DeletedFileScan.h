@@ -26,9 +26,17 @@ struct FoundFile {
   FileCategory Category = FileCategory::Other;
   uint64_t CreateFileTime = 0;  // raw NTFS file times, UTC
   uint64_t ModifyFileTime = 0;
+  uint64_t MftModifyFileTime = 0;
+  uint64_t AccessFileTime = 0;
   TDeletedFileData Data;
   bool Encrypted = false;  // its content cannot be restored without the owner's key
   std::vector<NamedStream> Streams;
+  // The folder it was deleted from, UTF-8 and "/"-separated: from the root ("/", "/Users/ann")
+  // when the chain of folders is whole; the part known below a break, without a leading "/"
+  // ("2019/holiday"); "" when not even the parent is known.
+  std::string Folder;
+  uint64_t Clusters = 0;             // its allocated clusters, holes not counted
+  uint64_t OverwrittenClusters = 0;  // of those, how many the volume now marks in use
 };
 
 // What a front end gives the scan: where found files go, progress, and the stop flag.
