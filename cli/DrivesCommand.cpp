@@ -6,7 +6,7 @@
 namespace salvoran::cli {
 
 int RunDrives() {
-  for (const std::string& drive : ListFixedNtfsVolumes()) std::printf("%s\n", drive.c_str());
+  for (const DriveEntry& drive : ListFixedNtfsVolumes()) std::printf("%s\n", drive.DevicePath.c_str());
   return AllWell;
 }
 

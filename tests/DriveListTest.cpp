@@ -57,9 +57,10 @@ class FakeSysfsTest : public ::testing::Test {
     return diskDir;
   }
 
-  void AddPartition(const fs::path& diskDir, const std::string& name) {
+  fs::path AddPartition(const fs::path& diskDir, const std::string& name) {
     WriteFile(diskDir / name / "partition", "1\n");
     WriteFile(diskDir / name / "dev", "8:1\n");
+    return diskDir / name;
   }
 
   // A SCSI disk whose device link leads to the SCSI device, as for real drives.
@@ -92,11 +93,18 @@ class FakeSysfsTest : public ::testing::Test {
     AddPartition(nvme, "nvme0n1p1");
   }
 
+  static std::vector<std::string> PathsOf(const std::vector<DriveEntry>& drives) {
+    std::vector<std::string> paths;
+    for (const DriveEntry& drive : drives) paths.push_back(drive.DevicePath);
+    return paths;
+  }
+
   std::vector<std::string> ListWithNtfs(const std::set<std::string>& ntfsNames) const {
     std::set<std::string> ntfsPaths;
     for (const std::string& name : ntfsNames) ntfsPaths.insert(DevicePath(name));
-    return ListFixedNtfsVolumes(Sysfs(), Dev(),
-                                [&](const std::string& devicePath) { return ntfsPaths.contains(devicePath); });
+    return PathsOf(ListFixedNtfsVolumes(Sysfs(), Dev(), [&](const std::string& devicePath, const std::string&) {
+      return std::optional<FileSystemFacts>(FileSystemFacts{ntfsPaths.contains(devicePath) ? "ntfs" : "vfat", ""});
+    }));
   }
 
   std::vector<std::string> DevicePaths(const std::vector<std::string>& names) const {
@@ -107,7 +115,9 @@ class FakeSysfsTest : public ::testing::Test {
 
   // Lists with an NTFS test that accepts everything it is offered.
   std::vector<std::string> ListAllOffered() const {
-    return ListFixedNtfsVolumes(Sysfs(), Dev(), [](const std::string&) { return true; });
+    return PathsOf(ListFixedNtfsVolumes(Sysfs(), Dev(), [](const std::string&, const std::string&) {
+      return std::optional<FileSystemFacts>(FileSystemFacts{"NTFS", ""});
+    }));
   }
 
  private:
@@ -128,9 +138,24 @@ TEST_F(FakeSysfsTest, ListsNothingWithoutASysfsTree) {
   EXPECT_TRUE(ListAllOffered().empty());
 }
 
-TEST_F(FakeSysfsTest, ListsNothingWithoutAnNtfsTest) {
+TEST_F(FakeSysfsTest, ListsNothingWithoutAProbe) {
   AddMixedMachine();
-  EXPECT_TRUE(ListFixedNtfsVolumes(Sysfs(), Dev(), NtfsTest()).empty());
+  EXPECT_TRUE(ListFixedNtfsVolumes(Sysfs(), Dev(), FileSystemProbe()).empty());
+}
+
+TEST_F(FakeSysfsTest, GivesEachVolumeItsLabelAndItsSizeInBytes) {
+  const fs::path partition = AddPartition(AddScsiDisk("sdb", "0"), "sdb1");
+  WriteFile(partition / "size", "976773168\n");
+  WriteFile(partition / "dev", "8:17\n");
+  std::vector<std::string> askedNumbers;
+  const std::vector<DriveEntry> drives =
+      ListFixedNtfsVolumes(Sysfs(), Dev(), [&](const std::string& devicePath, const std::string& deviceNumber) {
+        askedNumbers.push_back(deviceNumber);
+        if (devicePath != DevicePath("sdb1")) return std::optional<FileSystemFacts>();
+        return std::optional<FileSystemFacts>(FileSystemFacts{"ntfs", "DATA"});
+      });
+  EXPECT_EQ(drives, (std::vector<DriveEntry>{{DevicePath("sdb1"), "DATA", 976773168ull * 512}}));
+  EXPECT_EQ(askedNumbers, (std::vector<std::string>{"8:0", "8:17"}));
 }
 
 TEST_F(FakeSysfsTest, MapsTheSysfsSlashSubstituteToADeviceSubdirectory) {
@@ -252,6 +277,19 @@ TEST_F(ProbeTest, RecognisesAnNtfsImage) {
   const fs::path image = MakeNtfsImage();
   if (image.empty()) GTEST_SKIP() << "mkntfs (ntfs-3g) is not installed";
   EXPECT_TRUE(IsNtfsVolume(image.string()));
+}
+
+// An image file has no udev entry; libblkid's probe answers for it, label included.
+TEST_F(ProbeTest, AsksLibblkidWhereUdevHasNoAnswer) {
+  const fs::path image = MakeNtfsImage();
+  if (image.empty()) GTEST_SKIP() << "mkntfs (ntfs-3g) is not installed";
+  const std::optional<fs::path> ntfslabel = FindTool("ntfslabel");
+  ASSERT_TRUE(ntfslabel.has_value());
+  ASSERT_EQ(RunCommand({ntfslabel->string(), image.string(), "Holiday 2023"}).ExitCode, 0);
+  const std::optional<FileSystemFacts> facts = ProbeFileSystem(image.string(), "");
+  ASSERT_TRUE(facts.has_value());
+  EXPECT_EQ(facts->Type, "ntfs");
+  EXPECT_EQ(facts->Label, "Holiday 2023");
 }
 
 TEST_F(ProbeTest, RejectsAFatImage) {

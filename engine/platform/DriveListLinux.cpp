@@ -1,6 +1,11 @@
 #include <blkid/blkid.h>
+#include <libudev.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -24,11 +29,28 @@ constexpr std::string_view FixedFlag = "0";
 constexpr std::string_view OpticalScsiType = "5";  // TYPE_ROM among SCSI peripheral types
 constexpr std::string_view RamDiskMajor = "1";     // the brd driver's major number
 constexpr char SysfsPathSeparator = '!';           // sysfs spells "cciss/c0d0" as "cciss!c0d0"
+constexpr uint64_t SysfsSectorBytes = 512;         // sysfs gives sizes in these units, whatever the disk
+constexpr std::string_view EscapePrefix = "\\x";    // udev's escape of a byte in ID_FS_LABEL_ENC
+constexpr int HexBase = 16;
 
 struct ProbeDeleter {
   void operator()(blkid_probe probe) const { blkid_free_probe(probe); }
 };
 using ProbeHandle = std::unique_ptr<std::remove_pointer_t<blkid_probe>, ProbeDeleter>;
+
+struct UdevDeleter {
+  void operator()(udev* context) const { udev_unref(context); }
+};
+struct UdevDeviceDeleter {
+  void operator()(udev_device* device) const { udev_device_unref(device); }
+};
+using UdevHandle = std::unique_ptr<udev, UdevDeleter>;
+using UdevDeviceHandle = std::unique_ptr<udev_device, UdevDeviceDeleter>;
+
+struct BlockName {
+  std::string Name;
+  fs::path SysfsDir;
+};
 
 // The first line of a sysfs attribute; nullopt when it cannot be read or is empty.
 std::optional<std::string> ReadAttribute(const fs::path& file) {
@@ -76,15 +98,72 @@ std::vector<std::string> SubdirectoryNames(const fs::path& dir, bool followLinks
   return names;
 }
 
-// A disk and its partitions, by block name.
-std::vector<std::string> BlockNamesOf(const std::string& disk, const fs::path& diskDir) {
-  std::vector<std::string> names{disk};
+// A disk and its partitions.
+std::vector<BlockName> BlockNamesOf(const std::string& disk, const fs::path& diskDir) {
+  std::vector<BlockName> names{{disk, diskDir}};
   // Partitions are plain subdirectories; the links (device, subsystem, bdi) lead elsewhere.
   for (std::string& child : SubdirectoryNames(diskDir, false)) {
     std::error_code error;
-    if (fs::exists(diskDir / child / "partition", error)) names.push_back(std::move(child));
+    if (fs::exists(diskDir / child / "partition", error)) names.push_back({child, diskDir / child});
   }
   return names;
+}
+
+uint64_t SizeOf(const fs::path& blockDir) {
+  const std::optional<std::string> sectors = ReadAttribute(blockDir / "size");
+  uint64_t count = 0;
+  if (!sectors || std::from_chars(sectors->data(), sectors->data() + sectors->size(), count).ec != std::errc()) {
+    return 0;
+  }
+  return count > UINT64_MAX / SysfsSectorBytes ? 0 : count * SysfsSectorBytes;
+}
+
+// udev keeps the label with unsafe bytes written as \xHH.
+std::string DecodeUdevText(std::string_view encoded) {
+  std::string text;
+  for (size_t i = 0; i < encoded.size(); ++i) {
+    unsigned value = 0;
+    const size_t digits = i + EscapePrefix.size();
+    if (encoded.substr(i, EscapePrefix.size()) == EscapePrefix && digits + 2 <= encoded.size() &&
+        std::from_chars(encoded.data() + digits, encoded.data() + digits + 2, value, HexBase).ptr ==
+            encoded.data() + digits + 2) {
+      text.push_back(static_cast<char>(value));
+      i = digits + 1;
+    } else {
+      text.push_back(encoded[i]);
+    }
+  }
+  return text;
+}
+
+std::optional<FileSystemFacts> ProbeWithUdev(const std::string& deviceNumber) {
+  unsigned major = 0, minor = 0;
+  char colon = 0;
+  if (std::sscanf(deviceNumber.c_str(), "%u%c%u", &major, &colon, &minor) != 3 || colon != ':') return std::nullopt;
+  const UdevHandle context(udev_new());
+  if (!context) return std::nullopt;
+  const UdevDeviceHandle device(udev_device_new_from_devnum(context.get(), 'b', makedev(major, minor)));
+  if (!device) return std::nullopt;
+  const char* type = udev_device_get_property_value(device.get(), "ID_FS_TYPE");
+  if (type == nullptr || *type == '\0') return std::nullopt;
+  const char* encodedLabel = udev_device_get_property_value(device.get(), "ID_FS_LABEL_ENC");
+  const char* label = udev_device_get_property_value(device.get(), "ID_FS_LABEL");
+  return FileSystemFacts{type, encodedLabel != nullptr ? DecodeUdevText(encodedLabel) : label != nullptr ? label : ""};
+}
+
+std::optional<FileSystemFacts> ProbeWithBlkid(const std::string& devicePath) {
+  // Opens with O_RDONLY: the source volume is never written.
+  const ProbeHandle probe(blkid_new_probe_from_filename(devicePath.c_str()));
+  if (!probe) return std::nullopt;
+  blkid_probe_enable_superblocks(probe.get(), 1);
+  blkid_probe_set_superblocks_flags(probe.get(), BLKID_SUBLKS_TYPE | BLKID_SUBLKS_LABEL);
+  // Anything but 0 is an error, no file system found, or more than one found.
+  if (blkid_do_safeprobe(probe.get()) != 0) return std::nullopt;
+  const char* type = nullptr;
+  if (blkid_probe_lookup_value(probe.get(), "TYPE", &type, nullptr) != 0 || type == nullptr) return std::nullopt;
+  const char* label = nullptr;
+  if (blkid_probe_lookup_value(probe.get(), "LABEL", &label, nullptr) != 0) label = nullptr;
+  return FileSystemFacts{type, label != nullptr ? label : ""};
 }
 
 std::string DevicePathOf(std::string blockName, const fs::path& devRoot) {
@@ -95,34 +174,35 @@ std::string DevicePathOf(std::string blockName, const fs::path& devRoot) {
 }  // namespace
 
 bool IsNtfsVolume(const std::string& devicePath) {
-  // Opens with O_RDONLY: the source volume is never written.
-  const ProbeHandle probe(blkid_new_probe_from_filename(devicePath.c_str()));
-  if (!probe) return false;
-  blkid_probe_enable_superblocks(probe.get(), 1);
-  blkid_probe_set_superblocks_flags(probe.get(), BLKID_SUBLKS_TYPE);
-  // Anything but 0 is an error, no file system found, or more than one found.
-  if (blkid_do_safeprobe(probe.get()) != 0) return false;
-  const char* type = nullptr;
-  return blkid_probe_lookup_value(probe.get(), "TYPE", &type, nullptr) == 0 && type != nullptr &&
-         IsNtfsTypeName(type);
+  const std::optional<FileSystemFacts> facts = ProbeWithBlkid(devicePath);
+  return facts && IsNtfsTypeName(facts->Type);
 }
 
-std::vector<std::string> ListFixedNtfsVolumes(const fs::path& sysfsRoot, const fs::path& devRoot,
-                                              const NtfsTest& isNtfs) {
-  if (!isNtfs) return {};
+std::optional<FileSystemFacts> ProbeFileSystem(const std::string& devicePath, const std::string& deviceNumber) {
+  if (std::optional<FileSystemFacts> facts = ProbeWithUdev(deviceNumber)) return facts;
+  return ProbeWithBlkid(devicePath);
+}
+
+std::vector<DriveEntry> ListFixedNtfsVolumes(const fs::path& sysfsRoot, const fs::path& devRoot,
+                                             const FileSystemProbe& probe) {
+  if (!probe) return {};
   const fs::path blockRoot = sysfsRoot / "block";
-  std::vector<std::string> candidates;
+  std::vector<BlockName> candidates;
   // Entries of /sys/block are links into /sys/devices.
   for (const std::string& disk : SubdirectoryNames(blockRoot, true)) {
     const fs::path diskDir = blockRoot / disk;
     if (!IsFixedDisk(disk, diskDir)) continue;
-    for (std::string& name : BlockNamesOf(disk, diskDir)) candidates.push_back(std::move(name));
+    for (BlockName& name : BlockNamesOf(disk, diskDir)) candidates.push_back(std::move(name));
   }
-  std::sort(candidates.begin(), candidates.end());
-  std::vector<std::string> volumes;
-  for (const std::string& name : candidates) {
-    std::string devicePath = DevicePathOf(name, devRoot);
-    if (isNtfs(devicePath)) volumes.push_back(std::move(devicePath));
+  std::sort(candidates.begin(), candidates.end(),
+            [](const BlockName& left, const BlockName& right) { return left.Name < right.Name; });
+  std::vector<DriveEntry> volumes;
+  for (const BlockName& candidate : candidates) {
+    std::string devicePath = DevicePathOf(candidate.Name, devRoot);
+    const std::optional<FileSystemFacts> facts =
+        probe(devicePath, ReadAttribute(candidate.SysfsDir / "dev").value_or(std::string()));
+    if (!facts || !IsNtfsTypeName(facts->Type)) continue;
+    volumes.push_back({std::move(devicePath), facts->Label, SizeOf(candidate.SysfsDir)});
   }
   return volumes;
 }
