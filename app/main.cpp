@@ -11,6 +11,7 @@
 #include "ui/MessageBoxWarning.h"
 #include "ui/QtText.h"
 #include "ui/TfrmSalvoran.h"
+#include "udisks/UdisksFallback.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ int main(int argc, char* argv[]) {
   salvoran::SingleInstance instance;
   if (instance.Decide(autorun, imageFiles) == salvoran::StartDecision::EndQuietly) return 0;
   salvoran::InstallMessageBoxWarning();
+  const salvoran::UdisksFallback udisks;
 
   salvoran::TfrmSalvoran window;
   const salvoran::SignalShutdown shutdown(window);

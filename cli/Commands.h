@@ -8,14 +8,16 @@ namespace salvoran::cli {
 
 enum ExitStatus : int { AllWell = 0, SomeFilesFailed = 1, UsageOrSourceError = 2 };
 
-int RunInfo(const std::string& source);
+// partition: a number from the source's partition table, or 0 when none was given.
+int RunInfo(const std::string& source, uint32_t partition);
 int RunDrives();
 
 enum class ScanOutput { Listing, Json, Summary };
-int RunScan(const std::string& source, ScanOutput output);
+int RunScan(const std::string& source, uint32_t partition, ScanOutput output);
 
 struct RecoverOptions {
   std::string Source;
+  uint32_t Partition = 0;
   std::vector<int64_t> Records;  // MFT record indexes; empty with All
   std::string Stream;            // with Records: restore this named stream instead of the content
   bool All = false;

@@ -9,7 +9,8 @@ namespace salvoran::cli::help {
 
 inline constexpr std::string_view Program = "salvoran: list the deleted files of an NTFS volume and restore them";
 
-inline constexpr std::string_view Source = "A block device or an image file; only ever read";
+inline constexpr std::string_view Source = "A block device, or an image file (raw or E01); only ever read";
+inline constexpr std::string_view Partition = "The partition to use, for a disk with a partition table";
 
 inline constexpr std::string_view ExitStatus = R"help(Exit status:
   0  all went well
@@ -22,22 +23,30 @@ inline constexpr std::string_view ProgramFooter = R"help(Examples:
   salvoran drives                          the machine's fixed NTFS volumes
   salvoran scan /dev/sdb1                  its deleted files, by category
   salvoran scan disk.img --json > files.json
+  salvoran scan evidence.E01 --partition 2
   salvoran recover disk.img --record 70 --output ~/restored
   salvoran recover /dev/sdb1 --all --output /mnt/usb/restored
 
-SOURCE, the volume to look at, is a block device or an image file of one. It is
-only ever read. Reading a device needs read permission on it: run as root or as
-a member of the disk group, or scan an image made with dd.
+SOURCE, the volume to look at, is a block device or an image file: a raw image
+made with dd, or an E01 image (name the .E01 file; .E02 and the rest are found
+beside it). It is only ever read. A whole disk, or an image of one, is read
+through its MBR or GPT partition table: its only NTFS partition, or the one
+--partition names. A device you may not read (neither root nor in the disk
+group) is opened read-only through udisks2, which may ask for your password.
 
 'salvoran COMMAND --help' tells more: a command's output, fields and examples.)help";
 
-inline constexpr std::string_view Info = "Print the volume's geometry";
-inline constexpr std::string_view InfoFooter = R"help(Example:
+inline constexpr std::string_view Info = "Print the volume's geometry, and a disk's partition table";
+inline constexpr std::string_view InfoFooter = R"help(Examples:
   salvoran info /dev/sdb1
+  salvoran info disk.img --partition 2
 
 Prints, one a line, the boot sector's figures (bytes per sector and per cluster,
 file record size, clusters), where the Master File Table (MFT) lies and how many
-records it holds.)help";
+records it holds. For a disk with a partition table, the table comes first, one
+partition a line: its number, its offset in bytes, its size, whether it holds
+NTFS, and its label; the figures follow for its only NTFS partition or the one
+--partition names.)help";
 
 inline constexpr std::string_view Drives = "List the machine's fixed NTFS volumes";
 inline constexpr std::string_view DrivesFooter = R"help(Example:
@@ -54,6 +63,10 @@ inline constexpr std::string_view ScanFooter = R"help(Examples:
   salvoran scan /dev/sdb1
   salvoran scan disk.img --summary
   salvoran scan disk.img --json | jq '.files[] | select(.size > 1000000)'
+  salvoran scan disk.img --partition 5
+
+A disk with several NTFS partitions is not scanned: they are listed instead
+(number, offset, size, label) for --partition to choose one.
 
 The listing has a heading per category with its count, such as
 "Document Files(3)", under which each deleted file has a line of five columns:
@@ -65,14 +78,17 @@ The listing has a heading per category with its count, such as
 
 --json prints one document with these fields:
   source              SOURCE as given
-  volume              bytes_per_sector, sectors_per_cluster,
+  volume              partition: number, offset and size in bytes on the
+                      disk, or null for a volume on its own; then
+                      bytes_per_sector, sectors_per_cluster,
                       bytes_per_cluster, file_record_size, record_count,
                       mft_offset (in bytes from the volume's start)
   records_scanned     MFT records looked at
   unreadable_records  records that could not be read and were skipped
   files               one object per deleted file:
     record              MFT record number
-    record_offset       byte offset of the record in the volume
+    record_offset       byte offset of the record in the volume (add the
+                        partition's offset for one on the disk)
     name, extension     the file's name and its extension, full stop included
     category            Graphics, Music, Video, Document, Html or Other
     size                size of the content in bytes

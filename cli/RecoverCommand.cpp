@@ -12,6 +12,7 @@
 #include "cli/JsonText.h"
 #include "cli/ProgressLine.h"
 #include "cli/ScanCollector.h"
+#include "cli/SourceChoice.h"
 #include "cli/TerminalText.h"
 #include "engine/FileNameText.h"
 #include "engine/OpeningPhase.h"
@@ -47,23 +48,23 @@ struct RestorePlan {
 };
 
 // Every file a scan lists.
-std::optional<RestorePlan> PlanAll(const RecoverOptions& options) {
+std::optional<RestorePlan> PlanAll(const VolumeLocation& volume) {
   RestorePlan plan;
   ScanCollector collector;
   ScanSummary summary;
-  if (!CollectScan(options.Source, plan.Geometry, collector, summary)) return std::nullopt;
+  if (!CollectScan(volume, plan.Geometry, collector, summary)) return std::nullopt;
   plan.Items.reserve(collector.Files().size());
   for (FoundFile& file : collector.Files()) plan.Items.push_back({file.RecordIndex, std::move(file)});
   return plan;
 }
 
 // Just the records asked for, each read on its own: no scan of the whole MFT.
-std::optional<RestorePlan> PlanRecords(const RecoverOptions& options) {
+std::optional<RestorePlan> PlanRecords(const RecoverOptions& options, const VolumeLocation& location) {
   RestorePlan plan;
-  plan.Geometry.DrivePath = options.Source;
+  plan.Geometry.DrivePath = location;
   std::unique_ptr<VolumeSource> volume;
   try {
-    volume = OpenVolumeToScan(options.Source);
+    volume = OpenVolumeToScan(location);
     ReadVolumeGeometry(*volume, plan.Geometry);
     for (int64_t record : options.Records) {
       plan.Items.push_back({record, record >= 0 && record <= INT32_MAX
@@ -206,7 +207,9 @@ int RunRecover(const RecoverOptions& options) {
                  TerminalText(options.Source).c_str());
     return UsageOrSourceError;
   }
-  const std::optional<RestorePlan> plan = options.All ? PlanAll(options) : PlanRecords(options);
+  const std::optional<VolumeLocation> volume = ChooseVolume(options.Source, options.Partition);
+  if (!volume) return UsageOrSourceError;
+  const std::optional<RestorePlan> plan = options.All ? PlanAll(*volume) : PlanRecords(options, *volume);
   if (!plan || !MakeOutputFolder(options.OutputFolder)) return UsageOrSourceError;
   // From the first file on, Ctrl+C, SIGTERM and SIGHUP stop the restore without leaving a
   // partial file, and a file-size limit fails one file instead of ending the process.

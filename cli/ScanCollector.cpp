@@ -13,9 +13,10 @@ void ScanCollector::ScanStarted(const VolumeGeometry& geometry) {
 
 void ScanCollector::Progress(int32_t recordIndex) { progress_.Update(static_cast<uint64_t>(recordIndex)); }
 
-bool CollectScan(const std::string& source, VolumeGeometry& geometry, ScanCollector& collector, ScanSummary& summary) {
+bool CollectScan(const VolumeLocation& volume, VolumeGeometry& geometry, ScanCollector& collector,
+                 ScanSummary& summary) {
   try {
-    summary = ScanDrive(source, geometry, collector);
+    summary = ScanDrive(volume, geometry, collector);
     collector.EndProgress();
     return true;
   } catch (const std::exception& error) {

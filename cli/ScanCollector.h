@@ -26,6 +26,7 @@ class ScanCollector : public ScanObserver {
 
 // Runs a scan of source into a collector. Prints the failure and answers false when the scan
 // could not run.
-bool CollectScan(const std::string& source, VolumeGeometry& geometry, ScanCollector& collector, ScanSummary& summary);
+bool CollectScan(const VolumeLocation& volume, VolumeGeometry& geometry, ScanCollector& collector,
+                 ScanSummary& summary);
 
 }  // namespace salvoran::cli

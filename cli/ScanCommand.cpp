@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/JsonText.h"
 #include "cli/ScanCollector.h"
+#include "cli/SourceChoice.h"
 #include "cli/TerminalText.h"
 #include "engine/DateTime.h"
 #include "engine/FileNameText.h"
@@ -84,11 +85,18 @@ void AppendStreams(std::string& out, const std::vector<NamedStream>& streams) {
   out += "]";
 }
 
-void PrintJson(const std::string& source, const VolumeGeometry& geometry, const std::vector<FoundFile>& files,
+nlohmann::ordered_json PartitionJson(const VolumeLocation& volume) {
+  if (!volume.Partition) return nullptr;
+  return {{"number", volume.Partition->Number}, {"offset", volume.Partition->Offset}, {"size", volume.Partition->Size}};
+}
+
+void PrintJson(const VolumeGeometry& geometry, const std::vector<FoundFile>& files,
                const ScanSummary& summary) {
   nlohmann::ordered_json head;
-  head["source"] = source;
-  head["volume"] = {{"bytes_per_sector", geometry.BytesPerSector},
+  head["source"] = geometry.DrivePath.Path;
+  // Offsets below are the volume's own; a partition's offset on its disk is given here.
+  head["volume"] = {{"partition", PartitionJson(geometry.DrivePath)},
+                    {"bytes_per_sector", geometry.BytesPerSector},
                     {"sectors_per_cluster", geometry.SectorsPerCluster},
                     {"bytes_per_cluster", geometry.BytesPerCluster},
                     {"file_record_size", geometry.FileRecordSize},
@@ -120,15 +128,17 @@ void PrintJson(const std::string& source, const VolumeGeometry& geometry, const 
 
 }  // namespace
 
-int RunScan(const std::string& source, ScanOutput output) {
+int RunScan(const std::string& source, uint32_t partition, ScanOutput output) {
+  const std::optional<VolumeLocation> volume = ChooseVolume(source, partition);
+  if (!volume) return UsageOrSourceError;
   VolumeGeometry geometry;
   ScanCollector collector;
   ScanSummary summary;
-  if (!CollectScan(source, geometry, collector, summary)) return UsageOrSourceError;
+  if (!CollectScan(*volume, geometry, collector, summary)) return UsageOrSourceError;
   switch (output) {
     case ScanOutput::Listing: PrintListing(collector.Files()); break;
     case ScanOutput::Summary: PrintSummary(collector.Files(), summary); break;
-    case ScanOutput::Json: PrintJson(source, geometry, collector.Files(), summary); break;
+    case ScanOutput::Json: PrintJson(geometry, collector.Files(), summary); break;
   }
   if (summary.UnreadableRecords > 0 && output != ScanOutput::Summary) {
     std::fprintf(stderr, "%d records could not be read and were skipped.\n", summary.UnreadableRecords);

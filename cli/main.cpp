@@ -2,7 +2,9 @@
 
 #include "cli/Commands.h"
 #include "cli/HelpText.h"
+#include "cli/SourceChoice.h"
 #include "support/Diagnostics.h"
+#include "udisks/UdisksFallback.h"
 
 using namespace salvoran::cli;
 
@@ -24,9 +26,17 @@ void AddSource(CLI::App& command, std::string& source) {
   command.add_option("SOURCE", source, std::string(help::Source))->required()->type_name("");
 }
 
+void AddPartition(CLI::App& command, uint32_t& partition) {
+  command.add_option("--partition", partition, std::string(help::Partition))
+      ->check(CLI::PositiveNumber)
+      ->type_name("N");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A device the user may not read is asked of udisks2, which may ask the user to allow it.
+  const salvoran::UdisksFallback udisks;
   CLI::App app{std::string(help::Program), "salvoran"};
   app.get_formatter()->label("SUBCOMMAND", "COMMAND");
   app.get_formatter()->label("Positionals", "Arguments");
@@ -39,13 +49,16 @@ int main(int argc, char** argv) {
   app.fallthrough();
 
   std::string source;
+  uint32_t partition = NoPartitionGiven;
   CLI::App* info = AddCommand(app, "info", help::Info, help::InfoFooter);
   AddSource(*info, source);
+  AddPartition(*info, partition);
 
   CLI::App* drives = AddCommand(app, "drives", help::Drives, help::DrivesFooter);
 
   CLI::App* scan = AddCommand(app, "scan", help::Scan, help::ScanFooter);
   AddSource(*scan, source);
+  AddPartition(*scan, partition);
   bool json = false, summary = false;
   CLI::Option* jsonFlag = scan->add_flag("--json", json, std::string(help::ScanJson));
   scan->add_flag("--summary", summary, std::string(help::ScanSummary))->excludes(jsonFlag);
@@ -53,6 +66,7 @@ int main(int argc, char** argv) {
   RecoverOptions recover;
   CLI::App* recoverCommand = AddCommand(app, "recover", help::Recover, help::RecoverFooter);
   AddSource(*recoverCommand, recover.Source);
+  AddPartition(*recoverCommand, partition);
   CLI::Option* records =
       recoverCommand->add_option("--record", recover.Records, std::string(help::RecoverRecord))->type_name("N");
   CLI::Option* all = recoverCommand->add_flag("--all", recover.All, std::string(help::RecoverAll));
@@ -74,9 +88,12 @@ int main(int argc, char** argv) {
   }
   salvoran::EnableDebugTrace(debug);
 
-  if (*info) return RunInfo(source);
+  if (*info) return RunInfo(source, partition);
   if (*drives) return RunDrives();
-  if (*scan) return RunScan(source, json ? ScanOutput::Json : summary ? ScanOutput::Summary : ScanOutput::Listing);
+  if (*scan) {
+    return RunScan(source, partition, json ? ScanOutput::Json : summary ? ScanOutput::Summary : ScanOutput::Listing);
+  }
+  recover.Partition = partition;
   if (recover.Records.empty() && !recover.All) {
     std::fprintf(stderr, "recover: give --record N (one or more) or --all\n");
     return UsageOrSourceError;

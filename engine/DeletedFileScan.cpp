@@ -154,9 +154,9 @@ std::optional<FoundFile> ReadDeletedFile(VolumeSource& volume, const VolumeGeome
   return file;
 }
 
-ScanSummary ScanDrive(const std::string& drivePath, VolumeGeometry& geometry, ScanObserver& observer) {
-  geometry.DrivePath = drivePath;
-  const std::unique_ptr<VolumeSource> volume = OpenVolumeToScan(drivePath);
+ScanSummary ScanDrive(const VolumeLocation& location, VolumeGeometry& geometry, ScanObserver& observer) {
+  geometry.DrivePath = location;
+  const std::unique_ptr<VolumeSource> volume = OpenVolumeToScan(location);
   return ScanOpenVolume(*volume, geometry, observer);
 }
 

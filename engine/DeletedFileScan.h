@@ -66,8 +66,7 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
 // record, so restoring a few known records needs no scan of the whole MFT.
 std::optional<FoundFile> ReadDeletedFile(VolumeSource& volume, const VolumeGeometry& geometry, int32_t index);
 
-// Opens geometry.DrivePath = drivePath and scans it. Throws EngineError with the user's message.
-ScanSummary ScanDrive(const std::string& drivePath, VolumeGeometry& geometry,
-                      ScanObserver& observer);
+// Opens geometry.DrivePath = location and scans it. Throws EngineError with the user's message.
+ScanSummary ScanDrive(const VolumeLocation& location, VolumeGeometry& geometry, ScanObserver& observer);
 
 }  // namespace salvoran

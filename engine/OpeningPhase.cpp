@@ -13,7 +13,6 @@
 #include "engine/EngineError.h"
 #include "engine/FileAttributes.h"
 #include "engine/FileRecord.h"
-#include "engine/RawVolume.h"
 #include "engine/SystemError.h"
 #include "engine/VolumeRecordFetcher.h"
 #include "support/Diagnostics.h"
@@ -115,9 +114,9 @@ MftExtents MapMft(VolumeSource& volume, VolumeGeometry& geometry, ByteView recor
 
 }  // namespace
 
-std::unique_ptr<VolumeSource> OpenVolumeToScan(const std::string& drivePath) {
-  OpenResult opened = OpenRawVolume(drivePath);
-  if (!opened.Volume) throw EngineError(std::string(messages::OpenToScanFailed) + SystemErrorText(opened.ErrorCode));
+std::unique_ptr<VolumeSource> OpenVolumeToScan(const VolumeLocation& location) {
+  OpenResult opened = OpenVolumeAt(location);
+  if (!opened.Volume) throw EngineError(OpenFailureText(messages::OpenToScanFailed, opened));
   return std::move(opened.Volume);
 }
 

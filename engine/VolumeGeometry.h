@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/MftMap.h"
+#include "engine/VolumeLocation.h"
 
 namespace salvoran {
 
@@ -13,7 +14,7 @@ struct VolumeGeometry {
   uint32_t BytesPerCluster = 0;  // up to 2 MiB, so wider than a 16-bit field
   uint16_t BytesPerSector = 0;
   uint32_t SectorsPerCluster = 0;
-  std::string DrivePath;  // a block device or an image file
+  VolumeLocation DrivePath;  // the source, and the partition of it when it has a table
   int64_t MftOffset = 0;  // offset of the MFT's first run
   int64_t MftClusterCount = 0;
   int32_t RecordCount = 0;

@@ -5,8 +5,7 @@
 #include "support/Diagnostics.h"
 #include "support/StringTable.h"
 #include "engine/EngineError.h"
-#include "engine/RawVolume.h"
-#include "engine/SystemError.h"
+#include "engine/VolumeLocation.h"
 #include "recovery/ContentRecovery.h"
 #include "support/Messages.h"
 
@@ -17,10 +16,8 @@ std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const 
                                           const ContentProgress& progress, std::u16string_view streamName) {
   std::string cause;
   try {
-    OpenResult opened = OpenRawVolume(geometry.DrivePath);
-    if (!opened.Volume) {
-      throw EngineError(std::string(messages::OpenToRecoverFailed) + SystemErrorText(opened.ErrorCode));
-    }
+    OpenResult opened = OpenVolumeAt(geometry.DrivePath);
+    if (!opened.Volume) throw EngineError(OpenFailureText(messages::OpenToRecoverFailed, opened));
     RecoverFileContent(*opened.Volume, geometry, RecordOffset, TargetPath, existing, progress, streamName);
     return std::nullopt;
   } catch (const EngineError& error) {

@@ -38,4 +38,11 @@ inline constexpr std::string_view AttributeListTooLarge =
     "The file's record is damaged: its attribute list is larger than NTFS allows.";
 inline constexpr std::string_view NoSuchStream = "The file has no stream of that name.";
 
+// Why a device the user may not read could not be opened through udisks2 either.
+inline constexpr std::string_view UdisksUnavailable = "No udisks2 service is there to open the device for you.";
+inline constexpr std::string_view UdisksRefused = "udisks2 did not open the device: ";
+inline constexpr std::string_view UdisksUnknownDevice = "udisks2 does not know the device.";
+inline constexpr std::string_view DiskGroupAdvice =
+    "Run the program as a member of the \"disk\" group, or as root.";
+
 }  // namespace salvoran::messages

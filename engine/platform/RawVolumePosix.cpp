@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <limits>
+#include <utility>
 
 #include "engine/RawVolume.h"
 
@@ -58,32 +59,57 @@ uint64_t SizeOf(int fd, const struct stat& info) {
   return static_cast<uint64_t>(info.st_size);
 }
 
-}  // namespace
+DeniedDeviceOpener& CurrentDeniedDeviceOpener() {
+  static DeniedDeviceOpener opener;
+  return opener;
+}
 
-OpenResult OpenRawVolume(const std::string& path) {
-  if (path.empty()) return {nullptr, ENOENT};
-  // Read-only, always: this handle must never be able to write to the volume being rescued.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return {nullptr, errno};
-  // The invariant the tool rests on, checked where it is cheap: whatever the open above becomes,
-  // no handle that could write ever reaches the scan or recovery.
+// Takes over an open descriptor. The invariant the tool rests on, checked where it is cheap:
+// whoever opened it, no handle that could write ever reaches the scan or recovery.
+OpenResult AdoptDescriptor(int fd) {
   const int access = ::fcntl(fd, F_GETFL);
   if (access < 0 || (access & O_ACCMODE) != O_RDONLY) {
     const int error = access < 0 ? errno : EBADF;
     ::close(fd);
-    return {nullptr, error};
+    return {nullptr, error, {}};
   }
   struct stat info {};
   if (::fstat(fd, &info) != 0) {
     const int error = errno;
     ::close(fd);
-    return {nullptr, error};
+    return {nullptr, error, {}};
   }
   if (S_ISDIR(info.st_mode)) {
     ::close(fd);
-    return {nullptr, EISDIR};
+    return {nullptr, EISDIR, {}};
   }
-  return {std::make_unique<PosixVolume>(fd, SizeOf(fd, info)), 0};
+  return {std::make_unique<PosixVolume>(fd, SizeOf(fd, info)), 0, {}};
+}
+
+bool IsBlockDevice(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISBLK(info.st_mode);
+}
+
+}  // namespace
+
+OpenResult OpenRawVolume(const std::string& path) {
+  if (path.empty()) return {nullptr, ENOENT, {}};
+  // Read-only, always: this handle must never be able to write to the volume being rescued.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd >= 0) return AdoptDescriptor(fd);
+  const int error = errno;
+  const DeniedDeviceOpener& opener = CurrentDeniedDeviceOpener();
+  if ((error != EACCES && error != EPERM) || !opener || !IsBlockDevice(path)) return {nullptr, error, {}};
+  GrantedDescriptor granted = opener(path);
+  if (granted.Descriptor < 0) {
+    return {nullptr, granted.ErrorCode != 0 ? granted.ErrorCode : error, std::move(granted.Explanation)};
+  }
+  return AdoptDescriptor(granted.Descriptor);
+}
+
+DeniedDeviceOpener SetDeniedDeviceOpener(DeniedDeviceOpener opener) {
+  return std::exchange(CurrentDeniedDeviceOpener(), std::move(opener));
 }
 
 }  // namespace salvoran
