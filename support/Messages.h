@@ -38,6 +38,11 @@ inline constexpr std::string_view AttributeListTooLarge =
     "The file's record is damaged: its attribute list is larger than NTFS allows.";
 inline constexpr std::string_view NoSuchStream = "The file has no stream of that name.";
 
+// An E01 image whose set of segment files is not whole.
+inline constexpr std::string_view EwfIncomplete =
+    "The E01 image is incomplete or damaged: a segment file is missing or cut short. Segments found: ";
+inline constexpr std::string_view EwfSegmentsThrough = " to ";
+
 // Why a device the user may not read could not be opened through udisks2 either.
 inline constexpr std::string_view UdisksUnavailable = "No udisks2 service is there to open the device for you.";
 inline constexpr std::string_view UdisksRefused = "udisks2 did not open the device: ";

@@ -29,6 +29,13 @@ inline constexpr std::string_view FilesSavedMessage = "The files have been saved
 inline constexpr std::string_view ChooseFolderPrompt = "Please choose a folder to save the files";
 inline constexpr std::string_view RecoverFailedMessage =
     "For some reason, the file you selected can not be recovied!";
+inline constexpr std::string_view OpenImageCaption = "Open Image…";
+inline constexpr std::string_view OpenImageTitle = "Open Image";
+inline constexpr std::string_view ImageFileFilter = "Disk and volume images (*.img *.raw *.dd *.bin *.E01 *.e01);;All files (*)";
+inline constexpr std::string_view PartitionCaption = "partition";
+inline constexpr std::string_view NothingToScanMessage =
+    "There is nothing to scan: no NTFS drive was found. Add an image file with \"Open Image…\" (Ctrl+O) or by "
+    "dropping it on the window, or start the program with --image and a device, such as --image /dev/sdb1.";
 inline constexpr std::string_view TipsText =
     "Corvath Salvoran FREE can help you to find the files you have deleted before and you can "
     "select any file in the list and recovery it. Note: If one file was deleted for a long time, "

@@ -115,7 +115,7 @@ void SelectedFilesRecovery::RecoverMany(uint64_t generation) {
 }
 
 bool SelectedFilesRecovery::ConfirmTarget(const std::filesystem::path& target) {
-  return !isOnSourceDevice_(target, geometry_.DrivePath) || dialogs_.AskYesNo(SourceDeviceQuestion);
+  return !isOnSourceDevice_(target, geometry_.DrivePath.Path) || dialogs_.AskYesNo(SourceDeviceQuestion);
 }
 
 void SelectedFilesRecovery::ReportSaved() {

@@ -4,8 +4,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
+#include <QAction>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -24,6 +26,7 @@
 #include "support/Diagnostics.h"
 #include "support/StringTable.h"
 #include "ui/BevelPanel.h"
+#include "ui/DriveChoice.h"
 #include "ui/FindInTree.h"
 #include "ui/ImageLabel.h"
 #include "ui/QtText.h"
@@ -105,6 +108,19 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   driveComboBox_->setMaximumWidth(DriveComboBoxMaximumWidth);
   driveComboBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   lblScanDrive_->setBuddy(driveComboBox_);
+
+  btnOpenImage_ = new QPushButton(plTip_);
+  btnOpenImage_->setObjectName("btnOpenImage");
+  connect(btnOpenImage_, &QPushButton::clicked, this, &TfrmSalvoran::btnOpenImageClick);
+  auto* openImage = new QAction(this);
+  openImage->setShortcut(QKeySequence::Open);
+  openImage->setShortcutContext(Qt::WindowShortcut);
+  connect(openImage, &QAction::triggered, this, &TfrmSalvoran::btnOpenImageClick);
+  addAction(openImage);
+  chooseImageFiles_ = [this] {
+    return QFileDialog::getOpenFileNames(this, ToQString(strings::OpenImageTitle), QString(),
+                                         ToQString(strings::ImageFileFilter));
+  };
 
   btnScanNow_ = new QPushButton(plTip_);
   btnScanNow_->setObjectName("btnScanNow");
@@ -188,6 +204,7 @@ void TfrmSalvoran::ArrangeControls() {
   driveRow->setSpacing(RowSpacing);
   driveRow->addWidget(lblScanDrive_);
   driveRow->addWidget(driveComboBox_);
+  driveRow->addWidget(btnOpenImage_);
   driveRow->addWidget(btnScanNow_);
   driveRow->addWidget(btnStopScan_);
   driveRow->addStretch(1);
@@ -210,7 +227,8 @@ void TfrmSalvoran::ArrangeControls() {
   setTabOrder(restoreTree_, progressBar_);
   setTabOrder(progressBar_, btnRecovery_);
   setTabOrder(btnRecovery_, driveComboBox_);
-  setTabOrder(driveComboBox_, btnScanNow_);
+  setTabOrder(driveComboBox_, btnOpenImage_);
+  setTabOrder(btnOpenImage_, btnScanNow_);
   setTabOrder(btnScanNow_, btnStopScan_);
   restoreTree_->setFocus();  // first in the tab order, so it has the focus when the window opens
 
@@ -227,6 +245,7 @@ void TfrmSalvoran::ApplyLanguage() {
   setWindowTitle(ToQString(strings::ProductTitle));
   lblTips_->setText(ToQString(strings::TipsText));
   lblScanDrive_->setText(ToQString(strings::ChooseDriveCaption));
+  btnOpenImage_->setText(ToQString(strings::OpenImageCaption));
   btnScanNow_->setText(ToQString(strings::ScanNowCaption));
   btnStopScan_->setText(ToQString(strings::StopCaption));
   btnRecovery_->setText(ToQString(strings::RecoverCaption));
@@ -235,27 +254,39 @@ void TfrmSalvoran::ApplyLanguage() {
 }
 
 void TfrmSalvoran::FormCreate(const DriveLister& listDrives) {
-  for (const std::string& device : listDrives()) driveComboBox_->addItem(QFile::decodeName(device.c_str()));
+  for (const DriveEntry& drive : listDrives()) {
+    const DriveChoice choice = ChoiceOfDrive(drive);
+    driveComboBox_->addItem(choice.Caption, QVariant::fromValue(choice.Location));
+  }
   driveComboBox_->setCurrentIndex(driveComboBox_->count() > 0 ? 0 : -1);
 }
 
 void TfrmSalvoran::AddImageFiles(const QStringList& paths) {
   int position = 0;
   for (const QString& path : paths) {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    const int existing = driveComboBox_->findText(absolute);
-    if (existing >= 0) {
-      driveComboBox_->removeItem(existing);
-      if (existing < position) --position;
+    for (const DriveChoice& choice : ChoicesOfImage(QFileInfo(path).absoluteFilePath())) {
+      const int existing = driveComboBox_->findData(QVariant::fromValue(choice.Location));
+      if (existing >= 0) {
+        driveComboBox_->removeItem(existing);
+        if (existing < position) --position;
+      }
+      driveComboBox_->insertItem(position++, choice.Caption, QVariant::fromValue(choice.Location));
     }
-    driveComboBox_->insertItem(position++, absolute);
   }
   if (position > 0) driveComboBox_->setCurrentIndex(0);
 }
 
-QString TfrmSalvoran::SelectedDrive() const { return driveComboBox_->currentText(); }
+QString TfrmSalvoran::SelectedDrive() const {
+  return QFile::decodeName(driveComboBox_->currentData().value<VolumeLocation>().Path.c_str());
+}
+
+void TfrmSalvoran::btnOpenImageClick() { AddImageFiles(chooseImageFiles_()); }
 
 void TfrmSalvoran::btnScanNowClick() {
+  if (driveComboBox_->currentIndex() < 0) {
+    ShowWarning(strings::NothingToScanMessage);
+    return;
+  }
   scanning_ = true;  // from here on a close waits for the scan
   stopRequested_ = false;
   progressBar_->setValue(0);
@@ -318,9 +349,9 @@ void TfrmSalvoran::ScanVolume() {
   AddCategoryRoots();
   unreadableRecords_->hide();
   geometry_ = VolumeGeometry();
-  const std::string drive = QFile::encodeName(SelectedDrive()).toStdString();
+  const VolumeLocation volume = driveComboBox_->currentData().value<VolumeLocation>();
   try {
-    ShowScanSummary(ScanDrive(drive, geometry_, *this));
+    ShowScanSummary(ScanDrive(volume, geometry_, *this));
   } catch (const std::exception& error) {
     ShowWarning(error.what());
   }

@@ -40,7 +40,9 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
 
  public:
   // The devices the drive list offers.
-  using DriveLister = std::function<std::vector<std::string>()>;
+  using DriveLister = std::function<std::vector<DriveEntry>()>;
+  // The image files the user picks to add; none when cancelled.
+  using ImageFileChooser = std::function<QStringList()>;
 
   // dialogs asks the recovery's questions; when null, file dialogs and message boxes over this
   // window do. beep sounds when a find has no further match.
@@ -49,14 +51,19 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
       std::function<void()> beep = SystemBeep, QWidget* parent = nullptr);
   ~TfrmSalvoran() override;
 
-  // Puts image files at the top of the drive list and selects the first of them.
+  // Puts image files at the top of the drive list and selects the first of them. A disk image
+  // with a partition table comes in as its NTFS partitions.
   void AddImageFiles(const QStringList& paths);
   // The device or image file that Scan Now scans.
   QString SelectedDrive() const;
+  // Replaces the file dialog of Open Image.
+  void SetImageFileChooser(ImageFileChooser chooser) { chooseImageFiles_ = std::move(chooser); }
   // The layout of the volume of the last scan, for recovery.
   const VolumeGeometry& Geometry() const { return geometry_; }
 
   void btnScanNowClick();
+  // Open Image: image files from a file dialog, as --image and dropping add them.
+  void btnOpenImageClick();
   void btnStopScanClick();
   void btnRecoveryClick();
   // Search File: the find dialog, its next find starting at the top of the tree.
@@ -100,6 +107,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   QFrame* bevel1_ = nullptr;
   QLabel* lblScanDrive_ = nullptr;
   QComboBox* driveComboBox_ = nullptr;
+  QPushButton* btnOpenImage_ = nullptr;
   QPushButton* btnScanNow_ = nullptr;
   QPushButton* btnStopScan_ = nullptr;
   RestoreTree* restoreTree_ = nullptr;
@@ -111,6 +119,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   QMenu* popupMenuTree_ = nullptr;
   QAction* mnuFindText_ = nullptr;
   QtRecoveryDialogs recoveryDialogs_{this};
+  ImageFileChooser chooseImageFiles_;
   // Made once the tree exists.
   std::unique_ptr<SelectedFilesRecovery> recovery_;
   std::unique_ptr<TreeViewFindView> findView_;

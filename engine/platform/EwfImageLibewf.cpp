@@ -1,10 +1,13 @@
 #include <libewf.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "engine/EwfImage.h"
+#include "support/Messages.h"
 
 namespace salvoran {
 namespace {
@@ -33,10 +36,46 @@ class ErrorSlot {
   libewf_error_t* error_ = nullptr;
 };
 
-struct HandleDeleter {
-  void operator()(libewf_handle_t* handle) const { libewf_handle_free(&handle, nullptr); }
+// An open EWF set, closed and freed with the object.
+class EwfSet {
+ public:
+  EwfSet() { libewf_handle_initialize(&handle_, nullptr); }
+  ~EwfSet() {
+    if (open_) libewf_handle_close(handle_, nullptr);
+    if (handle_ != nullptr) libewf_handle_free(&handle_, nullptr);
+  }
+  EwfSet(const EwfSet&) = delete;
+  EwfSet& operator=(const EwfSet&) = delete;
+
+  libewf_handle_t* Handle() const { return handle_; }
+  // Read access only: libewf opens every segment file read-only and never writes to them.
+  bool Open(char* const names[], int count, libewf_error_t** error) {
+    open_ = libewf_handle_open(handle_, names, count, LIBEWF_OPEN_READ, error) == 1;
+    return open_;
+  }
+
+ private:
+  libewf_handle_t* handle_ = nullptr;
+  bool open_ = false;
 };
-using EwfHandle = std::unique_ptr<libewf_handle_t, HandleDeleter>;
+
+// What tells one file from another, or from itself changed.
+struct FileIdentity {
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  off_t Size = 0;
+  struct timespec Modified {};
+  bool operator==(const FileIdentity& other) const {
+    return Device == other.Device && Inode == other.Inode && Size == other.Size &&
+           Modified.tv_sec == other.Modified.tv_sec && Modified.tv_nsec == other.Modified.tv_nsec;
+  }
+};
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
 
 // The segment names libewf found for an image, freed with the object.
 class SegmentNames {
@@ -57,17 +96,14 @@ class SegmentNames {
 // The media data of an EWF image. libewf decompresses its chunks and checks their checksums.
 class EwfVolume : public VolumeSource {
  public:
-  EwfVolume(EwfHandle handle, uint64_t size) : handle_(std::move(handle)), size_(size) {}
-  ~EwfVolume() override { libewf_handle_close(handle_.get(), nullptr); }
-  EwfVolume(const EwfVolume&) = delete;
-  EwfVolume& operator=(const EwfVolume&) = delete;
+  EwfVolume(std::shared_ptr<EwfSet> set, uint64_t size) : set_(std::move(set)), size_(size) {}
 
   ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override {
     ReadOutcome outcome;
     if (offset >= size_) return outcome;
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size_ - offset));
     while (outcome.BytesRead < wanted) {
-      const ssize_t got = libewf_handle_read_random(handle_.get(), buffer.data() + outcome.BytesRead,
+      const ssize_t got = libewf_handle_read_random(set_->Handle(), buffer.data() + outcome.BytesRead,
                                                     wanted - outcome.BytesRead,
                                                     static_cast<off64_t>(offset + outcome.BytesRead), nullptr);
       if (got < 0) {
@@ -84,35 +120,71 @@ class EwfVolume : public VolumeSource {
   uint64_t Size() const override { return size_; }
 
  private:
-  EwfHandle handle_;
+  std::shared_ptr<EwfSet> set_;
   uint64_t size_;
 };
 
-}  // namespace
+// The set opened last, kept for the next open of the same image: recovery opens the volume again
+// for every file it restores, and opening a large set reads all of its section tables.
+struct RecentSet {
+  std::string Path;
+  FileIdentity Identity;
+  std::shared_ptr<EwfSet> Set;
+  uint64_t Size = 0;
+};
 
-bool IsEwfImage(const std::string& path) { return libewf_check_file_signature(path.c_str(), nullptr) == 1; }
+RecentSet& Recent() {
+  static RecentSet recent;
+  return recent;
+}
 
-OpenResult OpenEwfImage(const std::string& path) {
+OpenResult OpenSet(const std::string& path, uint64_t& size, std::shared_ptr<EwfSet>& opened) {
   SegmentNames segments;
   ErrorSlot globError;
   if (libewf_glob(path.c_str(), path.size(), LIBEWF_FORMAT_UNKNOWN, segments.NamesSlot(), segments.CountSlot(),
                   &globError) != 1) {
     return {nullptr, ENOENT, globError.Text()};
   }
-  libewf_handle_t* raw = nullptr;
-  if (libewf_handle_initialize(&raw, nullptr) != 1) return {nullptr, ENOMEM, {}};
-  EwfHandle handle(raw);
+  auto set = std::make_shared<EwfSet>();
+  if (set->Handle() == nullptr) return {nullptr, ENOMEM, {}};
   ErrorSlot openError;
-  // Read access only: libewf opens every segment file read-only and never writes to them.
-  if (libewf_handle_open(handle.get(), segments.Names(), segments.Count(), LIBEWF_OPEN_READ, &openError) != 1) {
-    return {nullptr, EIO, openError.Text()};
+  if (!set->Open(segments.Names(), segments.Count(), &openError)) return {nullptr, EIO, openError.Text()};
+  // A set that lacks a segment or ends early would read as if its missing part were unreadable
+  // sectors: the user is told instead, since the missing file may just not have been copied.
+  if (libewf_handle_segment_files_corrupted(set->Handle(), nullptr) != 0) {
+    const int found = segments.Count();
+    std::string explanation(messages::EwfIncomplete);
+    explanation += found > 0 ? segments.Names()[0] : path.c_str();
+    if (found > 1) explanation += std::string(messages::EwfSegmentsThrough) + segments.Names()[found - 1];
+    return {nullptr, EIO, explanation + "."};
   }
   size64_t mediaSize = 0;
-  const bool sized = libewf_handle_get_media_size(handle.get(), &mediaSize, nullptr) == 1 &&
-                     mediaSize <= static_cast<size64_t>(std::numeric_limits<int64_t>::max());
-  auto volume = std::make_unique<EwfVolume>(std::move(handle), mediaSize);
-  if (!sized) return {nullptr, EIO, {}};
-  return {std::move(volume), 0, {}};
+  if (libewf_handle_get_media_size(set->Handle(), &mediaSize, nullptr) != 1 ||
+      mediaSize > static_cast<size64_t>(std::numeric_limits<int64_t>::max())) {
+    return {nullptr, EIO, {}};
+  }
+  size = mediaSize;
+  opened = std::move(set);
+  return {};
+}
+
+}  // namespace
+
+bool IsEwfImage(const std::string& path) { return libewf_check_file_signature(path.c_str(), nullptr) == 1; }
+
+OpenResult OpenEwfImage(const std::string& path) {
+  RecentSet& recent = Recent();
+  const std::optional<FileIdentity> identity = IdentityOf(path);
+  if (!recent.Set || !identity || recent.Path != path || !(recent.Identity == *identity)) {
+    recent = {};
+    uint64_t size = 0;
+    std::shared_ptr<EwfSet> set;
+    OpenResult failure = OpenSet(path, size, set);
+    if (!set) return failure;
+    if (identity) recent = {path, *identity, set, size};
+    return {std::make_unique<EwfVolume>(std::move(set), size), 0, {}};
+  }
+  return {std::make_unique<EwfVolume>(recent.Set, recent.Size), 0, {}};
 }
 
 }  // namespace salvoran

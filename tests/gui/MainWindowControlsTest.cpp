@@ -74,6 +74,41 @@ class MainWindowControlsTest : public QObject {
     QCOMPARE(driver.Drives->currentText(), QStringLiteral("/images/two.img"));
   }
 
+  void drivesShowDeviceLabelAndSizeWhileTheLocationIsThePath() {
+    WindowDriver driver(std::vector<DriveEntry>{{"/dev/sdb1", "DATA", 500107862016}, {"/dev/sdc1", "", 0}}, nullptr,
+                        SystemBeep);
+    QCOMPARE(Items(driver), (QStringList{QString::fromUtf8("/dev/sdb1 \u2014 DATA (465.8 GB)"), "/dev/sdc1"}));
+    QCOMPARE(driver.Drives->itemData(0).value<VolumeLocation>(), VolumeLocation("/dev/sdb1"));
+  }
+
+  void aDiskImageComesInAsItsNtfsPartitions() {
+    const QString disk = QString::fromStdString(test::TestImagePath("disk-mbr").string());
+    WindowDriver driver({"/dev/sda1"});
+    driver.Window.AddImageFiles({disk});
+    driver.Window.AddImageFiles({disk});  // not twice
+    QCOMPARE(Items(driver), (QStringList{disk + QString::fromUtf8(" \u2014 partition 1 \u2014 DEMO (16.0 MB)"),
+                                         disk + QString::fromUtf8(" \u2014 partition 5 \u2014 FRAGMFT (8.0 MB)"),
+                                         "/dev/sda1"}));
+    const VolumeLocation logical = driver.Drives->itemData(1).value<VolumeLocation>();
+    QCOMPARE(logical.Path, disk.toStdString());
+    QVERIFY(logical.Partition.has_value());
+    QCOMPARE(logical.Partition->Number, 5u);
+  }
+
+  void openImageAddsTheChosenFilesAboveTheDrives() {
+    const QString image = QString::fromStdString(test::TestImagePath("demo").string());
+    WindowDriver driver({"/dev/sda1"});
+    driver.Window.SetImageFileChooser([] { return QStringList(); });  // cancelled
+    QTest::mouseClick(driver.Find<QPushButton>("btnOpenImage"), Qt::LeftButton);
+    QCOMPARE(Items(driver), QStringList{"/dev/sda1"});
+    driver.Window.SetImageFileChooser([image] { return QStringList{image}; });
+    driver.Window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&driver.Window));
+    QTest::keyClick(&driver.Window, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(Items(driver), (QStringList{image, "/dev/sda1"}));
+    QCOMPARE(driver.Drives->currentIndex(), 0);
+  }
+
   void droppingAnImageFileOnTheWindowSelectsIt() {
     const std::filesystem::path image = test::TestImagePath("demo.img");
     WindowDriver driver({"/dev/sda1"});

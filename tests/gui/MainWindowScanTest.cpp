@@ -12,6 +12,7 @@
 
 #include "support/FormatFileSize.h"
 #include "engine/DeletedFileScan.h"
+#include "support/StringTable.h"
 #include "tests/fixtures/TestImages.h"
 #include "tests/gui/GuiTestVolume.h"
 #include "tests/gui/WindowDriver.h"
@@ -71,15 +72,22 @@ class MainWindowScanTest : public QObject {
 
   void scanListsTheDeletedFilesOfAnImageUnderTheirCategories_data() {
     QTest::addColumn<QString>("imageName");
-    QTest::newRow("standard volume, 4 KiB clusters") << "standard-4k";
-    QTest::newRow("demo volume") << "demo";
+    QTest::addColumn<QString>("disk");  // a disk image holding the volume, or empty
+    QTest::addColumn<int>("entry");     // of the drive box
+    QTest::newRow("standard volume, 4 KiB clusters") << "standard-4k" << QString() << 0;
+    QTest::newRow("demo volume") << "demo" << QString() << 0;
+    QTest::newRow("logical partition of a disk image") << "fragmented-mft" << "disk-mbr" << 1;
   }
 
   void scanListsTheDeletedFilesOfAnImageUnderTheirCategories() {
     QFETCH(QString, imageName);
+    QFETCH(QString, disk);
+    QFETCH(int, entry);
     const test::TestImage image = test::LoadTestImage(imageName.toStdString());
+    const std::string source = disk.isEmpty() ? image.Image.string() : test::TestImagePath(disk.toStdString()).string();
     WindowDriver driver;
-    driver.Window.AddImageFiles({QString::fromStdString(image.Image.string())});
+    driver.Window.AddImageFiles({QString::fromStdString(source)});
+    driver.Drives->setCurrentIndex(entry);
     driver.ClickScanNow();
 
     QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
@@ -126,7 +134,8 @@ class MainWindowScanTest : public QObject {
     QVERIFY(driver.ScanNow->isEnabled());
     QVERIFY(driver.Progress->isHidden());
     QVERIFY(driver.StopScan->isHidden());
-    QCOMPARE(driver.Window.Geometry().DrivePath, image.Image.string());
+    QCOMPARE(driver.Window.Geometry().DrivePath.Path, source);
+    QCOMPARE(driver.Window.Geometry().DrivePath.Partition.has_value(), !disk.isEmpty());
     QVERIFY(driver.Window.Geometry().RecordCount >= image.MftRecords);
 
     driver.ClickScanNow();  // a second scan replaces the first one's results
@@ -227,16 +236,13 @@ class MainWindowScanTest : public QObject {
                               << "The current version only support NTFS drive!";
     QTest::newRow("missing image") << "/nonexistent/missing.img"
                                    << "Fail to open the driver to scan: No such file or directory";
-    QTest::newRow("empty drive list") << ""
-                                      << "Fail to open the driver to scan: No such file or directory";
   }
 
   void scanFailuresAreShownAndLeaveSixEmptyCategories() {
     QFETCH(QString, drive);
     QFETCH(QString, warning);
     WindowDriver driver;
-    if (!drive.isEmpty()) driver.Window.AddImageFiles({drive});
-    QCOMPARE(driver.Drives->currentText().isEmpty(), drive.isEmpty());
+    driver.Window.AddImageFiles({drive});
     driver.ClickScanNow();
 
     QCOMPARE(warnings_->Warnings, std::vector<std::string>{warning.toStdString()});
@@ -245,6 +251,15 @@ class MainWindowScanTest : public QObject {
     QVERIFY(driver.ScanNow->isEnabled());
     QVERIFY(driver.Progress->isHidden());
     QVERIFY(driver.StopScan->isHidden());
+  }
+
+  void scanNowWithAnEmptyDriveListSaysHowToAddAVolume() {
+    WindowDriver driver;
+    driver.ClickScanNow();
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{std::string(strings::NothingToScanMessage)});
+    QCOMPARE(driver.Model().rowCount(), 0);
+    QVERIFY(!driver.Recovery->isEnabled());
+    QVERIFY(driver.ScanNow->isEnabled());
   }
 
   void anImageWithoutReadPermissionShowsTheSystemsReason() {

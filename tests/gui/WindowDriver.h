@@ -14,6 +14,7 @@
 
 #include "support/Diagnostics.h"
 #include "ui/RestoreTree.h"
+#include "ui/DriveChoice.h"
 #include "ui/TfrmSalvoran.h"
 
 namespace salvoran::test {
@@ -42,6 +43,10 @@ class WindowDriver {
  public:
   explicit WindowDriver(std::vector<std::string> drives = {}, RecoveryDialogs* dialogs = nullptr,
                         std::function<void()> beep = SystemBeep)
+      : WindowDriver(EntriesOf(drives), dialogs, std::move(beep)) {}
+
+  // Drives with labels and sizes; no defaults, so that a list of paths is never taken for one.
+  WindowDriver(std::vector<DriveEntry> drives, RecoveryDialogs* dialogs, std::function<void()> beep)
       : Window([drives] { return drives; }, dialogs, std::move(beep)),
         ScanNow(Find<QPushButton>("btnScanNow")),
         StopScan(Find<QPushButton>("btnStopScan")),
@@ -50,6 +55,12 @@ class WindowDriver {
         Progress(Find<QProgressBar>("ProgressBar")),
         Tree(Find<RestoreTree>("RestoreTree")) {
     Window.show();
+  }
+
+  static std::vector<DriveEntry> EntriesOf(const std::vector<std::string>& paths) {
+    std::vector<DriveEntry> entries;
+    for (const std::string& path : paths) entries.push_back({path, {}, 0});
+    return entries;
   }
 
   template <typename Widget>
