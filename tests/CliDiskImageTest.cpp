@@ -9,6 +9,7 @@
 
 #include "tests/fixtures/TestImages.h"
 #include "tests/support/CommandRunner.h"
+#include "tests/support/CraftedVolume.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UnchangedSource.h"
 
@@ -17,11 +18,6 @@ namespace {
 
 using Json = nlohmann::json;
 namespace fs = std::filesystem;
-
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 Json ScanJson(const std::vector<std::string>& arguments) {
   std::vector<std::string> command{"scan"};

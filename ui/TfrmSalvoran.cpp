@@ -27,6 +27,7 @@
 #include "support/StringTable.h"
 #include "ui/BevelPanel.h"
 #include "ui/DriveChoice.h"
+#include "ui/ElidingComboBox.h"
 #include "ui/FindInTree.h"
 #include "ui/ImageLabel.h"
 #include "ui/QtText.h"
@@ -100,7 +101,7 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   lblScanDrive_ = new QLabel(plTip_);
   lblScanDrive_->setObjectName("lblScanDrive");
 
-  driveComboBox_ = new QComboBox(plTip_);
+  driveComboBox_ = new ElidingComboBox(plTip_);
   driveComboBox_->setObjectName("DriveComboBox");
   driveComboBox_->setEditable(false);
   // Wide enough for device names, and wider for the paths of image files.
@@ -257,6 +258,7 @@ void TfrmSalvoran::FormCreate(const DriveLister& listDrives) {
   for (const DriveEntry& drive : listDrives()) {
     const DriveChoice choice = ChoiceOfDrive(drive);
     driveComboBox_->addItem(choice.Caption, QVariant::fromValue(choice.Location));
+    driveComboBox_->setItemData(driveComboBox_->count() - 1, choice.Caption, Qt::ToolTipRole);
   }
   driveComboBox_->setCurrentIndex(driveComboBox_->count() > 0 ? 0 : -1);
 }
@@ -270,7 +272,8 @@ void TfrmSalvoran::AddImageFiles(const QStringList& paths) {
         driveComboBox_->removeItem(existing);
         if (existing < position) --position;
       }
-      driveComboBox_->insertItem(position++, choice.Caption, QVariant::fromValue(choice.Location));
+      driveComboBox_->insertItem(position, choice.Caption, QVariant::fromValue(choice.Location));
+      driveComboBox_->setItemData(position++, choice.Caption, Qt::ToolTipRole);
     }
   }
   if (position > 0) driveComboBox_->setCurrentIndex(0);

@@ -22,4 +22,21 @@ for image in standard-512 standard-4k standard-64k fragmented-mft demo; do
   "$seeds" image "$build/images/$image.img" "$image" "$corpus" 2>/dev/null
 done
 "$seeds" crafted "$corpus"
+
+# FuzzDiskLayout: small disks made by sfdisk and sgdisk, an NTFS boot sector in partition 1.
+layouts="$corpus/FuzzDiskLayout"
+mkdir -p "$layouts"
+disk=$(mktemp)
+trap 'rm -f "$disk"' EXIT
+make_disk() {  # NAME FIRST_SECTOR TOOL...: the tool writes the table into a fresh 64 KiB disk
+  local name=$1 first=$2
+  shift 2
+  rm -f "$disk"
+  truncate -s 64K "$disk"
+  "$@" "$disk" >/dev/null
+  dd if="$build/images/demo.img" of="$disk" bs=512 seek="$first" count=1 conv=notrunc status=none
+  cp "$disk" "$layouts/$name"
+}
+make_disk mbr-logical 8 sh -c 'printf "start=8,size=24,type=7\nstart=32,size=88,type=5\nstart=40,size=16,type=7\nstart=64,size=16,type=83\n" | sfdisk --quiet "$0"'
+make_disk gpt 34 sgdisk --set-alignment=1 --new=1:34:63 --typecode=1:0700 --new=2:64:94 --typecode=2:8300
 du -sh --apparent-size "$corpus"/*

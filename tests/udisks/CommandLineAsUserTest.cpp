@@ -15,6 +15,7 @@
 #include "support/Messages.h"
 #include "tests/fixtures/TestImages.h"
 #include "tests/support/CommandRunner.h"
+#include "tests/support/CraftedVolume.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UnchangedSource.h"
 #include "tests/udisks/PrivateBus.h"
@@ -27,18 +28,6 @@ using Json = nlohmann::json;
 
 constexpr char NobodyId[] = "65534";  // "nobody" and "nogroup" on Debian
 constexpr mode_t AnyoneMayWrite = 0777;
-
-std::string ReadWholeFile(const fs::path& file) {
-  std::ifstream stream(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-}
-
-const ManifestFile* ListedFile(const TestImage& image, int64_t record) {
-  for (const ManifestFile& file : image.Files) {
-    if (file.IsListedDeletedFile() && file.Record == record) return &file;
-  }
-  return nullptr;
-}
 
 class CommandLineAsUserTest : public ::testing::Test {
  protected:
@@ -89,7 +78,7 @@ TEST_F(CommandLineAsUserTest, ScansAndRestoresThroughUdisksWhatRootWould) {
   const Json results = Json::parse(recover.Out)["results"];
   ASSERT_FALSE(results.empty());
   for (const Json& result : results) {
-    const ManifestFile* file = ListedFile(image_, result["record"].get<int64_t>());
+    const ManifestFile* file = image_.FindRecord(result["record"].get<int64_t>());
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(ReadWholeFile(fs::u8path(result["path"].get<std::string>())), ReadWholeFile(file->Expected))
         << file->Path;
