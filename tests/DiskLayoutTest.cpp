@@ -88,8 +88,9 @@ TEST_P(DiskLayoutTest, FindsThePartitionsTheToolsWroteAndTheNtfsVolumesInThem) {
 
   // The partition's bytes are the volume's, byte for byte.
   for (const auto& [number, volumeName] : disk.NtfsVolumes) {
+    const uint32_t wanted = number;  // clang 14 captures no structured binding
     const auto partition = std::find_if(table->Partitions.begin(), table->Partitions.end(),
-                                        [number](const DiskPartition& p) { return p.Span.Number == number; });
+                                        [wanted](const DiskPartition& p) { return p.Span.Number == wanted; });
     ASSERT_NE(partition, table->Partitions.end());
     const std::unique_ptr<VolumeSource> volume = Open(test::TestImagePath(volumeName));
     ASSERT_EQ(partition->Span.Size, volume->Size());
