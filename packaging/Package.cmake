@@ -18,4 +18,6 @@ if(SALVORAN_BUILD_GUI)
   # the window cannot open.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 endif()
+# Opens devices for users who may not read them; both programs do without it, and say so.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS udisks2)
 include(CPack)
