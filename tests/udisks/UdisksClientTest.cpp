@@ -108,16 +108,6 @@ TEST_F(UdisksClientTest, WithoutUdisksOnTheBusSaysSoAndWhatToDo) {
             std::string(messages::UdisksUnavailable) + " " + std::string(messages::DiskGroupAdvice));
 }
 
-TEST_F(UdisksClientTest, ADeviceUdisksDoesNotKnowIsNotOpened) {
-  test::FakeUdisks service(bus_.Address(), ServiceArguments());
-  ASSERT_TRUE(service.Ready());
-  const GrantedDescriptor granted = Client().OpenForReading((folder_.Path() / "sdz").string());
-  EXPECT_LT(granted.Descriptor, 0);
-  EXPECT_EQ(granted.Explanation,
-            std::string(messages::UdisksUnknownDevice) + " " + std::string(messages::DiskGroupAdvice));
-  EXPECT_TRUE(service.Calls().filter("OpenDevice").isEmpty());
-}
-
 }  // namespace
 }  // namespace salvoran
 
