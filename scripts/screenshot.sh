@@ -30,8 +30,9 @@ window=$(xdotool search --sync --onlyvisible --name "Corvath Salvoran FREE" | he
 xdotool windowmove "$window" 120 80
 xdotool windowfocus --sync "$window"
 sleep 1
-# The list has the focus first; two tabs reach Scan Now past the disabled recover button.
-xdotool key --delay 150 Tab Tab space
+# The list has the focus first; three tabs reach Scan Now past the disabled recover button, the
+# drive box and Open Image.
+xdotool key --delay 150 Tab Tab Tab space
 sleep 2
 # The list of files has the focus again after the scan: typing the start of a category moves to
 # it, and the right arrow opens it.
