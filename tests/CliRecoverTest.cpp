@@ -236,11 +236,17 @@ TEST(CliRecover, AFileSizeLimitFailsOnlyTheFilesPastIt) {
 }
 
 // The block device the temporary folder lives on, when this machine exposes it.
-std::string DeviceOfTempFolder() {
+// With wholeDisk, the disk whose partition it is, if it is one.
+std::string DeviceOfTempFolder(bool wholeDisk = false) {
   struct stat folder {};
   if (::stat(testing::TempDir().c_str(), &folder) != 0) return {};
-  std::ifstream uevent("/sys/dev/block/" + std::to_string(major(folder.st_dev)) + ":" +
-                       std::to_string(minor(folder.st_dev)) + "/uevent");
+  fs::path entry = "/sys/dev/block/" + std::to_string(major(folder.st_dev)) + ":" + std::to_string(minor(folder.st_dev));
+  std::error_code error;
+  if (wholeDisk) {
+    if (!fs::exists(entry / "partition", error)) return {};
+    entry = fs::canonical(entry, error).parent_path();
+  }
+  std::ifstream uevent(entry / "uevent");
   for (std::string line; std::getline(uevent, line);) {
     if (line.rfind("DEVNAME=", 0) == 0) return "/dev/" + line.substr(8);
   }
@@ -255,6 +261,15 @@ TEST(CliRecover, RefusesAnOutputFolderOnTheSourceDevice) {
   EXPECT_EQ(recover.ExitCode, 2);
   EXPECT_NE(recover.Err.find("can overwrite the deleted data"), std::string::npos) << recover.Err;
   EXPECT_FALSE(fs::exists(FreshFolder("on-source")));
+}
+
+TEST(CliRecover, RefusesAnOutputFolderOnTheDiskOfTheSourcePartition) {
+  const std::string disk = DeviceOfTempFolder(true);
+  if (disk.empty() || !fs::exists(disk)) GTEST_SKIP() << "the temporary folder is not on a partition of a disk";
+  const CommandResult recover = RunSalvoran(
+      {"recover", disk, "--partition", "1", "--all", "--output", FreshFolder("on-source-disk").string()});
+  EXPECT_EQ(recover.ExitCode, 2);
+  EXPECT_NE(recover.Err.find("can overwrite the deleted data"), std::string::npos) << recover.Err;
 }
 
 }  // namespace
