@@ -11,8 +11,8 @@ namespace salvoran {
 
 struct DiskPartition {
   PartitionSpan Span;
-  std::string Type;  // as libblkid gives it: "0x7" in an MBR, a type GUID in a GPT
-  // Filled by ReadDiskLayout, which looks inside the partition.
+  // Filled by ReadDiskLayout, which looks inside the partition: the type in the table does not
+  // tell NTFS from exFAT or FAT.
   bool IsNtfs = false;
   std::string Label;  // the NTFS volume's label, UTF-8
 };

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -69,12 +68,6 @@ Descriptor MirrorTableAreas(VolumeSource& disk, uint64_t size, uint32_t bytesPer
   return mirror;
 }
 
-std::string MbrTypeText(int type) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(type) & 0xFFu);
-  return text;
-}
-
 std::optional<PartitionTable> ProbeTable(int fd, uint64_t size, uint32_t bytesPerSector) {
   const ProbeHandle probe(blkid_new_probe());
   if (!probe || blkid_probe_set_device(probe.get(), fd, 0, static_cast<blkid_loff_t>(size)) != 0) return std::nullopt;
@@ -97,11 +90,9 @@ std::optional<PartitionTable> ProbeTable(int fd, uint64_t size, uint32_t bytesPe
     const blkid_loff_t length = blkid_partition_get_size(partition);
     const int number = blkid_partition_get_partno(partition);
     if (start < 0 || length <= 0 || number <= 0) continue;
-    const char* type = blkid_partition_get_type_string(partition);
     DiskPartition entry;
     entry.Span = {static_cast<uint32_t>(number), static_cast<uint64_t>(start) * BlkidSectorBytes,
                   static_cast<uint64_t>(length) * BlkidSectorBytes};
-    entry.Type = type != nullptr ? type : MbrTypeText(blkid_partition_get_type(partition));
     result.Partitions.push_back(std::move(entry));
   }
   return result;
