@@ -89,10 +89,13 @@ std::optional<PartitionTable> ProbeTable(int fd, uint64_t size, uint32_t bytesPe
     const blkid_loff_t start = blkid_partition_get_start(partition);
     const blkid_loff_t length = blkid_partition_get_size(partition);
     const int number = blkid_partition_get_partno(partition);
-    if (start < 0 || length <= 0 || number <= 0) continue;
     DiskPartition entry;
-    entry.Span = {static_cast<uint32_t>(number), static_cast<uint64_t>(start) * BlkidSectorBytes,
-                  static_cast<uint64_t>(length) * BlkidSectorBytes};
+    if (start < 0 || length <= 0 || number <= 0 ||
+        __builtin_mul_overflow(static_cast<uint64_t>(start), BlkidSectorBytes, &entry.Span.Offset) ||
+        __builtin_mul_overflow(static_cast<uint64_t>(length), BlkidSectorBytes, &entry.Span.Size)) {
+      continue;
+    }
+    entry.Span.Number = static_cast<uint32_t>(number);
     result.Partitions.push_back(std::move(entry));
   }
   return result;
