@@ -1,5 +1,6 @@
-// The desktop program's file list at the size of a large volume: a million files announced to
-// the view in the scan's batches, then sorted by name through the header.
+// The desktop program's file list at the size of a large volume: a million files in 20,000
+// folders announced to the view in the scan's batches, sorted through the header and filtered
+// as the filter box does once typing pauses.
 //   gui_model_bench [FILE_COUNT]
 #include <QApplication>
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "engine/DeletedFileScan.h"
 #include "ui/RestoreTree.h"
@@ -24,13 +26,44 @@ constexpr unsigned Seed = 20240611;
 constexpr double FirstDay = 36526;  // 1 January 2000
 constexpr double LastDay = 45658;   // 1 January 2025
 constexpr int64_t LargestFileSize = int64_t{1} << 32;
+constexpr int64_t ClusterSize = 4096;
 constexpr int ExpandedRoot = 0;
 constexpr QSize ViewSize(760, 420);
+constexpr size_t FolderCount = 20'000;
+// One file in eight partly overwritten, one in eight wholly.
+constexpr int StateShare = 8;
 
 const std::array<const char16_t*, 6> RootCaptions = {u"Graphics Files", u"Music Files", u"Video Files",
                                                      u"Document Files", u"HTML Files",  u"Other Files"};
 const std::array<const char16_t*, 6> NameStems = {u"IMG_", u"track", u"VID_2021", u"Report ", u"index", u"~WRL"};
 const std::array<const char16_t*, 6> Extensions = {u".JPG", u".mp3", u".mp4", u".docx", u".html", u".tmp"};
+// Folders share long beginnings, as they do on a real volume; the last one's chain broke.
+const std::array<const char*, 6> FolderStems = {"/Users/ann/AppData/Local/Microsoft/Windows/INetCache/IE/",
+                                                "/Users/ann/Pictures/Holiday ",
+                                                "/Users/ann/Documents/Reports/",
+                                                "/Windows/Temp/",
+                                                "/Program Files/Vendor/cache/",
+                                                "holiday/"};
+
+std::vector<std::string> MakeFolders() {
+  std::vector<std::string> folders;
+  for (size_t folder = 0; folder < FolderCount; ++folder) {
+    folders.push_back(FolderStems[folder % FolderStems.size()] + std::to_string(folder));
+  }
+  return folders;
+}
+
+ClusterUse RandomClusterUse(int64_t size, std::mt19937_64& random) {
+  const uint64_t clusters = static_cast<uint64_t>(size / ClusterSize) + 1;
+  switch (random() % StateShare) {
+    case 0:
+      return {clusters, clusters};
+    case 1:
+      return {clusters + 1, clusters};
+    default:
+      return {clusters, 0};
+  }
+}
 
 long ResidentKilobytes() {
   std::ifstream status("/proc/self/status");
@@ -82,6 +115,8 @@ int main(int argc, char** argv) {
   std::uniform_int_distribution<int> serial(0, 9'999'999);
   std::uniform_real_distribution<double> day(FirstDay, LastDay);
   std::uniform_int_distribution<int64_t> size(0, LargestFileSize);
+  const std::vector<std::string> folders = MakeFolders();
+  std::uniform_int_distribution<size_t> folderOf(0, folders.size() - 1);
   size_t nameBytes = 0;
   // As the scan does: nodes appended, and a pause that announces them every ProgressInterval records.
   RowAnnouncer announcer(model);
@@ -97,6 +132,8 @@ int main(int argc, char** argv) {
       data.ModifyTime = day(random);
       data.FileSize = size(random);
       data.IsFileEntry = 1;
+      tree.SetFolder(node, folders[folderOf(random)]);
+      tree.SetClusterUse(node, RandomClusterUse(data.FileSize, random));
       tree.SetCheckType(node, ctTriStateCheckBox);
       nameBytes += (data.FileName.capacity() + data.Extension.capacity()) * sizeof(char16_t);
       if (file % ProgressInterval == 0) announcer.Pause();
@@ -109,9 +146,27 @@ int main(int argc, char** argv) {
   const double nameAscending = Timed([&] { view.RestoreTreeHeaderClick(rcFileName); });
   const double createTime = Timed([&] { view.RestoreTreeHeaderClick(rcCreateTime); });
   const double fileSize = Timed([&] { view.RestoreTreeHeaderClick(rcFileSize); });
+  const double folder = Timed([&] { view.RestoreTreeHeaderClick(rcFolder); });
+  const double state = Timed([&] { view.RestoreTreeHeaderClick(rcState); });
   const double tickRoot =
       Timed([&] { model.setData(model.IndexOf(roots[ExpandedRoot]), Qt::Checked, Qt::CheckStateRole); });
   const long sortedKilobytes = ResidentKilobytes();
+
+  // A word typed in the filter box; a folder name; then narrowed; then the check box; then cleared.
+  const auto filter = [&](const char* text, bool hideOverwritten) {
+    return Timed([&] { view.SetFileFilter(QString::fromUtf8(text), hideOverwritten); });
+  };
+  const double filterName = filter("img_12", false);
+  const size_t shownByName = tree.ShownChildCount(roots[ExpandedRoot]);
+  const double filterFolder = filter("holiday", false);
+  const size_t shownByFolder = tree.ShownChildCount(roots[ExpandedRoot]);
+  const double filterHide = filter("holiday", true);
+  const size_t shownIntact = tree.ShownChildCount(roots[ExpandedRoot]);
+  const double sortFiltered = Timed([&] { view.RestoreTreeHeaderClick(rcFileName); });
+  const double untickFiltered =
+      Timed([&] { model.setData(model.IndexOf(roots[ExpandedRoot]), Qt::Unchecked, Qt::CheckStateRole); });
+  const double filterClear = filter("", false);
+  const long filteredKilobytes = ResidentKilobytes();
 
   std::printf("files: %zu (root %d of %zu rows expanded in the view)\n", fileCount, ExpandedRoot,
               tree.ChildCount(roots[ExpandedRoot]));
@@ -120,10 +175,22 @@ int main(int argc, char** argv) {
   std::printf("header click, name ascending:  %.3f s\n", nameAscending);
   std::printf("header click, create time:     %.3f s\n", createTime);
   std::printf("header click, file size:       %.3f s\n", fileSize);
+  std::printf("header click, folder:          %.3f s\n", folder);
+  std::printf("header click, state:           %.3f s\n", state);
   std::printf("tick the expanded root:        %.3f s\n", tickRoot);
-  std::printf("RSS before fill: %ld MiB, after fill: %ld MiB, after sorts: %ld MiB\n", baseKilobytes / 1024,
-              filledKilobytes / 1024, sortedKilobytes / 1024);
-  std::printf("data: %zu nodes x %zu bytes + %zu MiB of names = %zu MiB\n", tree.TotalCount(), sizeof(ResultNode),
-              nameBytes >> 20, (tree.TotalCount() * sizeof(ResultNode) + nameBytes) >> 20);
+  std::printf("filter \"img_12\" (names):             %.3f s, %zu rows shown in the expanded root\n", filterName,
+              shownByName);
+  std::printf("filter \"holiday\" (folders, names):   %.3f s, %zu rows\n", filterFolder, shownByFolder);
+  std::printf("  and hide overwritten files:         %.3f s, %zu rows\n", filterHide, shownIntact);
+  std::printf("  header click, name, while filtered: %.3f s\n", sortFiltered);
+  std::printf("  untick the expanded root's shown:   %.3f s\n", untickFiltered);
+  std::printf("clear the filter:                     %.3f s\n", filterClear);
+  std::printf("RSS before fill: %ld MiB, after fill: %ld MiB, after sorts: %ld MiB, after filters: %ld MiB\n",
+              baseKilobytes / 1024, filledKilobytes / 1024, sortedKilobytes / 1024, filteredKilobytes / 1024);
+  size_t folderBytes = 0;
+  for (const TreeFolder& treeFolder : tree.Folders()) folderBytes += treeFolder.Text.capacity() + 1;
+  std::printf("data: %zu nodes x %zu bytes + %zu MiB of names + %zu KiB of folders = %zu MiB\n", tree.TotalCount(),
+              sizeof(ResultNode), nameBytes >> 20, folderBytes >> 10,
+              (tree.TotalCount() * sizeof(ResultNode) + nameBytes + folderBytes) >> 20);
   return 0;
 }

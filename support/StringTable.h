@@ -25,6 +25,17 @@ inline constexpr std::string_view FileNameColumn = "File Name";
 inline constexpr std::string_view CreateTimeColumn = "Create Time";
 inline constexpr std::string_view ModifyTimeColumn = "Modify Time";
 inline constexpr std::string_view FileSizeColumn = "File Size";
+inline constexpr std::string_view FolderColumn = "Folder";
+inline constexpr std::string_view StateColumn = "State";
+// A file's state: how much of its clusters other files have taken since it was deleted.
+inline constexpr std::string_view GoodState = "Good";
+inline constexpr std::string_view PartlyOverwrittenState = "Partly overwritten";
+inline constexpr std::string_view OverwrittenState = "Overwritten";
+// %1 and %2 stand for the numbers.
+inline constexpr std::string_view ClustersInUseToolTip = "%1 of its %2 clusters are in use by other files";
+inline constexpr std::string_view NoClustersToolTip = "It has no clusters that other files could take";
+inline constexpr std::string_view FilterPlaceholder = "Show files whose name or folder contains...";
+inline constexpr std::string_view HideOverwrittenCaption = "Hide overwritten files";
 inline constexpr std::string_view FilesSavedMessage = "The files have been saved to the disk!";
 inline constexpr std::string_view ChooseFolderPrompt = "Please choose a folder to save the files";
 inline constexpr std::string_view RecoverFailedMessage =

@@ -146,6 +146,27 @@ TEST_F(ResultSortTest, ComparesTheColumnTheHeaderNames) {
   EXPECT_EQ(RestoreTreeCompareNodes(*a, *a, rcFileSize), 0);
   EXPECT_EQ(RestoreTreeCompareNodes(*a, *b, UnknownColumn), 0);
   EXPECT_EQ(RestoreTreeCompareNodes(*a, *b, NoSortColumn), 0);
+  // Folders by the names' rule: ASCII case folded, a folder before those below it.
+  tree_.SetFolder(a, "/Users/ann/Documents");
+  tree_.SetFolder(b, "/users/ANN");
+  EXPECT_EQ(RestoreTreeCompareNodes(*a, *b, rcFolder), 10);
+  tree_.SetFolder(b, "/users/ANN/documents");
+  EXPECT_EQ(RestoreTreeCompareNodes(*a, *b, rcFolder), 0);
+}
+
+TEST_F(ResultSortTest, StatesSortGoodThenPartlyThenWhollyOverwritten) {
+  ResultNode* root = Add(nullptr, u"Other Files");
+  ResultNode* overwritten = Add(root, u"a");
+  ResultNode* resident = Add(root, u"b");
+  ResultNode* partly = Add(root, u"c");
+  ResultNode* good = Add(root, u"d");
+  tree_.SetClusterUse(overwritten, {4, 4});
+  tree_.SetClusterUse(partly, {4, 3});
+  tree_.SetClusterUse(good, {4, 0});
+  Sort(rcState, sdAscending);
+  EXPECT_EQ(ChildrenOf(root), (std::vector<ResultNode*>{resident, good, partly, overwritten}));
+  Sort(rcState, sdDescending);
+  EXPECT_EQ(ChildrenOf(root), (std::vector<ResultNode*>{overwritten, partly, resident, good}));
 }
 
 TEST_F(ResultSortTest, CategoryRootsSortByCaptionAndKeepTheirOrderByOtherColumns) {
@@ -227,6 +248,9 @@ void AddRandomFiles(ResultTree& tree) {
   const std::array<std::u16string_view, 6> stems = {u"IMG_2019",      u"img_2019", u"Screenshot 2023-05-",
                                                     u"\u00e9t\u00e9", u"",         u"\U0001F600"};
   const std::array<int64_t, 5> sizes = {0, -1, 4096, 5 * Gigabyte, INT64_MIN};
+  const std::array<std::string_view, 7> folders = {"/Users/Ann", "/users/ann",   "/Users/Ann/Docs", "",
+                                                   "2019/trip",  "/\xc3\xa9t\xc3\xa9", "/"};
+  const std::array<ClusterUse, 4> uses = {ClusterUse{0, 0}, ClusterUse{8, 0}, ClusterUse{8, 3}, ClusterUse{8, 8}};
   ResultNode* root = AddNode(tree, nullptr, u"Other Files");
   for (int file = 0; file < 3000; ++file) {
     std::u16string name(stems[random() % stems.size()]);
@@ -234,6 +258,8 @@ void AddRandomFiles(ResultTree& tree) {
     ResultNode* node = AddNode(tree, root, name, SomeDay + (random() % 100) * Hour,
                                sizes[random() % sizes.size()] + static_cast<int64_t>(random() % 2));
     tree.NodeData(node)->RecordOffset = file;
+    tree.SetFolder(node, folders[random() % folders.size()]);
+    tree.SetClusterUse(node, uses[random() % uses.size()]);
   }
 }
 
@@ -249,28 +275,34 @@ TEST(SortKeyAgreementTest, SortKeysGiveTheSameOrderAsTheComparisonAlone) {
   ResultTree compared;
   AddRandomFiles(keyed);
   AddRandomFiles(compared);
-  for (int column : {int{rcFileName}, int{rcCreateTime}, int{rcFileSize}, int{rcModifyTime}, UnknownColumn}) {
+  for (int column : {int{rcFileName}, int{rcCreateTime}, int{rcFileSize}, int{rcModifyTime}, int{rcFolder},
+                     int{rcState}, UnknownColumn}) {
     for (TSortDirection direction : {sdAscending, sdDescending}) {
-      keyed.Sort(column, direction, RestoreTreeCompareNodes, RestoreTreeSortKey);
-      compared.Sort(column, direction, RestoreTreeCompareNodes);
-      ASSERT_EQ(RecordOffsetsInOrder(keyed), RecordOffsetsInOrder(compared))
-          << "column " << column << " direction " << direction;
+      // The keys of single nodes, and those of one sort of the whole tree (folders by rank).
+      for (const ResultTree::NodeSortKey& keys : {ResultTree::NodeSortKey(RestoreTreeSortKey),
+                                                   RestoreTreeSortKeyFor(keyed, column)}) {
+        keyed.Sort(column, direction, RestoreTreeCompareNodes, keys);
+        compared.Sort(column, direction, RestoreTreeCompareNodes);
+        ASSERT_EQ(RecordOffsetsInOrder(keyed), RecordOffsetsInOrder(compared))
+            << "column " << column << " direction " << direction;
+      }
     }
   }
 }
 
-// By name and by size the comparison is a strict weak order, where every stable sort agrees.
-TEST(SortKeyAgreementTest, NamesAndSizesSortAsAStandardStableSortDoes) {
+// By name, size, folder and state the comparison is a strict weak order, where every stable sort
+// agrees.
+TEST(SortKeyAgreementTest, NamesSizesFoldersAndStatesSortAsAStandardStableSortDoes) {
   ResultTree tree;
   AddRandomFiles(tree);
-  for (int column : {int{rcFileName}, int{rcFileSize}}) {
+  for (int column : {int{rcFileName}, int{rcFileSize}, int{rcFolder}, int{rcState}}) {
     for (TSortDirection direction : {sdAscending, sdDescending}) {
       std::vector<ResultNode*> expected = ChildrenOf(tree, tree.FirstNode());
       std::stable_sort(expected.begin(), expected.end(), [&](const ResultNode* a, const ResultNode* b) {
         const int order = RestoreTreeCompareNodes(*a, *b, column);
         return direction == sdAscending ? order < 0 : order > 0;
       });
-      tree.Sort(column, direction, RestoreTreeCompareNodes, RestoreTreeSortKey);
+      tree.Sort(column, direction, RestoreTreeCompareNodes, RestoreTreeSortKeyFor(tree, column));
       ASSERT_EQ(ChildrenOf(tree, tree.FirstNode()), expected) << "column " << column << " direction " << direction;
     }
   }

@@ -392,6 +392,70 @@ TEST_F(ResultTreeTest, ClearRemovesEveryNodeAndEmptiesSelectionAndFocus) {
   EXPECT_EQ(tree_.CountInCheckState(csUncheckedNormal), 1u);
 }
 
+// Filters on size here; the program's filter looks at names, folders and states.
+ResultTree::NodeFilter SizesBelow(int64_t limit) {
+  return [limit](const ResultNode& node) { return node.Data().FileSize < limit; };
+}
+
+TEST_F(ResultTreeTest, HiddenFilesKeepTheirMarksButOnlyShownOnesAreTickedCountedAndFound) {
+  const std::vector<ResultNode*> files = AddFiles(roots_[0], 4);  // sizes 0 to 3
+  Click(files[3]);
+  tree_.SetFilter(SizesBelow(2));
+  EXPECT_TRUE(tree_.Filtering());
+  EXPECT_FALSE(tree_.IsShown(files[3]));
+  EXPECT_TRUE(tree_.IsShown(roots_[0]));
+  EXPECT_EQ(tree_.ShownChildCount(roots_[0]), 2u);
+  EXPECT_EQ(tree_.ChildCount(roots_[0]), 4u);
+  // The hidden tick is neither found nor counted, and the root follows its shown files.
+  EXPECT_EQ(tree_.CheckState(files[3]), csCheckedNormal);
+  EXPECT_EQ(tree_.FirstNodeInCheckState(csCheckedNormal), nullptr);
+  EXPECT_EQ(tree_.CountInCheckState(csCheckedNormal), 0u);
+  EXPECT_EQ(tree_.CheckState(roots_[0]), csUncheckedNormal);
+  EXPECT_FALSE(tree_.SetCheckState(files[3], csUncheckedNormal));
+
+  // Ticking the root ticks what is shown and leaves the hidden files alone.
+  Click(roots_[0]);
+  EXPECT_EQ(tree_.CheckState(roots_[0]), csCheckedNormal);
+  EXPECT_EQ(tree_.CountInCheckState(csCheckedNormal), 3u);
+  EXPECT_EQ(tree_.CheckState(files[2]), csUncheckedNormal);
+
+  // Shown again, every file has the mark it had; the root counts them all.
+  tree_.SetFilter(nullptr);
+  EXPECT_FALSE(tree_.Filtering());
+  EXPECT_EQ(tree_.ShownChildCount(roots_[0]), 4u);
+  EXPECT_EQ(tree_.CheckState(files[3]), csCheckedNormal);
+  EXPECT_EQ(tree_.CheckState(roots_[0]), csMixedNormal);
+  EXPECT_EQ(tree_.CountInCheckState(csCheckedNormal), 3u);
+  std::vector<ResultNode*> checked;
+  for (ResultNode* node = tree_.FirstNodeInCheckState(csCheckedNormal); node != nullptr;
+       node = tree_.NextNodeInCheckState(node, csCheckedNormal)) {
+    checked.push_back(node);
+  }
+  EXPECT_EQ(checked, (std::vector<ResultNode*>{files[0], files[1], files[3]}));
+
+  // Hiding the one unticked file leaves the root checked; a file added later is asked on its own.
+  tree_.SetFilter([&](const ResultNode& node) { return &node != files[2]; });
+  EXPECT_EQ(tree_.CheckState(roots_[0]), csCheckedNormal);
+  ResultNode* late = Add(roots_[0]);
+  tree_.ApplyFilter(late);
+  EXPECT_TRUE(tree_.IsShown(late));
+}
+
+TEST_F(ResultTreeTest, FilesOfOneFolderShareItAndClearForgetsFoldersAndFilter) {
+  const std::vector<ResultNode*> files = AddFiles(roots_[1], 3);
+  tree_.SetFolder(files[0], "/Music/2019");
+  tree_.SetFolder(files[1], "/Music/2019");
+  EXPECT_EQ(&files[0]->Folder(), &files[1]->Folder());
+  EXPECT_EQ(files[0]->Folder().Text, "/Music/2019");
+  EXPECT_EQ(files[2]->Folder().Text, "");
+  EXPECT_EQ(roots_[1]->Folder().Id, 0u);
+  EXPECT_EQ(tree_.Folders().size(), 2u);
+  tree_.SetFilter(SizesBelow(1));
+  tree_.Clear();
+  EXPECT_FALSE(tree_.Filtering());
+  EXPECT_EQ(tree_.Folders().size(), 1u);
+}
+
 TEST_F(ResultTreeTest, ExpandingAncestorsOpensEveryLevelAboveTheNodeOnly) {
   ResultNode* folder = Add(roots_[1]);
   ResultNode* file = Add(folder);

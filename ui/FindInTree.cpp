@@ -29,7 +29,8 @@ ResultNode* FindNextMatch(const ResultTree& tree, const ResultNode* lastFound, s
   const std::string foldedNeedle = LowerAscii(needle);
   for (ResultNode* node = lastFound ? tree.NextNode(lastFound) : tree.FirstNode(); node != nullptr;
        node = tree.NextNode(node)) {
-    if (NodeMatches(*node, foldedNeedle, columnCount, cellText)) return node;
+    // A file the filter hides is not in the list to be found.
+    if (tree.IsShown(node) && NodeMatches(*node, foldedNeedle, columnCount, cellText)) return node;
   }
   return nullptr;
 }

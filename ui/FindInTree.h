@@ -14,7 +14,7 @@ using CellTextFunction = std::function<std::string(const ResultNode& node, int c
 // "A" to "Z" turned into "a" to "z"; every other byte, UTF-8 sequences included, is kept.
 std::string LowerAscii(std::string_view text);
 
-// The first node after lastFound in pre-order (from the first node when lastFound is null),
+// The first shown node after lastFound in pre-order (from the first node when lastFound is null),
 // children of collapsed nodes included, one of whose columns 0..columnCount-1 holds needle.
 // Only ASCII letters are compared without regard to case. An empty needle matches nothing.
 ResultNode* FindNextMatch(const ResultTree& tree, const ResultNode* lastFound, std::string_view needle,

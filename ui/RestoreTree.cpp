@@ -3,14 +3,16 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <array>
+#include <memory>
 #include <vector>
 
+#include "ui/FileFilter.h"
 #include "ui/model/NodeComparison.h"
 
 namespace salvoran {
 namespace {
 
-constexpr std::array<int, ResultTreeModel::ColumnCount> ColumnWidths = {300, 150, 150, 111};
+constexpr std::array<int, ResultTreeModel::ColumnCount> ColumnWidths = {300, 150, 150, 111, 220, 120};
 constexpr int NameColumnMinimumWidth = 200;
 constexpr int IconSize = 16;
 constexpr int ExpanderBoxSize = 9;
@@ -54,7 +56,28 @@ void RestoreTree::RestoreTreeHeaderClick(int column) {
   if (sortLocked_) return;
   tree_.SetSortDirection(tree_.SortDirection() == sdAscending ? sdDescending : sdAscending);
   tree_.SetSortColumn(column);
-  model_.SortTree(column, tree_.SortDirection(), RestoreTreeCompareNodes, RestoreTreeSortKey);
+  model_.SortTree(column, tree_.SortDirection(), RestoreTreeCompareNodes, RestoreTreeSortKeyFor(tree_, column));
+}
+
+void RestoreTree::SetFileFilter(const QString& text, bool hideOverwritten) {
+  filterText_ = text;
+  hideOverwritten_ = hideOverwritten;
+  InstallFileFilter();
+}
+
+void RestoreTree::ClearTree() {
+  model_.ClearTree();
+  InstallFileFilter();
+}
+
+void RestoreTree::InstallFileFilter() {
+  // A fresh filter each time: it remembers the folders of the tree it was made for.
+  auto filter = std::make_shared<FileFilter>(filterText_, hideOverwritten_);
+  if (filter->ShowsAll()) {
+    if (tree_.Filtering()) model_.SetFilter(nullptr);
+    return;
+  }
+  model_.SetFilter([filter](const ResultNode& node) { return filter->Shows(node); });
 }
 
 void RestoreTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -22,6 +22,11 @@ class RestoreTree : public QTreeView {
   // Every header click flips the one sort direction all columns share, then sorts the whole tree
   // by the clicked column. Does nothing while sorting is locked.
   void RestoreTreeHeaderClick(int column);
+  // Shows only the files whose name or folder contains text, and no overwritten ones when asked
+  // (FileFilter); kept for the later scans.
+  void SetFileFilter(const QString& text, bool hideOverwritten);
+  // Empties the list for a new scan; the file filter stays.
+  void ClearTree();
   // A walk over the checked nodes must not see siblings reordered under it.
   void SetSortLocked(bool locked) { sortLocked_ = locked; }
 
@@ -38,9 +43,13 @@ class RestoreTree : public QTreeView {
  private:
   void KeepNameColumnWidth(int logicalIndex, int newSize);
 
+  void InstallFileFilter();
+
   ResultTree tree_;
   ResultTreeModel model_{tree_};
   bool sortLocked_ = false;
+  QString filterText_;
+  bool hideOverwritten_ = false;
 };
 
 }  // namespace salvoran

@@ -4,8 +4,10 @@
 #include <QTime>
 #include <cmath>
 
-#include "support/FormatFileSize.h"
 #include "engine/DateTime.h"
+#include "support/FormatFileSize.h"
+#include "support/StringTable.h"
+#include "ui/QtText.h"
 #include "ui/model/NodeComparison.h"
 
 namespace salvoran {
@@ -34,7 +36,19 @@ QString SizeText(int64_t size, const QLocale& locale) {
 }
 
 QString RootText(const ResultTree& tree, const ResultNode& root) {
-  return QString::fromStdU16String(root.Data().FileName) + u'(' + QString::number(tree.ChildCount(&root)) + u')';
+  return QString::fromStdU16String(root.Data().FileName) + u'(' + QString::number(tree.ShownChildCount(&root)) + u')';
+}
+
+QString StateText(const ClusterUse& use) {
+  switch (StateOf(use)) {
+    case FileState::Good:
+      return ToQString(strings::GoodState);
+    case FileState::PartlyOverwritten:
+      return ToQString(strings::PartlyOverwrittenState);
+    case FileState::Overwritten:
+      return ToQString(strings::OverwrittenState);
+  }
+  return {};
 }
 
 }  // namespace
@@ -64,9 +78,19 @@ QString RestoreTreeGetText(const ResultTree& tree, const ResultNode& node, int c
       return DateTimeText(data.ModifyTime, locale);
     case rcFileSize:
       return SizeText(data.FileSize, locale);
+    case rcFolder:
+      return QString::fromStdString(node.Folder().Text);
+    case rcState:
+      return StateText(node.Clusters());
     default:
       return {};
   }
+}
+
+QString StateToolTip(const ClusterUse& use, const QLocale& locale) {
+  if (use.Clusters == 0 && use.Overwritten == 0) return ToQString(strings::NoClustersToolTip);
+  return ToQString(strings::ClustersInUseToolTip)
+      .arg(locale.toString(static_cast<qulonglong>(use.Overwritten)), locale.toString(static_cast<qulonglong>(use.Clusters)));
 }
 
 }  // namespace salvoran

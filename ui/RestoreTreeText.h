@@ -12,9 +12,12 @@ namespace salvoran {
 // no calendar date.
 QString DateTimeText(double value, const QLocale& locale = QLocale());
 
-// The text of one cell of the result list. A file shows its name, times and size; a category
-// root its caption with the number of files under it, "Music Files(12)".
+// The text of one cell of the result list. A file shows its name, times, size, folder and state;
+// a category root its caption with the number of its files the list shows, "Music Files(12)".
 QString RestoreTreeGetText(const ResultTree& tree, const ResultNode& node, int column,
                            const QLocale& locale = QLocale());
+
+// The numbers behind a file's state: how many of its clusters are in use by other files.
+QString StateToolTip(const ClusterUse& use, const QLocale& locale = QLocale());
 
 }  // namespace salvoran

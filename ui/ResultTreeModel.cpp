@@ -12,12 +12,14 @@
 #include "ui/QtText.h"
 #include "ui/RestoreTreeText.h"
 #include "ui/model/CheckState.h"
+#include "ui/model/NodeComparison.h"
 
 namespace salvoran {
 namespace {
 
 constexpr std::array<std::string_view, ResultTreeModel::ColumnCount> ColumnCaptions = {
-    strings::FileNameColumn, strings::CreateTimeColumn, strings::ModifyTimeColumn, strings::FileSizeColumn};
+    strings::FileNameColumn, strings::CreateTimeColumn, strings::ModifyTimeColumn,
+    strings::FileSizeColumn, strings::FolderColumn,     strings::StateColumn};
 
 Qt::CheckState QtCheckState(TCheckState state) {
   if (IsChecked(state)) return Qt::Checked;
@@ -42,73 +44,145 @@ ResultNode* ResultTreeModel::NodeOf(const QModelIndex& index) const {
 
 QModelIndex ResultTreeModel::IndexOf(const ResultNode* node, int column) const {
   if (node == nullptr) return {};
+  const int row = ModelRow(node);
   const ResultNode* parent = tree_.Parent(node);
-  const size_t row = tree_.Row(node);
-  if (row >= AnnouncedRows(parent) || (parent != nullptr && !IndexOf(parent).isValid())) return {};
-  return createIndex(static_cast<int>(row), column, const_cast<ResultNode*>(node));
+  if (row < 0 || (parent != nullptr && !IndexOf(parent).isValid())) return {};
+  return createIndex(row, column, const_cast<ResultNode*>(node));
 }
 
-size_t ResultTreeModel::AnnouncedRows(const ResultNode* parent) const {
-  const auto found = announcedRows_.find(parent);
-  return found == announcedRows_.end() ? 0 : found->second;
+const ResultTreeModel::ChildRows* ResultTreeModel::RowsOf(const ResultNode* parent) const {
+  const auto found = rows_.find(parent);
+  return found == rows_.end() ? nullptr : &found->second;
+}
+
+bool ResultTreeModel::FiltersChildrenOf(const ResultNode* parent) const {
+  return parent != nullptr && tree_.Filtering();
+}
+
+size_t ResultTreeModel::RowCountOf(const ResultNode* parent) const {
+  const ChildRows* rows = RowsOf(parent);
+  if (rows == nullptr) return 0;
+  return FiltersChildrenOf(parent) ? rows->Shown.size() : rows->Announced;
+}
+
+ResultNode* ResultTreeModel::NodeAt(const ResultNode* parent, size_t row) const {
+  if (row >= RowCountOf(parent)) return nullptr;
+  return FiltersChildrenOf(parent) ? RowsOf(parent)->Shown[row] : tree_.Child(parent, row);
+}
+
+int ResultTreeModel::ModelRow(const ResultNode* node) const {
+  const ResultNode* parent = tree_.Parent(node);
+  const ChildRows* rows = RowsOf(parent);
+  const size_t treeRow = tree_.Row(node);
+  if (rows == nullptr || treeRow >= rows->Announced) return -1;
+  if (!FiltersChildrenOf(parent)) return static_cast<int>(treeRow);
+  // The shown nodes are in tree order.
+  const auto found = std::lower_bound(rows->Shown.begin(), rows->Shown.end(), treeRow,
+                                      [this](const ResultNode* shown, size_t row) { return tree_.Row(shown) < row; });
+  if (found == rows->Shown.end() || *found != node) return -1;
+  return static_cast<int>(found - rows->Shown.begin());
 }
 
 void ResultTreeModel::ClearTree() {
   beginResetModel();
   tree_.Clear();
-  announcedRows_.clear();
+  rows_.clear();
   changedRows_.clear();
   endResetModel();
 }
 
 void ResultTreeModel::AnnounceNewRows() {
   AnnounceChildren(nullptr);
-  const size_t roots = AnnouncedRows(nullptr);
+  const size_t roots = tree_.ChildCount(nullptr);
   for (size_t row = 0; row < roots; ++row) AnnounceChildren(tree_.Child(nullptr, row));
 }
 
 void ResultTreeModel::AnnounceChildren(const ResultNode* parent) {
-  const size_t known = AnnouncedRows(parent);
+  const ChildRows* known = RowsOf(parent);
+  const size_t from = known ? known->Announced : 0;
   const size_t count = tree_.ChildCount(parent);
-  if (count <= known) return;
+  if (count <= from) return;
   const QModelIndex parentIndex = IndexOf(parent);
-  beginInsertRows(parentIndex, static_cast<int>(known), static_cast<int>(count - 1));
-  announcedRows_[parent] = count;
-  endInsertRows();
+  std::vector<ResultNode*> shown;
+  if (FiltersChildrenOf(parent)) CollectShown(parent, from, count, shown);
+  const size_t firstRow = RowCountOf(parent);
+  const size_t newRows = FiltersChildrenOf(parent) ? shown.size() : count - from;
+  if (newRows > 0) beginInsertRows(parentIndex, static_cast<int>(firstRow), static_cast<int>(firstRow + newRows - 1));
+  ChildRows& rows = rows_[parent];
+  rows.Announced = count;
+  rows.Shown.insert(rows.Shown.end(), shown.begin(), shown.end());
+  if (newRows > 0) endInsertRows();
   // A root's caption counts its files.
   if (parentIndex.isValid()) emit dataChanged(parentIndex, parentIndex, {Qt::DisplayRole});
+}
+
+void ResultTreeModel::CollectShown(const ResultNode* parent, size_t fromRow, size_t toRow,
+                                   std::vector<ResultNode*>& shown) const {
+  for (size_t row = fromRow; row < toRow; ++row) {
+    ResultNode* child = tree_.Child(parent, row);
+    if (tree_.IsShown(child)) shown.push_back(child);
+  }
+}
+
+void ResultTreeModel::RebuildShownRows() {
+  for (auto& [parent, rows] : rows_) {
+    rows.Shown.clear();
+    if (FiltersChildrenOf(parent)) {
+      CollectShown(parent, 0, rows.Announced, rows.Shown);
+    } else {
+      rows.Shown.shrink_to_fit();
+    }
+  }
+}
+
+void ResultTreeModel::ChangeLayout(QAbstractItemModel::LayoutChangeHint hint, const std::function<void()>& change) {
+  emit layoutAboutToBeChanged({}, hint);
+  const QModelIndexList before = persistentIndexList();
+  std::vector<std::pair<const ResultNode*, int>> cells;
+  cells.reserve(before.size());
+  for (const QModelIndex& index : before) cells.emplace_back(NodeOf(index), index.column());
+  change();
+  QModelIndexList after;
+  after.reserve(before.size());
+  for (const auto& [node, cellColumn] : cells) after.append(IndexOf(node, cellColumn));
+  changePersistentIndexList(before, after);
+  emit layoutChanged({}, hint);
 }
 
 void ResultTreeModel::SortTree(int column, TSortDirection direction, const ResultTree::NodeCompare& compare,
                                const ResultTree::NodeSortKey& sortKey) {
   AnnounceNewRows();  // rows views do not know yet must not be mixed in among those they do
-  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-  const QModelIndexList before = persistentIndexList();
-  std::vector<std::pair<const ResultNode*, int>> cells;
-  cells.reserve(before.size());
-  for (const QModelIndex& index : before) cells.emplace_back(NodeOf(index), index.column());
-  tree_.Sort(column, direction, compare, sortKey);
-  QModelIndexList after;
-  after.reserve(before.size());
-  for (const auto& [node, cellColumn] : cells) after.append(IndexOf(node, cellColumn));
-  changePersistentIndexList(before, after);
-  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+  ChangeLayout(QAbstractItemModel::VerticalSortHint, [&] {
+    tree_.Sort(column, direction, compare, sortKey);
+    if (tree_.Filtering()) RebuildShownRows();
+  });
+}
+
+void ResultTreeModel::SetFilter(ResultTree::NodeFilter shows) {
+  // The categories' states follow their shown files; views hear of it after the new layout.
+  collectingChanges_ = true;
+  ChangeLayout(QAbstractItemModel::NoLayoutChangeHint, [&] {
+    tree_.SetFilter(std::move(shows));
+    RebuildShownRows();
+  });
+  collectingChanges_ = false;
+  EmitCheckStateChanges();
 }
 
 QModelIndex ResultTreeModel::index(int row, int column, const QModelIndex& parent) const {
   if (row < 0 || column < 0 || column >= ColumnCount || row >= rowCount(parent)) return {};
-  return createIndex(row, column, tree_.Child(NodeOf(parent), static_cast<size_t>(row)));
+  return createIndex(row, column, NodeAt(NodeOf(parent), static_cast<size_t>(row)));
 }
 
 QModelIndex ResultTreeModel::parent(const QModelIndex& child) const {
   const ResultNode* parentNode = tree_.Parent(NodeOf(child));
   if (parentNode == nullptr) return {};
-  return createIndex(static_cast<int>(tree_.Row(parentNode)), 0, const_cast<ResultNode*>(parentNode));
+  return createIndex(ModelRow(parentNode), 0, const_cast<ResultNode*>(parentNode));
 }
 
 int ResultTreeModel::rowCount(const QModelIndex& parent) const {
   if (parent.column() > 0) return 0;
-  return static_cast<int>(AnnouncedRows(NodeOf(parent)));
+  return static_cast<int>(RowCountOf(NodeOf(parent)));
 }
 
 int ResultTreeModel::columnCount(const QModelIndex&) const { return ColumnCount; }
@@ -125,6 +199,9 @@ QVariant ResultTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::CheckStateRole:
       if (index.column() != 0 || tree_.CheckType(node) == ctNone) return {};
       return QtCheckState(tree_.CheckState(node));
+    case Qt::ToolTipRole:
+      if (index.column() != rcState || node->Data().IsFileEntry == 0) return {};
+      return StateToolTip(node->Clusters());
     default:
       return {};
   }
@@ -143,10 +220,10 @@ bool ResultTreeModel::setData(const QModelIndex& index, const QVariant&, int rol
 }
 
 void ResultTreeModel::NoteCheckStateChanged(const ResultNode& node) {
-  const ResultNode* parent = tree_.Parent(&node);
-  const size_t row = tree_.Row(&node);
-  if (row >= AnnouncedRows(parent)) return;
-  const auto [span, added] = changedRows_.try_emplace(parent, RowSpan{row, row});
+  const int modelRow = ModelRow(&node);
+  if (modelRow < 0) return;
+  const size_t row = static_cast<size_t>(modelRow);
+  const auto [span, added] = changedRows_.try_emplace(tree_.Parent(&node), RowSpan{row, row});
   if (!added) {
     span->second.First = std::min(span->second.First, row);
     span->second.Last = std::max(span->second.Last, row);

@@ -3,7 +3,9 @@
 #include <QAbstractItemModel>
 #include <QIcon>
 #include <cstddef>
+#include <functional>
 #include <unordered_map>
+#include <vector>
 
 #include "ui/model/ResultTree.h"
 
@@ -14,11 +16,12 @@ namespace salvoran {
 // files between two pauses costs one insertion per parent.
 //
 // The result tree has two levels, category roots and their files; only those are announced.
+// While the tree has a filter, views see the shown files only.
 class ResultTreeModel : public QAbstractItemModel {
   Q_OBJECT
 
  public:
-  static constexpr int ColumnCount = 4;
+  static constexpr int ColumnCount = 6;
 
   explicit ResultTreeModel(ResultTree& tree, QObject* parent = nullptr);
   ~ResultTreeModel() override;
@@ -27,7 +30,7 @@ class ResultTreeModel : public QAbstractItemModel {
   const ResultTree& Tree() const { return tree_; }
   // Null for an invalid index.
   ResultNode* NodeOf(const QModelIndex& index) const;
-  // Invalid for null and for a node views do not know yet.
+  // Invalid for null, for a hidden node and for a node views do not know yet.
   QModelIndex IndexOf(const ResultNode* node, int column = 0) const;
 
   // Empties the tree; views see a reset.
@@ -37,6 +40,10 @@ class ResultTreeModel : public QAbstractItemModel {
   // Sorts the whole tree; selection, expansion and the current row stay with their nodes.
   void SortTree(int column, TSortDirection direction, const ResultTree::NodeCompare& compare,
                 const ResultTree::NodeSortKey& sortKey = nullptr);
+  // Filters the tree (ResultTree::SetFilter; always through here, so that views follow). Views
+  // see one change of layout and keep their expansion, selection and current row for the nodes
+  // that stay shown.
+  void SetFilter(ResultTree::NodeFilter shows);
 
   QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
   QModelIndex parent(const QModelIndex& child) const override;
@@ -54,15 +61,30 @@ class ResultTreeModel : public QAbstractItemModel {
     size_t First;
     size_t Last;
   };
+  // What views know of one parent's children.
+  struct ChildRows {
+    size_t Announced = 0;            // the tree's rows from the first
+    std::vector<ResultNode*> Shown;  // while filtering files: the shown ones among them, in tree order
+  };
 
-  size_t AnnouncedRows(const ResultNode* parent) const;
+  const ChildRows* RowsOf(const ResultNode* parent) const;
+  // The top level is never filtered.
+  bool FiltersChildrenOf(const ResultNode* parent) const;
+  size_t RowCountOf(const ResultNode* parent) const;
+  ResultNode* NodeAt(const ResultNode* parent, size_t row) const;
+  // The node's row as views know it; -1 when they do not know it.
+  int ModelRow(const ResultNode* node) const;
   void AnnounceChildren(const ResultNode* parent);
+  void CollectShown(const ResultNode* parent, size_t fromRow, size_t toRow, std::vector<ResultNode*>& shown) const;
+  void RebuildShownRows();
+  // Runs change between the two layout signals; persistent indexes follow their nodes.
+  void ChangeLayout(QAbstractItemModel::LayoutChangeHint hint, const std::function<void()>& change);
   void NoteCheckStateChanged(const ResultNode& node);
   void EmitCheckStateChanges();
 
   ResultTree& tree_;
-  // Rows views know, per parent; the top level is under nullptr.
-  std::unordered_map<const ResultNode*, size_t> announcedRows_;
+  // Per parent; the top level is under nullptr.
+  std::unordered_map<const ResultNode*, ChildRows> rows_;
   // Rows whose check state changed during one click, per parent, told as one range each.
   std::unordered_map<const ResultNode*, RowSpan> changedRows_;
   bool collectingChanges_ = false;

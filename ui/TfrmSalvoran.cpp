@@ -28,6 +28,7 @@
 #include "ui/BevelPanel.h"
 #include "ui/DriveChoice.h"
 #include "ui/ElidingComboBox.h"
+#include "ui/FilterBar.h"
 #include "ui/FindInTree.h"
 #include "ui/ImageLabel.h"
 #include "ui/QtText.h"
@@ -134,6 +135,9 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
 
   restoreTree_ = new RestoreTree(plTip_);
   restoreTree_->setObjectName("RestoreTree");
+  filterBar_ = new FilterBar(plTip_);
+  filterBar_->setObjectName("FilterBar");
+  connect(filterBar_, &FilterBar::FilterChanged, restoreTree_, &RestoreTree::SetFileFilter);
   connect(restoreTree_, &RestoreTree::FocusChanged, this, &TfrmSalvoran::RestoreTreeFocusChanged);
   rowAnnouncer_ = std::make_unique<RowAnnouncer>(restoreTree_->Model());
   restoreTree_->installEventFilter(this);
@@ -221,6 +225,7 @@ void TfrmSalvoran::ArrangeControls() {
   panel->addLayout(logoRow);
   panel->addWidget(bevel1_);
   panel->addLayout(driveRow);
+  panel->addWidget(filterBar_);
   panel->addWidget(restoreTree_, 1);
   panel->addLayout(bottomRow);
   setCentralWidget(plTip_);
@@ -231,6 +236,9 @@ void TfrmSalvoran::ArrangeControls() {
   setTabOrder(driveComboBox_, btnOpenImage_);
   setTabOrder(btnOpenImage_, btnScanNow_);
   setTabOrder(btnScanNow_, btnStopScan_);
+  // The filter row goes with the list, before the recover button; after Stop, which hides as a
+  // scan ends, the focus must still come back to the list.
+  filterBar_->PlaceInTabOrderAfter(progressBar_);
   restoreTree_->setFocus();  // first in the tab order, so it has the focus when the window opens
 
   setMinimumSize(MinimumSize);
@@ -348,7 +356,7 @@ void TfrmSalvoran::ScanVolume() {
   // Neither may hold on to a node of the old tree.
   recovery_->TreeCleared();
   treeSearch_->Reset();
-  restoreTree_->Model().ClearTree();
+  restoreTree_->ClearTree();
   AddCategoryRoots();
   unreadableRecords_->hide();
   geometry_ = VolumeGeometry();
@@ -392,8 +400,12 @@ void TfrmSalvoran::FileFound(FoundFile&& file) {
   ResultNode* root = categoryRoots_[static_cast<size_t>(file.Category)];
   ResultNode* node = tree.AddChild(root);
   *tree.NodeData(node) = std::move(file.Data);
+  tree.SetFolder(node, file.Folder);
+  tree.SetClusterUse(node, {file.Clusters, file.OverwrittenClusters});
   tree.SetCheckType(node, ctTriStateCheckBox);
-  // A category ticked while the scan runs stands for all of its files, those still to come too.
+  tree.ApplyFilter(node);
+  // A category ticked while the scan runs stands for all of its shown files, those still to come
+  // too.
   if (IsChecked(tree.CheckState(root))) tree.SetCheckState(node, csCheckedNormal);
 }
 

@@ -27,6 +27,7 @@ class QPushButton;
 namespace salvoran {
 
 class BevelPanel;
+class FilterBar;
 class ImageLabel;
 class RestoreTree;
 class ResultNode;
@@ -110,6 +111,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   QPushButton* btnOpenImage_ = nullptr;
   QPushButton* btnScanNow_ = nullptr;
   QPushButton* btnStopScan_ = nullptr;
+  FilterBar* filterBar_ = nullptr;
   RestoreTree* restoreTree_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   QPushButton* btnRecovery_ = nullptr;

@@ -150,6 +150,16 @@ TEST_F(FindTest, AUnitIsFoundThroughTheSizeColumn) {
   ExpectShowing(files_[u"notes.txt"]);
 }
 
+TEST_F(FindTest, AFileTheFilterHidesIsNotFound) {
+  tree_.SetFilter([this](const ResultNode& node) { return &node != files_[u"Holiday.JPG"]; });
+  search_.FindNext("2019");
+  EXPECT_EQ(view_.Beeps, 1);
+  EXPECT_TRUE(view_.Shown.empty());
+  tree_.SetFilter(nullptr);
+  search_.FindNext("2019");
+  ExpectShowing(files_[u"Holiday.JPG"]);
+}
+
 TEST_F(FindTest, AMatchInACollapsedCategoryExpandsItAndOnlyIt) {
   search_.FindNext("SONG");
   ExpectShowing(files_[u"song.mp3"]);

@@ -80,13 +80,46 @@ class RestoreTreeTextTest : public QObject {
     QCOMPARE(RestoreTreeGetText(tree, *file, rcFileSize, UnitedStates), QStringLiteral("1,023 Bytes"));
   }
 
+  void fileCellsShowFolderAndStateWithTheNumbersInATooltip_data() {
+    QTest::addColumn<quint64>("clusters");
+    QTest::addColumn<quint64>("overwritten");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("toolTip");
+
+    QTest::newRow("none in use") << quint64{1200} << quint64{0} << "Good"
+                                 << "0 of its 1,200 clusters are in use by other files";
+    QTest::newRow("some in use") << quint64{12} << quint64{3} << "Partly overwritten"
+                                 << "3 of its 12 clusters are in use by other files";
+    QTest::newRow("all in use") << quint64{12} << quint64{12} << "Overwritten"
+                                << "12 of its 12 clusters are in use by other files";
+    QTest::newRow("content in the record") << quint64{0} << quint64{0} << "Good"
+                                           << "It has no clusters that other files could take";
+  }
+
+  void fileCellsShowFolderAndStateWithTheNumbersInATooltip() {
+    QFETCH(quint64, clusters);
+    QFETCH(quint64, overwritten);
+    QFETCH(QString, state);
+    QFETCH(QString, toolTip);
+    ResultTree tree;
+    ResultNode* file = AddFile(tree, AddRoot(tree, u"Other Files"), u"a.bin");
+    tree.SetFolder(file, "/Users/\xc3\xa5sa/Documents");
+    tree.SetClusterUse(file, {clusters, overwritten});
+    QCOMPARE(RestoreTreeGetText(tree, *file, rcFolder, UnitedStates), QStringLiteral(u"/Users/\u00e5sa/Documents"));
+    QCOMPARE(RestoreTreeGetText(tree, *file, rcState, UnitedStates), state);
+    QCOMPARE(StateToolTip(file->Clusters(), UnitedStates), toolTip);
+  }
+
   void rootShowsItsCaptionAndFileCountWithoutABlankAndNothingElse() {
     ResultTree tree;
     ResultNode* music = AddRoot(tree, u"Music Files");
     QCOMPARE(RestoreTreeGetText(tree, *music, rcFileName, UnitedStates), QStringLiteral("Music Files(0)"));
     for (int number = 0; number < 12; ++number) AddFile(tree, music, u"song.mp3", 1.0, 1.0, 10);
     QCOMPARE(RestoreTreeGetText(tree, *music, rcFileName, UnitedStates), QStringLiteral("Music Files(12)"));
-    for (int column = rcCreateTime; column <= rcFileSize; ++column) {
+    // The files a filter hides do not count.
+    tree.SetFilter([](const ResultNode& node) { return node.Data().IsFileEntry == 0; });
+    QCOMPARE(RestoreTreeGetText(tree, *music, rcFileName, UnitedStates), QStringLiteral("Music Files(0)"));
+    for (int column = rcCreateTime; column <= rcState; ++column) {
       QCOMPARE(RestoreTreeGetText(tree, *music, column, UnitedStates), QString());
     }
   }

@@ -240,6 +240,45 @@ class ResultTreeModelTest : public QObject {
     QCOMPARE(model_->NodeOf(model_->index(2, 0, model_->IndexOf(documents))), third);
   }
 
+  void aFilterShowsItsFilesOnlyWhileRowsArriveAreSortedAndTicked() {
+    QAbstractItemModelTester tester(model_.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    ResultNode* music = AddRoot(*tree_, u"Music Files");
+    std::vector<ResultNode*> files;
+    for (int number = 0; number < 10; ++number) files.push_back(AddFile(*tree_, music, NumberedName(number), 0, 0, number));
+    model_->AnnounceNewRows();
+    const QPersistentModelIndex root(model_->IndexOf(music));
+    const QPersistentModelIndex shown(model_->IndexOf(files[7], rcFileSize));
+    const QPersistentModelIndex hidden(model_->IndexOf(files[2]));
+
+    model_->SetFilter([](const ResultNode& node) { return node.Data().FileSize % 2 == 1; });
+    QCOMPARE(model_->rowCount(root), 5);
+    for (int row = 0; row < 5; ++row) QCOMPARE(model_->NodeOf(model_->index(row, 0, root)), files[2 * row + 1]);
+    QCOMPARE(model_->NodeOf(shown), files[7]);
+    QCOMPARE(shown.row(), 3);
+    QCOMPARE(shown.column(), int(rcFileSize));
+    QVERIFY(!hidden.isValid());
+    QVERIFY(!model_->IndexOf(files[2]).isValid());
+    QCOMPARE(root.data().toString(), QStringLiteral("Music Files(5)"));
+
+    // Rows that arrive later are asked as the scan adds them; only shown ones are inserted.
+    for (const int size : {11, 12}) tree_->ApplyFilter(AddFile(*tree_, music, NumberedName(size), 0, 0, size));
+    model_->AnnounceNewRows();
+    QCOMPARE(model_->rowCount(root), 6);
+
+    model_->SortTree(rcFileSize, sdDescending, RestoreTreeCompareNodes);
+    QCOMPARE(model_->index(0, rcFileSize, root).data().toString(), QStringLiteral("11 Bytes"));
+    QCOMPARE(shown.row(), 2);
+
+    QVERIFY(model_->setData(root, Qt::Checked, Qt::CheckStateRole));
+    QCOMPARE(root.data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QCOMPARE(tree_->CountInCheckState(csCheckedNormal), size_t{7});
+
+    model_->SetFilter(nullptr);
+    QCOMPARE(model_->rowCount(root), 12);
+    QCOMPARE(root.data(Qt::CheckStateRole).toInt(), int(Qt::PartiallyChecked));
+    QCOMPARE(model_->IndexOf(files[2]).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+  }
+
   void sortingAnnouncesPendingRowsFirst() {
     ResultNode* documents = AddRoot(*tree_, u"Document Files");
     AddFile(*tree_, documents, u"b.doc");

@@ -1,5 +1,6 @@
 #include "ui/model/ResultTree.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -16,6 +17,7 @@ struct ResultNode::ChildList {
   std::array<size_t, CheckStateCount> trackedInState{};
   // Children that have children of their own.
   size_t parentCount = 0;
+  size_t hiddenCount = 0;
 
   void CountTracked(TCheckState state) {
     ++trackedCount;
@@ -40,21 +42,30 @@ struct ResultNode::ChildList {
   bool TrackedLeavesAllIn(TCheckState state) const { return parentCount == 0 && trackedInState[state] == trackedCount; }
 };
 
-// Parent, children, row and marks: the node's cost beyond its data block.
-static_assert(sizeof(ResultNode) <= sizeof(TDeletedFileData) + 3 * sizeof(void*));
+// Parent, children, folder, row and marks: the node's cost beyond its data and cluster counts.
+static_assert(sizeof(ResultNode) <= sizeof(TDeletedFileData) + sizeof(ClusterUse) + 4 * sizeof(void*));
 
 ResultNode::ResultNode(Key) {}
 ResultNode::~ResultNode() = default;
 
-ResultTree::ResultTree() = default;
+ResultTree::ResultTree() { ClearFolders(); }
 ResultTree::~ResultTree() = default;
 
 void ResultTree::Clear() {
   selected_.clear();
   root_.children_.reset();
   nodes_.clear();
+  ClearFolders();
+  filter_ = nullptr;  // it may know the folders by Id
   countInCheckState_ = {};
   SetFocusedNode(nullptr);
+}
+
+void ResultTree::ClearFolders() {
+  folderByText_.clear();
+  folders_.clear();
+  folders_.push_back(TreeFolder{});
+  folderByText_.emplace(folders_.front().Text, &folders_.front());
 }
 
 ResultNode* ResultTree::AddChild(ResultNode* parent) {
@@ -69,6 +80,7 @@ ResultNode* ResultTree::AddChild(ResultNode* parent) {
   }
   ResultNode& node = nodes_.emplace_back(ResultNode::Key());
   node.parent_ = &owner;
+  node.folder_ = &folders_.front();
   node.row_ = static_cast<uint32_t>(siblings.size());
   siblings.push_back(&node);
   ++countInCheckState_[node.checkState_];
@@ -78,6 +90,26 @@ ResultNode* ResultTree::AddChild(ResultNode* parent) {
 TDeletedFileData* ResultTree::NodeData(ResultNode* node) { return node ? &node->data_ : nullptr; }
 
 const TDeletedFileData* ResultTree::NodeData(const ResultNode* node) const { return node ? &node->data_ : nullptr; }
+
+void ResultTree::SetFolder(ResultNode* node, std::string_view folder) {
+  if (node == nullptr) return;
+  const auto found = folderByText_.find(folder);
+  if (found != folderByText_.end()) {
+    node->folder_ = found->second;
+    return;
+  }
+  if (folders_.size() > std::numeric_limits<decltype(TreeFolder::Id)>::max()) {
+    throw std::length_error("too many folders for one result tree");
+  }
+  // The deque never moves its elements, so the key may view the folder's own text.
+  const TreeFolder& added = folders_.emplace_back(TreeFolder{std::string(folder), static_cast<uint32_t>(folders_.size())});
+  folderByText_.emplace(added.Text, &added);
+  node->folder_ = &added;
+}
+
+void ResultTree::SetClusterUse(ResultNode* node, const ClusterUse& use) {
+  if (node) node->clusters_ = use;
+}
 
 ResultNode* ResultTree::Parent(const ResultNode* node) const {
   return node && node->parent_ != &root_ ? node->parent_ : nullptr;
@@ -112,11 +144,60 @@ ResultNode* ResultTree::NextNode(const ResultNode* node) const {
   return nullptr;
 }
 
+size_t ResultTree::ShownChildCount(const ResultNode* parent) const {
+  const ResultNode& owner = ParentOrRoot(parent);
+  return owner.children_ ? owner.children_->nodes.size() - owner.children_->hiddenCount : 0;
+}
+
+void ResultTree::SetFilter(NodeFilter shows) {
+  filter_ = std::move(shows);
+  // In the order the nodes lie in memory, not in the (sorted) order of their siblings: a million
+  // nodes are then read front to back instead of one cache miss each.
+  std::vector<ResultNode*> changedParents;
+  for (ResultNode& node : nodes_) {
+    if (node.parent_ == &root_ || node.parent_->parent_ != &root_) continue;
+    if (SetShown(node, Shows(node)) && (changedParents.empty() || changedParents.back() != node.parent_)) {
+      changedParents.push_back(node.parent_);
+    }
+  }
+  std::sort(changedParents.begin(), changedParents.end());
+  changedParents.erase(std::unique(changedParents.begin(), changedParents.end()), changedParents.end());
+  for (ResultNode* parent : changedParents) {
+    if (parent->checkType_ == ctTriStateCheckBox) {
+      SetCheckState(parent, parent->children_->StateFromTracked(csUncheckedNormal));
+    }
+  }
+}
+
+void ResultTree::ApplyFilter(ResultNode* node) {
+  // Files only: the top level is always shown.
+  if (Level(node) == 1) SetShown(*node, Shows(*node));
+}
+
+bool ResultTree::SetShown(ResultNode& node, bool shown) {
+  if (node.hidden_ != shown) return false;
+  ResultNode::ChildList& siblings = *node.parent_->children_;
+  const bool tracked = IsTrackedCheckType(node.checkType_);
+  if (shown) {
+    --siblings.hiddenCount;
+    ++countInCheckState_[node.checkState_];
+    if (tracked) siblings.CountTracked(node.checkState_);
+  } else {
+    ++siblings.hiddenCount;
+    --countInCheckState_[node.checkState_];
+    if (tracked) siblings.UncountTracked(node.checkState_);
+  }
+  node.hidden_ = !shown;
+  return true;
+}
+
 void ResultTree::SetCheckType(ResultNode* node, TCheckType type) {
   if (node == nullptr) return;
   ResultNode::ChildList& siblings = *node->parent_->children_;
-  if (IsTrackedCheckType(node->checkType_)) siblings.UncountTracked(node->checkState_);
-  if (IsTrackedCheckType(type)) siblings.CountTracked(node->checkState_);
+  if (!node->hidden_) {
+    if (IsTrackedCheckType(node->checkType_)) siblings.UncountTracked(node->checkState_);
+    if (IsTrackedCheckType(type)) siblings.CountTracked(node->checkState_);
+  }
   node->checkType_ = type;
 }
 
@@ -128,7 +209,7 @@ TCheckState ResultTree::CheckState(const ResultNode* node) const {
 
 bool ResultTree::SetCheckState(ResultNode* node, TCheckState state) {
   // The flag ends the recursion: a change coming back up (or down) to a node being changed stops.
-  if (node == nullptr || node->changingCheckState_) return false;
+  if (node == nullptr || node->hidden_ || node->changingCheckState_) return false;
   node->changingCheckState_ = true;
   if ((IsChecked(state) || IsUnchecked(state)) && node->children_) {
     ResultNode::ChildList& children = *node->children_;
@@ -136,7 +217,7 @@ bool ResultTree::SetCheckState(ResultNode* node, TCheckState state) {
       // By index: a handler may add nodes while this runs.
       for (size_t row = 0; row < children.nodes.size(); ++row) {
         ResultNode* child = children.nodes[row];
-        if (IsTrackedCheckType(child->checkType_)) SetCheckState(child, state);
+        if (IsTrackedCheckType(child->checkType_) && !child->hidden_) SetCheckState(child, state);
       }
     }
     state = children.StateFromTracked(state);
@@ -173,7 +254,7 @@ ResultNode* ResultTree::NextNodeInCheckState(const ResultNode* node, TCheckState
 
 ResultNode* ResultTree::FindInCheckState(ResultNode* from, TCheckState state) const {
   if (countInCheckState_[state] == 0) return nullptr;
-  while (from != nullptr && from->checkState_ != state) from = NextNode(from);
+  while (from != nullptr && (from->checkState_ != state || from->hidden_)) from = NextNode(from);
   return from;
 }
 

@@ -7,10 +7,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/DeletedFileData.h"
 #include "ui/model/CheckState.h"
+#include "ui/model/FileState.h"
 
 namespace salvoran {
 
@@ -19,6 +22,12 @@ enum TSortDirection : uint8_t { sdAscending, sdDescending };
 inline constexpr int NoSortColumn = -1;
 
 class ResultTree;
+
+// A folder files were deleted from, held once by the tree however many files name it.
+struct TreeFolder {
+  std::string Text;  // UTF-8, "/"-separated; "" when not even the parent folder is known
+  uint32_t Id = 0;   // counts from 0 in the order the tree met the folders
+};
 
 // One row of the result tree. Nodes are made and changed through their ResultTree only, and keep
 // their address until the tree is cleared, so a pointer to one is the node's handle.
@@ -36,21 +45,26 @@ class ResultNode {
   ResultNode& operator=(const ResultNode&) = delete;
 
   const TDeletedFileData& Data() const { return data_; }
+  const TreeFolder& Folder() const { return *folder_; }
+  const ClusterUse& Clusters() const { return clusters_; }
 
  private:
   friend class ResultTree;
   struct ChildList;
 
-  // Kept to 128 bytes with the data block: a tree may hold a million nodes.
+  // Kept to 152 bytes with the data block: a tree may hold a million nodes.
   TDeletedFileData data_;
   ResultNode* parent_ = nullptr;         // the invisible root for a top-level node
   std::unique_ptr<ChildList> children_;  // only nodes that have children pay for the list
+  const TreeFolder* folder_ = nullptr;   // the tree's own, shared by the files of one folder
+  ClusterUse clusters_;
   uint32_t row_ = 0;
   TCheckType checkType_ = ctNone;
   TCheckState checkState_ = csUncheckedNormal;
   bool selected_ : 1 = false;
   bool expanded_ : 1 = false;
   bool changingCheckState_ : 1 = false;
+  bool hidden_ : 1 = false;
 };
 
 // The scan results: category roots at the top level, one node per found file under them.
@@ -65,6 +79,8 @@ class ResultTree {
   using NodeSortKey = std::function<bool(const ResultNode& node, int column, std::string& key)>;
   using FocusChangedHandler = std::function<void(ResultNode* focused)>;
   using CheckStateChangedHandler = std::function<void(ResultNode& node)>;
+  // True for a file the list is to show.
+  using NodeFilter = std::function<bool(const ResultNode& node)>;
 
   ResultTree();
   ~ResultTree();
@@ -72,14 +88,19 @@ class ResultTree {
   ResultTree(const ResultTree&) = delete;
   ResultTree& operator=(const ResultTree&) = delete;
 
-  // Removes every node with its data; selection and focus become empty (the focus handler hears
-  // of it).
+  // Removes every node with its data, every folder and the filter; selection and focus become
+  // empty (the focus handler hears of it).
   void Clear();
-  // A new last child of parent (of the top level for nullptr), with a zeroed data block,
-  // unchecked and without a check mark.
+  // A new last child of parent (of the top level for nullptr), with a zeroed data block, the
+  // empty folder, no clusters, unchecked, without a check mark and shown.
   ResultNode* AddChild(ResultNode* parent);
   TDeletedFileData* NodeData(ResultNode* node);
   const TDeletedFileData* NodeData(const ResultNode* node) const;
+  // Where the file was deleted from; the files of one folder share one TreeFolder.
+  void SetFolder(ResultNode* node, std::string_view folder);
+  void SetClusterUse(ResultNode* node, const ClusterUse& use);
+  // Every folder that a node has named since the tree was last cleared, by Id.
+  const std::deque<TreeFolder>& Folders() const { return folders_; }
 
   // nullptr for a top-level node.
   ResultNode* Parent(const ResultNode* node) const;
@@ -93,6 +114,19 @@ class ResultTree {
   // Nodes of all levels; the invisible root does not count.
   size_t TotalCount() const { return nodes_.size(); }
 
+  // Shows only the files (the nodes below the top level) that shows answers true for; an empty
+  // filter shows them all. A hidden file keeps its check mark but takes no part in check marks
+  // while hidden: ticking its category leaves it alone, the category's state follows its shown
+  // files only, and the check-state searches and counts pass it over. So what is restored is
+  // what the user sees ticked. Each category's state is worked out again from its shown files.
+  void SetFilter(NodeFilter shows);
+  bool Filtering() const { return static_cast<bool>(filter_); }
+  // Asks the filter about one file whose data have just been set. Leaves its parent's state as it
+  // is, as SetCheckType does.
+  void ApplyFilter(ResultNode* node);
+  bool IsShown(const ResultNode* node) const { return node && !node->hidden_; }
+  size_t ShownChildCount(const ResultNode* parent) const;
+
   // Pre-order: a node, its children, then its next sibling or the next sibling of the nearest
   // ancestor that has one. Children of collapsed nodes are visited too.
   ResultNode* FirstNode() const;
@@ -102,10 +136,11 @@ class ResultTree {
   TCheckType CheckType(const ResultNode* node) const;
   TCheckState CheckState(const ResultNode* node) const;
   // Sets the state and keeps parents and children in step with it: a checked or unchecked state
-  // goes down to every child with a check box, and a tri-state parent follows its children up to
-  // the top level. False when there is no node or the node's state is already being changed.
+  // goes down to every shown child with a check box, and a tri-state parent follows its children
+  // up to the top level. False when there is no node, the node is hidden or its state is already
+  // being changed.
   bool SetCheckState(ResultNode* node, TCheckState state);
-  // In pre-order, exactly the given state (checked-pressed is not checked-normal).
+  // Shown nodes in pre-order, exactly the given state (checked-pressed is not checked-normal).
   ResultNode* FirstNodeInCheckState(TCheckState state) const;
   ResultNode* NextNodeInCheckState(const ResultNode* node, TCheckState state) const;
   size_t CountInCheckState(TCheckState state) const;
@@ -145,9 +180,17 @@ class ResultTree {
   const ResultNode& ParentOrRoot(const ResultNode* parent) const { return parent ? *parent : root_; }
   void AssignCheckState(ResultNode& node, TCheckState state);
   ResultNode* FindInCheckState(ResultNode* from, TCheckState state) const;
+  // False when the node was shown or hidden already.
+  bool SetShown(ResultNode& node, bool shown);
+  bool Shows(const ResultNode& node) const { return !filter_ || filter_(node); }
+  void ClearFolders();
 
   ResultNode root_{ResultNode::Key()};
   std::deque<ResultNode> nodes_;  // stable addresses, no per-node allocation
+  std::deque<TreeFolder> folders_;  // the empty folder first
+  std::unordered_map<std::string_view, const TreeFolder*> folderByText_;
+  NodeFilter filter_;
+  // Of the shown nodes.
   std::array<size_t, CheckStateCount> countInCheckState_{};
   std::vector<ResultNode*> selected_;
   ResultNode* focused_ = nullptr;

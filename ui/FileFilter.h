@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "ui/model/ResultTree.h"
+
+namespace salvoran {
+
+// Which files the list shows: those whose name or folder contains the typed text, letters
+// compared without regard to case as Unicode folds them ("ä" finds "Ä"), and, when asked, none
+// whose clusters are all in use by other files again.
+class FileFilter {
+ public:
+  // Blanks around the text are not looked at.
+  FileFilter(const QString& text, bool hideOverwritten);
+
+  // True when it shows every file.
+  bool ShowsAll() const { return text_.isEmpty() && !hideOverwritten_; }
+  // Each folder is looked at once, however many files it holds.
+  bool Shows(const ResultNode& node);
+
+ private:
+  enum class Match : uint8_t { Unknown, Yes, No };
+
+  bool FolderMatches(const TreeFolder& folder);
+
+  QString text_;
+  bool hideOverwritten_;
+  std::vector<Match> folderMatches_;  // by TreeFolder::Id
+};
+
+}  // namespace salvoran
