@@ -37,5 +37,9 @@ inline constexpr std::string_view ExtensionUnreadable =
 inline constexpr std::string_view AttributeListTooLarge =
     "The file's record is damaged: its attribute list is larger than NTFS allows.";
 inline constexpr std::string_view NoSuchStream = "The file has no stream of that name.";
+inline constexpr std::string_view CannotCreateFile = "Cannot create file";
+inline constexpr std::string_view CannotCreateFolder = "Cannot create folder";
+// The folder a restore that keeps folders puts the files under whose upper folders are unknown.
+inline constexpr std::string_view UnknownFolderName = "(path unknown)";
 
 }  // namespace salvoran::messages
