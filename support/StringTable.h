@@ -25,6 +25,10 @@ inline constexpr std::string_view FileNameColumn = "File Name";
 inline constexpr std::string_view CreateTimeColumn = "Create Time";
 inline constexpr std::string_view ModifyTimeColumn = "Modify Time";
 inline constexpr std::string_view FileSizeColumn = "File Size";
+// How much of a deleted file other files have taken since.
+inline constexpr std::string_view GoodStateCaption = "Good";
+inline constexpr std::string_view PartlyOverwrittenStateCaption = "Partly overwritten";
+inline constexpr std::string_view OverwrittenStateCaption = "Overwritten";
 inline constexpr std::string_view FilesSavedMessage = "The files have been saved to the disk!";
 inline constexpr std::string_view ChooseFolderPrompt = "Please choose a folder to save the files";
 inline constexpr std::string_view RecoverFailedMessage =
