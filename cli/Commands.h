@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/FileFilter.h"
+
 namespace salvoran::cli {
 
 enum ExitStatus : int { AllWell = 0, SomeFilesFailed = 1, UsageOrSourceError = 2 };
@@ -12,8 +14,8 @@ enum ExitStatus : int { AllWell = 0, SomeFilesFailed = 1, UsageOrSourceError = 2
 int RunInfo(const std::string& source, uint32_t partition);
 int RunDrives();
 
-enum class ScanOutput { Listing, Json, Summary };
-int RunScan(const std::string& source, uint32_t partition, ScanOutput output);
+enum class ScanOutput { Listing, Json, Summary, Csv, Bodyfile };
+int RunScan(const std::string& source, uint32_t partition, ScanOutput output, const FileFilter& filter);
 
 struct RecoverOptions {
   std::string Source;
@@ -21,9 +23,11 @@ struct RecoverOptions {
   std::vector<int64_t> Records;  // MFT record indexes; empty with All
   std::string Stream;            // with Records: restore this named stream instead of the content
   bool All = false;
+  FileFilter Filter;  // with All: which of the files to restore
   std::string OutputFolder;
   bool Json = false;
   bool Force = false;
+  bool KeepFolders = false;  // each file in its original folder below OutputFolder
 };
 int RunRecover(const RecoverOptions& options);
 

@@ -59,11 +59,25 @@ listing, scan it directly.)help";
 inline constexpr std::string_view Scan = "List the deleted files of a volume";
 inline constexpr std::string_view ScanJson = "Print one JSON document instead of the listing";
 inline constexpr std::string_view ScanSummary = "Print only the counts of records and files";
+inline constexpr std::string_view ScanCsv = "Print one CSV row per file, with the fields of --json";
+inline constexpr std::string_view ScanBodyfile = "Print a body file for The Sleuth Kit's mactime";
+inline constexpr std::string_view FilterName = "Only files whose name matches GLOB (letter case ignored)";
+inline constexpr std::string_view FilterFolder = "Only files whose original folder matches GLOB";
+inline constexpr std::string_view FilterCategory = "Only files of this category; repeatable";
+inline constexpr std::string_view FilterExtension = "Only files with this extension (jpg or .jpg); repeatable";
+inline constexpr std::string_view FilterMinSize = "Only files of at least SIZE bytes (K, M, G: 1024s)";
+inline constexpr std::string_view FilterMaxSize = "Only files of at most SIZE bytes";
+inline constexpr std::string_view FilterModifiedAfter = "Only files modified at or after DATE";
+inline constexpr std::string_view FilterModifiedBefore = "Only files modified before DATE";
+inline constexpr std::string_view FilterIntact = "Only files none of whose clusters another file has taken";
 inline constexpr std::string_view ScanFooter = R"help(Examples:
   salvoran scan /dev/sdb1
   salvoran scan disk.img --summary
   salvoran scan disk.img --json | jq '.files[] | select(.size > 1000000)'
   salvoran scan disk.img --partition 5
+  salvoran scan disk.img --name '*.jpg' --folder '/Users/*' --intact
+  salvoran scan disk.img --modified-after 2024-05-01 --min-size 1M --csv > files.csv
+  salvoran scan disk.img --bodyfile > body.txt && mactime -b body.txt -d
 
 A disk with several NTFS partitions is not scanned: they are listed instead
 (number, offset, size, label) for --partition to choose one.
@@ -74,7 +88,23 @@ The listing has a heading per category with its count, such as
   CREATED    creation time, local time
   MODIFIED   time of the last change, local time
   SIZE       size of the content, in Bytes, KB, MB or GB
-  NAME       the file's name on the volume
+  PATH       the folder the file was deleted from and its name on the volume:
+             "/Users/ann/notes.txt"; "2019/notes.txt" when the folders above
+             2019 are unknown (their records now belong to other files);
+             "notes.txt" alone when not even its folder is known
+A file whose clusters other files have taken since ends its line with
+"[Partly overwritten: 32 of 64 clusters in use]" or "[Overwritten: ...]".
+
+Filters (also for 'recover --all', which then restores exactly the files
+that scan lists with the same filters): --name and --folder take shell
+patterns (*, ?, [abc]; letter case ignored; in --folder, * also matches /);
+--category takes Graphics, Music, Video, Document, Html or Other; --ext an
+extension; --min-size and --max-size a size in bytes, or with K, M or G
+(1024, 1024^2, 1024^3); --modified-after and --modified-before an ISO date
+or date-time in local time (2024-05-01, 2024-05-01T13:30, or UTC with a
+final Z: 2024-05-01T13:30:00Z); --intact keeps files none of whose clusters
+is in use. Given several filters, a file must pass them all; a filter given
+several times (--ext jpg --ext png) passes any of its values.
 
 --json prints one document with these fields:
   source              SOURCE as given
@@ -93,10 +123,33 @@ The listing has a heading per category with its count, such as
     category            Graphics, Music, Video, Document, Html or Other
     size                size of the content in bytes
     created, modified   UTC times, ISO 8601
+    mft_modified        when the file's MFT record last changed, UTC
+    accessed            the last access time, UTC
+    folder              the folder it was deleted from, as PATH above shows it:
+                        "/" or "/Users/ann" when every folder up to the root
+                        is known, "2019/holiday" below a folder whose record
+                        another file or folder has taken, "" when not even
+                        the parent is known
+    clusters            the clusters its content was allocated (holes not
+                        counted; 0 for content kept inside its record)
+    overwritten_clusters  how many of them the volume marks in use now: 0, the
+                        content can come back whole; else that part of it
+                        is now another file's
     encrypted           true when the content cannot be restored without the
                         owner's key
     streams             only for files with named streams: one object per
                         stream, with its name and size
+
+--csv prints a header row, then one row per file with the same fields in the
+same order (RFC 4180: fields with commas, quotes or line breaks in double
+quotes; streams as their JSON list, empty when there are none).
+
+--bodyfile prints The Sleuth Kit's body format (MD5|name|inode|mode|UID|GID|
+size|atime|mtime|ctime|crtime), one line per file with its path and
+" (deleted)", its record number and the four times of $STANDARD_INFORMATION
+in Unix seconds (ctime: the record's change), for a timeline with
+'mactime -b FILE'. A | or control character in a name is written as \x7c,
+\n, ...
 
 While the scan runs on a terminal, stderr shows the records scanned, the rate
 and the time left.)help";
@@ -108,10 +161,12 @@ inline constexpr std::string_view RecoverOutput = "Folder for the restored files
 inline constexpr std::string_view RecoverJson = "Print one JSON document instead of the list";
 inline constexpr std::string_view RecoverForce = "Allow an output folder on the source volume";
 inline constexpr std::string_view RecoverStream = "Restore this named stream of each --record instead of its content";
+inline constexpr std::string_view RecoverKeepFolders = "Put each file in its original folder, made below DIR";
 inline constexpr std::string_view RecoverFooter = R"help(Examples:
   salvoran recover /dev/sdb1 --record 70 --record 71 --output ~/restored
   salvoran recover disk.img --all --output /mnt/usb/restored --json > done.json
   salvoran recover disk.img --record 81 --stream Zone.Identifier --output ~/restored
+  salvoran recover disk.img --all --ext jpg --intact --keep-folders --output ~/photos
 
 Restored files never replace anything: a name already taken in the output
 folder gets "name (2).ext", "name (3).ext" and so on, and names that are not
@@ -119,10 +174,24 @@ safe as file names are replaced. An output folder on the volume being recovered
 from is refused, since writing there can overwrite the very data being
 restored; --force allows it.
 
+With --keep-folders each file goes into a copy of the folder it was deleted
+from (scan's folder field) made below the output folder: "/Users/ann" as
+DIR/Users/ann; a file whose upper folders are unknown under
+"DIR/(path unknown)", as "(path unknown)/2019" for "2019". Folders are made
+and opened without following symbolic links: a name in the way that is a link
+or a file gets "name (2)", so nothing is ever written outside DIR.
+
+--all takes the filters of scan (see 'salvoran scan --help') and restores
+just the files they let through.
+
 A file is restored with what Windows would read: compressed content expanded,
-zeros past the point it had been written to. A named stream restored with
---stream is written as "NAME_STREAM". An encrypted file, or one whose record
-another file has partly taken since, fails with its reason.
+zeros past the point it had been written to, and its modification and access
+times (its creation time too on an NTFS volume mounted through ntfs-3g). A
+named stream restored with --stream is written as "NAME_STREAM". An encrypted
+file, or one whose record another file has partly taken since, fails with its
+reason. A file some of whose clusters other files have taken since is still
+restored, as what is left may be wanted, and a line on stderr says so:
+"warning RECORD PATH: N of its M clusters are in use by other files now ...".
 
 Each file has a line, "restored RECORD PATH" on stdout or
 "failed RECORD NAME: REASON" on stderr; a count of the files restored follows.
@@ -133,6 +202,8 @@ Each file has a line, "restored RECORD PATH" on stdout or
   path      where it was written
   ok        true when every byte was written
   error     why not, or null
+  overwritten_clusters  how many of its clusters other files hold now (0: the
+            content came back as it was)
 and, when a signal stopped the restore, "interrupted": its name ("SIGINT").
 
 Ctrl+C, SIGTERM or SIGHUP stop the restore: the file being written is removed,

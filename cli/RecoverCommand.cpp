@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <system_error>
 
 #include "cli/Commands.h"
@@ -14,13 +13,14 @@
 #include "cli/ScanCollector.h"
 #include "cli/SourceChoice.h"
 #include "cli/TerminalText.h"
+#include "engine/EngineError.h"
 #include "engine/FileNameText.h"
 #include "engine/OpeningPhase.h"
 #include "engine/SourceDevice.h"
 #include "recovery/RecoverFile.h"
+#include "recovery/RestoreFolder.h"
 #include "recovery/RestoreStop.h"
 #include "recovery/StopSignals.h"
-#include "recovery/TargetNames.h"
 #include "support/Messages.h"
 #include "support/StringTable.h"
 
@@ -34,6 +34,8 @@ struct RecoverResult {
   std::string Name;
   std::string Path;
   std::optional<std::string> Error;
+  uint64_t OverwrittenClusters = 0;
+  uint64_t Clusters = 0;
 };
 
 // A file to restore, or a record asked for that is no deleted file of the volume.
@@ -48,9 +50,9 @@ struct RestorePlan {
 };
 
 // Every file a scan lists.
-std::optional<RestorePlan> PlanAll(const VolumeLocation& volume) {
+std::optional<RestorePlan> PlanAll(const RecoverOptions& options, const VolumeLocation& volume) {
   RestorePlan plan;
-  ScanCollector collector;
+  ScanCollector collector(options.Filter);
   ScanSummary summary;
   if (!CollectScan(volume, plan.Geometry, collector, summary)) return std::nullopt;
   plan.Items.reserve(collector.Files().size());
@@ -97,8 +99,8 @@ const NamedStream* ChosenStream(const FoundFile& file, const RecoverOptions& opt
 }
 
 RecoverResult RestoreOne(const FoundFile& file, const RecoverOptions& options, const VolumeGeometry& geometry,
-                         std::set<std::string>& takenNames, const ContentProgress& progress) {
-  RecoverResult result{file.RecordIndex, ToUtf8(file.Data.FileName), {}, {}};
+                         RestoreFolder& output, const ContentProgress& progress) {
+  RecoverResult result{file.RecordIndex, ToUtf8(file.Data.FileName), {}, {}, file.OverwrittenClusters, file.Clusters};
   const NamedStream* stream = options.Stream.empty() ? nullptr : ChosenStream(file, options);
   if (!options.Stream.empty() && !stream) {
     result.Error = std::string(strings::RecoverFailedMessage) + std::string(messages::NoSuchStream);
@@ -106,8 +108,14 @@ RecoverResult RestoreOne(const FoundFile& file, const RecoverOptions& options, c
   }
   // A stream is restored as "name_stream", beside the file's own name.
   const std::u16string name = stream ? file.Data.FileName + u"_" + stream->Name : file.Data.FileName;
-  const std::filesystem::path target = UniqueTargetPath(options.OutputFolder, SafeFileName(name), takenNames);
-  result.Path = target.string();
+  RestoreTarget target;
+  try {
+    target = output.TargetFor(name, options.KeepFolders ? std::optional<std::string_view>(file.Folder) : std::nullopt);
+  } catch (const EngineError& error) {
+    result.Error = std::string(strings::RecoverFailedMessage) + error.what();
+    return result;
+  }
+  result.Path = target.Path.string();
   result.Error = TryRecoverFile(geometry, target, file.Data.RecordOffset, OutputFile::ExistingTarget::Keep, progress,
                                 stream ? std::u16string_view(stream->Name) : std::u16string_view());
   return result;
@@ -125,7 +133,8 @@ uint64_t ContentBytes(const FoundFile& file, const RecoverOptions& options) {
 // Restores the items in order, with one progress line over the bytes of them all, until they
 // are done or a stop is asked for; the file being written when a stop comes is removed and
 // gets no result.
-std::vector<RecoverResult> RestoreItems(const RestorePlan& plan, const RecoverOptions& options) {
+std::vector<RecoverResult> RestoreItems(const RestorePlan& plan, const RecoverOptions& options,
+                                        RestoreFolder& output) {
   uint64_t totalBytes = 0;
   for (const RestoreItem& item : plan.Items) {
     if (item.File) totalBytes += ContentBytes(*item.File, options);
@@ -133,7 +142,6 @@ std::vector<RecoverResult> RestoreItems(const RestorePlan& plan, const RecoverOp
   ProgressLine progress("Restoring", ProgressUnit::Bytes);
   progress.Start(totalBytes);
   uint64_t finishedBytes = 0;
-  std::set<std::string> takenNames;
   std::vector<RecoverResult> results;
   for (const RestoreItem& item : plan.Items) {
     if (RestoreStopRequested()) break;
@@ -148,7 +156,7 @@ std::vector<RecoverResult> RestoreItems(const RestorePlan& plan, const RecoverOp
     uint64_t written = 0;
     progress.Update(finishedBytes);
     try {
-      results.push_back(RestoreOne(*item.File, options, plan.Geometry, takenNames, [&](uint64_t bytes) {
+      results.push_back(RestoreOne(*item.File, options, plan.Geometry, output, [&](uint64_t bytes) {
         written += bytes;
         progress.Update(finishedBytes + std::min(written, fileBytes));
       }));
@@ -179,7 +187,8 @@ void PrintResults(const std::vector<RecoverResult>& results, bool json, int stop
                       {"name", result.Name},
                       {"path", result.Path},
                       {"ok", !result.Error},
-                      {"error", result.Error ? nlohmann::ordered_json(*result.Error) : nlohmann::ordered_json()}});
+                      {"error", result.Error ? nlohmann::ordered_json(*result.Error) : nlohmann::ordered_json()},
+                      {"overwritten_clusters", result.OverwrittenClusters}});
     }
     nlohmann::ordered_json document{{"results", list}};
     if (stopSignal != 0) document["interrupted"] = SignalName(stopSignal);
@@ -192,6 +201,11 @@ void PrintResults(const std::vector<RecoverResult>& results, bool json, int stop
                    TerminalText(result.Name).c_str(), TerminalText(*result.Error).c_str());
     } else {
       std::printf("restored  %8lld  %s\n", static_cast<long long>(result.Record), TerminalText(result.Path).c_str());
+      if (result.OverwrittenClusters > 0) {
+        std::fprintf(stderr, "warning   %8lld  %s: %llu of its %llu clusters %s\n", static_cast<long long>(result.Record),
+                     TerminalText(result.Path).c_str(), static_cast<unsigned long long>(result.OverwrittenClusters),
+                     static_cast<unsigned long long>(result.Clusters), std::string(messages::OverwrittenWarning).c_str());
+      }
     }
   }
   std::printf("%zu of %zu files restored.\n", CountRestored(results), results.size());
@@ -209,13 +223,20 @@ int RunRecover(const RecoverOptions& options) {
   }
   const std::optional<VolumeLocation> volume = ChooseVolume(options.Source, options.Partition);
   if (!volume) return UsageOrSourceError;
-  const std::optional<RestorePlan> plan = options.All ? PlanAll(*volume) : PlanRecords(options, *volume);
+  const std::optional<RestorePlan> plan = options.All ? PlanAll(options, *volume) : PlanRecords(options, *volume);
   if (!plan || !MakeOutputFolder(options.OutputFolder)) return UsageOrSourceError;
+  std::optional<RestoreFolder> output;
+  try {
+    output.emplace(options.OutputFolder);
+  } catch (const EngineError& error) {
+    std::fprintf(stderr, "%s\n", TerminalText(error.what()).c_str());
+    return UsageOrSourceError;
+  }
   // From the first file on, Ctrl+C, SIGTERM and SIGHUP stop the restore without leaving a
   // partial file, and a file-size limit fails one file instead of ending the process.
   IgnoreFileSizeSignal();
   InstallStopSignals();
-  const std::vector<RecoverResult> results = RestoreItems(*plan, options);
+  const std::vector<RecoverResult> results = RestoreItems(*plan, options, *output);
   const bool interrupted = results.size() < plan->Items.size();
   const int stopSignal = interrupted ? RestoreStopSignal() : 0;
   PrintResults(results, options.Json, stopSignal);

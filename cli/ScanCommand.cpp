@@ -2,16 +2,18 @@
 #include <array>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <type_traits>
 
 #include "support/FormatFileSize.h"
 #include "cli/Commands.h"
+#include "cli/FoundFileFields.h"
 #include "cli/JsonText.h"
 #include "cli/ScanCollector.h"
+#include "cli/ScanExports.h"
 #include "cli/SourceChoice.h"
 #include "cli/TerminalText.h"
+#include "engine/ContentState.h"
 #include "engine/DateTime.h"
-#include "engine/FileNameText.h"
-#include "engine/FileTime.h"
 
 namespace salvoran::cli {
 namespace {
@@ -30,15 +32,24 @@ std::array<int, AllCategories.size()> CountPerCategory(const std::vector<FoundFi
   return counts;
 }
 
+// Only a file that other files have taken clusters of says so: " [Partly overwritten: 32 of 64
+// clusters in use]".
+std::string StateNote(const FoundFile& file) {
+  const ContentState state = ContentStateOf(file.Clusters, file.OverwrittenClusters);
+  if (state == ContentState::Good) return {};
+  return "  [" + std::string(ContentStateCaption(state)) + ": " + std::to_string(file.OverwrittenClusters) + " of " +
+         std::to_string(file.Clusters) + " clusters in use]";
+}
+
 void PrintListing(const std::vector<FoundFile>& files) {
   const auto counts = CountPerCategory(files);
   for (FileCategory category : AllCategories) {
     std::printf("%s(%d)\n", std::string(CategoryCaption(category)).c_str(), counts[static_cast<size_t>(category)]);
     for (const FoundFile& file : files) {
       if (file.Category != category) continue;
-      std::printf("  %8d  %s  %s  %12s  %s\n", file.RecordIndex, LocalTimeText(file.Data.CreateTime).c_str(),
+      std::printf("  %8d  %s  %s  %12s  %s%s\n", file.RecordIndex, LocalTimeText(file.Data.CreateTime).c_str(),
                   LocalTimeText(file.Data.ModifyTime).c_str(), FormatFileSize(file.Data.FileSize).c_str(),
-                  TerminalText(ToUtf8(file.Data.FileName)).c_str());
+                  TerminalText(FilePath(file)).c_str(), StateNote(file).c_str());
     }
   }
 }
@@ -53,36 +64,25 @@ void PrintSummary(const std::vector<FoundFile>& files, const ScanSummary& summar
   }
 }
 
-void AppendField(std::string& out, std::string_view name, std::string_view text) {
-  out += ",\n      ";
-  AppendJsonString(out, name);
-  out += ": ";
-  AppendJsonString(out, text);
-}
-
-void AppendField(std::string& out, std::string_view name, int64_t value) {
-  out += ",\n      ";
-  AppendJsonString(out, name);
-  out += ": ";
-  out += std::to_string(value);
-}
-
-void AppendFlag(std::string& out, std::string_view name, bool value) {
-  out += ",\n      ";
-  AppendJsonString(out, name);
-  out += value ? ": true" : ": false";
-}
-
-// Only files that have named streams carry the list.
-void AppendStreams(std::string& out, const std::vector<NamedStream>& streams) {
-  if (streams.empty()) return;
-  out += ",\n      \"streams\": [";
-  for (size_t i = 0; i < streams.size(); ++i) {
-    out += i == 0 ? "{\"name\": " : ", {\"name\": ";
-    AppendJsonString(out, ToUtf8(streams[i].Name));
-    out += ", \"size\": " + std::to_string(streams[i].Size) + "}";
+// One field of a file's object; the streams only for files that have some.
+template <typename Value>
+void AppendJsonField(std::string& out, std::string_view name, const Value& value, bool& first) {
+  if constexpr (std::is_same_v<Value, std::vector<NamedStream>>) {
+    if (value.empty()) return;
   }
-  out += "]";
+  out += first ? "\n      " : ",\n      ";
+  first = false;
+  AppendJsonString(out, name);
+  out += ": ";
+  if constexpr (std::is_same_v<Value, std::string_view>) {
+    AppendJsonString(out, value);
+  } else if constexpr (std::is_same_v<Value, bool>) {
+    out += value ? "true" : "false";
+  } else if constexpr (std::is_same_v<Value, std::vector<NamedStream>>) {
+    AppendStreamList(out, value);
+  } else {
+    out += std::to_string(value);
+  }
 }
 
 nlohmann::ordered_json PartitionJson(const VolumeLocation& volume) {
@@ -109,17 +109,9 @@ void PrintJson(const VolumeGeometry& geometry, const std::vector<FoundFile>& fil
   out += ",\n  \"files\": [";
   for (size_t i = 0; i < files.size(); ++i) {
     const FoundFile& file = files[i];
-    out += i == 0 ? "\n    {\n      \"record\": " : ",\n    {\n      \"record\": ";
-    out += std::to_string(file.RecordIndex);
-    AppendField(out, "record_offset", file.Data.RecordOffset);
-    AppendField(out, "name", ToUtf8(file.Data.FileName));
-    AppendField(out, "extension", ToUtf8(file.Data.Extension));
-    AppendField(out, "category", CategoryName(file.Category));
-    AppendField(out, "size", file.Data.FileSize);
-    AppendField(out, "created", FileTimeToIsoUtc(file.CreateFileTime));
-    AppendField(out, "modified", FileTimeToIsoUtc(file.ModifyFileTime));
-    AppendFlag(out, "encrypted", file.Encrypted);
-    AppendStreams(out, file.Streams);
+    out += i == 0 ? "\n    {" : ",\n    {";
+    bool first = true;
+    VisitFileFields(file, [&](std::string_view name, const auto& value) { AppendJsonField(out, name, value, first); });
     out += "\n    }";
   }
   out += files.empty() ? "]\n}\n" : "\n  ]\n}\n";
@@ -128,17 +120,19 @@ void PrintJson(const VolumeGeometry& geometry, const std::vector<FoundFile>& fil
 
 }  // namespace
 
-int RunScan(const std::string& source, uint32_t partition, ScanOutput output) {
+int RunScan(const std::string& source, uint32_t partition, ScanOutput output, const FileFilter& filter) {
   const std::optional<VolumeLocation> volume = ChooseVolume(source, partition);
   if (!volume) return UsageOrSourceError;
   VolumeGeometry geometry;
-  ScanCollector collector;
+  ScanCollector collector(filter);
   ScanSummary summary;
   if (!CollectScan(*volume, geometry, collector, summary)) return UsageOrSourceError;
   switch (output) {
     case ScanOutput::Listing: PrintListing(collector.Files()); break;
     case ScanOutput::Summary: PrintSummary(collector.Files(), summary); break;
     case ScanOutput::Json: PrintJson(geometry, collector.Files(), summary); break;
+    case ScanOutput::Csv: PrintCsv(collector.Files()); break;
+    case ScanOutput::Bodyfile: PrintBodyfile(collector.Files()); break;
   }
   if (summary.UnreadableRecords > 0 && output != ScanOutput::Summary) {
     std::fprintf(stderr, "%d records could not be read and were skipped.\n", summary.UnreadableRecords);

@@ -59,9 +59,18 @@ int main(int argc, char** argv) {
   CLI::App* scan = AddCommand(app, "scan", help::Scan, help::ScanFooter);
   AddSource(*scan, source);
   AddPartition(*scan, partition);
-  bool json = false, summary = false;
-  CLI::Option* jsonFlag = scan->add_flag("--json", json, std::string(help::ScanJson));
-  scan->add_flag("--summary", summary, std::string(help::ScanSummary))->excludes(jsonFlag);
+  bool json = false, summary = false, csv = false, bodyfile = false;
+  const std::vector<CLI::Option*> formats = {scan->add_flag("--json", json, std::string(help::ScanJson)),
+                                             scan->add_flag("--summary", summary, std::string(help::ScanSummary)),
+                                             scan->add_flag("--csv", csv, std::string(help::ScanCsv)),
+                                             scan->add_flag("--bodyfile", bodyfile, std::string(help::ScanBodyfile))};
+  for (CLI::Option* format : formats) {
+    for (CLI::Option* other : formats) {
+      if (other != format) format->excludes(other);
+    }
+  }
+  FileFilter scanFilter;
+  AddFilterOptions(*scan, scanFilter);
 
   RecoverOptions recover;
   CLI::App* recoverCommand = AddCommand(app, "recover", help::Recover, help::RecoverFooter);
@@ -79,6 +88,8 @@ int main(int argc, char** argv) {
       ->type_name("DIR");
   recoverCommand->add_flag("--json", recover.Json, std::string(help::RecoverJson));
   recoverCommand->add_flag("--force", recover.Force, std::string(help::RecoverForce));
+  recoverCommand->add_flag("--keep-folders", recover.KeepFolders, std::string(help::RecoverKeepFolders));
+  AddFilterOptions(*recoverCommand, recover.Filter, all);
 
   try {
     app.parse(argc, argv);
@@ -91,7 +102,12 @@ int main(int argc, char** argv) {
   if (*info) return RunInfo(source, partition);
   if (*drives) return RunDrives();
   if (*scan) {
-    return RunScan(source, partition, json ? ScanOutput::Json : summary ? ScanOutput::Summary : ScanOutput::Listing);
+    const ScanOutput output = json       ? ScanOutput::Json
+                              : summary  ? ScanOutput::Summary
+                              : csv      ? ScanOutput::Csv
+                              : bodyfile ? ScanOutput::Bodyfile
+                                         : ScanOutput::Listing;
+    return RunScan(source, partition, output, scanFilter);
   }
   recover.Partition = partition;
   if (recover.Records.empty() && !recover.All) {

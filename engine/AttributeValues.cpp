@@ -4,8 +4,11 @@ namespace salvoran {
 namespace {
 
 // Offsets into the content of resident attributes written without an attribute name.
+constexpr size_t ParentReferenceField = 0x18;
 constexpr size_t CreationTimeField = 0x18;
 constexpr size_t ModificationTimeField = 0x20;
+constexpr size_t MftModificationTimeField = 0x28;
+constexpr size_t AccessTimeField = 0x30;
 constexpr size_t NameLengthField = 0x58;
 constexpr size_t NameField = 0x5A;
 // Offset into the content of $STANDARD_INFORMATION.
@@ -15,8 +18,12 @@ constexpr size_t FileAttributeBitsField = 0x20;
 
 StandardTimes ReadStandardTimes(ByteView standardInformation) {
   return {ReadLE<uint64_t>(standardInformation, CreationTimeField),
-          ReadLE<uint64_t>(standardInformation, ModificationTimeField)};
+          ReadLE<uint64_t>(standardInformation, ModificationTimeField),
+          ReadLE<uint64_t>(standardInformation, MftModificationTimeField),
+          ReadLE<uint64_t>(standardInformation, AccessTimeField)};
 }
+
+uint64_t ReadParentReference(ByteView fileName) { return ReadLE<uint64_t>(fileName, ParentReferenceField); }
 
 std::u16string ReadFileName(ByteView fileName) {
   const size_t length = ReadLE<uint8_t>(fileName, NameLengthField);

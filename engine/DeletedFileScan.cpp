@@ -3,12 +3,14 @@
 #include <algorithm>
 
 #include "engine/AttributeValues.h"
+#include "engine/ClusterBitmap.h"
 #include "engine/FileAttributes.h"
 #include "engine/FileNameText.h"
 #include "engine/FileRecord.h"
 #include "engine/FileTime.h"
 #include "engine/MftBlockReader.h"
 #include "engine/OpeningPhase.h"
+#include "engine/OriginalFolders.h"
 #include "engine/VolumeRecordFetcher.h"
 
 namespace salvoran {
@@ -56,6 +58,8 @@ bool DescribeDeletedFile(ByteView record, const VolumeGeometry& geometry, int32_
   const StandardTimes times = ReadStandardTimes(attributes.StandardInformation);
   file.CreateFileTime = times.Created;
   file.ModifyFileTime = times.Modified;
+  file.MftModifyFileTime = times.MftModified;
+  file.AccessFileTime = times.Accessed;
   TDeletedFileData& fileData = file.Data;
   fileData.FileName = ReadFileName(attributes.FileName);
   fileData.Extension = ExtensionOf(fileData.FileName);
@@ -74,18 +78,28 @@ bool DescribeDeletedFile(ByteView record, const VolumeGeometry& geometry, int32_
   return true;
 }
 
-// Tells whether a record of the block is a deleted file. In-use records, most of a live volume,
-// are passed over on their flags alone, before any fixup; one FileAttributes serves every record.
+// Tells whether a record of the block is a deleted file, and where it was and how much of it is
+// left. In-use records, most of a live volume, are passed over on their flags alone, before any
+// fixup; one FileAttributes serves every record.
 class BlockRecordTest {
  public:
   BlockRecordTest(VolumeSource& volume, const VolumeGeometry& geometry, MftBlockReader& reader)
-      : geometry_(geometry), reader_(reader), fetcher_(volume, geometry, reader) {}
+      : geometry_(geometry),
+        reader_(reader),
+        fetcher_(volume, geometry, reader),
+        folders_(fetcher_),
+        bitmap_(volume, geometry, fetcher_) {}
 
   bool Describe(int32_t index, FoundFile& file) {
     const ByteView raw = reader_.Record(index);
     if (raw.empty() || RecordFlags(raw) != 0) return false;
     const ByteView record = reader_.FixedRecord(index);
-    return !record.empty() && DescribeDeletedFile(record, geometry_, index, fetcher_, attributes_, file);
+    if (record.empty() || !DescribeDeletedFile(record, geometry_, index, fetcher_, attributes_, file)) return false;
+    const ClusterUse use = CountClusterUse(*attributes_.Stream(u""), geometry_.TotalClusters, bitmap_);
+    file.Clusters = use.Clusters;
+    file.OverwrittenClusters = use.InUse;
+    file.Folder = folders_.FolderOf(ReadParentReference(attributes_.FileName));
+    return true;
   }
 
  private:
@@ -93,6 +107,8 @@ class BlockRecordTest {
   MftBlockReader& reader_;
   ScanRecordFetcher fetcher_;
   FileAttributes attributes_;
+  OriginalFolders folders_;
+  ClusterBitmap bitmap_;
 };
 
 // The index after the last record that has a byte inside the source.

@@ -10,6 +10,7 @@ namespace {
 
 constexpr size_t UpdateSequenceOffsetField = 0x04;
 constexpr size_t UpdateSequenceCountField = 0x06;
+constexpr size_t SequenceField = 0x10;
 constexpr size_t FlagsField = 0x16;
 constexpr size_t BaseRecordField = 0x20;
 constexpr size_t UpdateSequenceEntrySize = 2;
@@ -45,6 +46,8 @@ void ApplyFixups(MutableByteView record) {
 }
 
 uint16_t RecordFlags(ByteView record) { return ReadLE<uint16_t>(record, FlagsField); }
+
+uint16_t RecordSequence(ByteView record) { return ReadLE<uint16_t>(record, SequenceField); }
 
 uint64_t BaseRecordIndex(ByteView record) { return RecordIndexOfReference(ReadLE<uint64_t>(record, BaseRecordField)); }
 

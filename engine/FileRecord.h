@@ -24,7 +24,12 @@ uint16_t RecordFlags(ByteView record);
 // The MFT index of the base record an extension record belongs to; 0 for a base record.
 uint64_t BaseRecordIndex(ByteView record);
 
+// The record's sequence number: raised each time the record is freed, and carried by every file
+// reference to it, so a reference to an earlier owner of the record can be told apart.
+uint16_t RecordSequence(ByteView record);
+
 // A file reference (base-record field, attribute-list entry) without its sequence number.
 inline constexpr uint64_t RecordIndexOfReference(uint64_t reference) { return reference & 0x0000'FFFF'FFFF'FFFFu; }
+inline constexpr uint16_t SequenceOfReference(uint64_t reference) { return static_cast<uint16_t>(reference >> 48); }
 
 }  // namespace salvoran

@@ -8,6 +8,7 @@ namespace salvoran {
 namespace {
 
 constexpr uint64_t TicksPerMillisecond = 10'000;
+constexpr uint64_t TicksPerSecond = 10'000'000;
 constexpr uint64_t MillisecondsPerSecond = 1000;
 constexpr int64_t SecondsFrom1601To1970 = 11'644'473'600;
 constexpr int64_t SecondsPerDay = 86'400;
@@ -32,6 +33,16 @@ CivilDateTime ToCivil(const std::tm& parts, int milliseconds) {
 }
 
 }  // namespace
+
+UnixTime FileTimeToUnix(uint64_t fileTime) {
+  return {static_cast<int64_t>(fileTime / TicksPerSecond) - SecondsFrom1601To1970,
+          static_cast<uint32_t>(fileTime % TicksPerSecond)};
+}
+
+uint64_t UnixSecondsToFileTime(int64_t seconds) {
+  if (seconds < -SecondsFrom1601To1970) return 0;
+  return static_cast<uint64_t>(seconds + SecondsFrom1601To1970) * TicksPerSecond;
+}
 
 double FileTimeToLocalDateTime(uint64_t fileTime) {
   if (fileTime > LargestConvertibleFileTime) return 0;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/AttributeHeader.h"
+#include "engine/AttributeValues.h"
 #include "engine/DataExtents.h"
 #include "engine/EngineError.h"
 #include "engine/FileAttributes.h"
@@ -70,12 +71,29 @@ class ProgressSink : public ContentSink {
     output_.Skip(count);
     progress_(count);
   }
+  void KeepTimes(const StandardTimes& times) override { output_.KeepTimes(times); }
   void Commit(uint64_t length) override { output_.Commit(length); }
 
  private:
   ContentSink& output_;
   const ContentProgress& progress_;
 };
+
+template <typename Target>
+void RecoverToFile(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset, const Target& target,
+                   OutputFile::ExistingTarget existing, const ContentProgress& progress,
+                   std::u16string_view streamName) {
+  std::optional<OutputFile> output;
+  std::optional<ProgressSink> reported;
+  RecoverFileContent(
+      volume, geometry, recordOffset,
+      [&]() -> ContentSink& {
+        ContentSink& file = output.emplace(target, existing);
+        if (!progress) return file;
+        return reported.emplace(file, progress);
+      },
+      streamName);
+}
 
 }  // namespace
 
@@ -90,12 +108,14 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
   VolumeRecordFetcher fetcher(volume, geometry);
   const FileAttributes attributes = GatherFileAttributes(record, index, fetcher);
   const DataStream& stream = ChooseStream(attributes, streamName);
+  const StandardTimes times = ReadStandardTimes(attributes.StandardInformation);
 
   if (!IsNonResident(stream.Pieces.front())) {
     if (stream.Pieces.size() > 1) throw EngineError(messages::DataExtentsGap, "resident data in several pieces");
     const ByteView content = ResidentContent(stream.Pieces.front());
     ContentSink& output = openSink();
     output.Write(content);
+    output.KeepTimes(times);
     output.Commit(content.size());
     return;
   }
@@ -113,22 +133,20 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
   } else {
     CopyPlainRuns(volume, geometry.BytesPerCluster, extents.Runs, contentBytes, output);
   }
+  output.KeepTimes(times);
   output.Commit(extents.DataSize);
 }
 
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
                         const std::filesystem::path& target, OutputFile::ExistingTarget existing,
                         const ContentProgress& progress, std::u16string_view streamName) {
-  std::optional<OutputFile> output;
-  std::optional<ProgressSink> reported;
-  RecoverFileContent(
-      volume, geometry, recordOffset,
-      [&]() -> ContentSink& {
-        ContentSink& file = output.emplace(target, existing);
-        if (!progress) return file;
-        return reported.emplace(file, progress);
-      },
-      streamName);
+  RecoverToFile(volume, geometry, recordOffset, target, existing, progress, streamName);
+}
+
+void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
+                        const RestoreTarget& target, OutputFile::ExistingTarget existing,
+                        const ContentProgress& progress, std::u16string_view streamName) {
+  RecoverToFile(volume, geometry, recordOffset, target, existing, progress, streamName);
 }
 
 }  // namespace salvoran

@@ -18,10 +18,13 @@ using ContentProgress = std::function<void(uint64_t bytes)>;
 // Writes the content of the free file record at recordOffset to target: the unnamed $DATA, or
 // the named stream streamName, gathered across the file's records; resident content, or the
 // clusters its runs name (holes, and the bytes past the initialized size, as zeros), compressed
-// units expanded. Streams through a bounded buffer whatever the file's size. Throws EngineError
+// units expanded; the file gets the times of the record's $STANDARD_INFORMATION. Streams through a bounded buffer whatever the file's size. Throws EngineError
 // with the user's message.
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
                         const std::filesystem::path& target, OutputFile::ExistingTarget existing,
+                        const ContentProgress& progress = {}, std::u16string_view streamName = {});
+void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
+                        const RestoreTarget& target, OutputFile::ExistingTarget existing,
                         const ContentProgress& progress = {}, std::u16string_view streamName = {});
 
 // The same into any sink. openSink is called once every check that can refuse the file has

@@ -2,17 +2,22 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <random>
 #include <string>
 #include <utility>
 
 #include "engine/EngineError.h"
+#include "engine/FileTime.h"
 #include "engine/SystemError.h"
 #include "recovery/RestoreStop.h"
 #include "support/Diagnostics.h"
+#include "support/Messages.h"
 
 namespace salvoran {
 namespace {
@@ -20,6 +25,10 @@ namespace {
 constexpr int TemporaryNameAttempts = 16;
 constexpr mode_t RestoredFileMode = 0666;  // narrowed by the user's umask
 constexpr size_t TemporaryNameStemBytes = 200;
+constexpr long NanosecondsPerTick = 100;
+// ntfs-3g's FUSE driver sets a file's creation time from this attribute: an NTFS file time,
+// big-endian (the name without _be takes the machine's byte order).
+constexpr char CreationTimeAttribute[] = "system.ntfs_crtime_be";
 
 std::string RandomSuffix() {
   static std::mt19937_64 generator{std::random_device{}()};
@@ -32,34 +41,43 @@ bool Unsupported(int errorCode) {
   return errorCode == EINVAL || errorCode == ENOSYS || errorCode == EOPNOTSUPP || errorCode == EPERM;
 }
 
+// A file time of 0 was never set: the target keeps its own.
+timespec ToTimespec(uint64_t fileTime) {
+  if (fileTime == 0) return {0, UTIME_OMIT};
+  const UnixTime time = FileTimeToUnix(fileTime);
+  return {static_cast<time_t>(time.Seconds), static_cast<long>(time.Ticks) * NanosecondsPerTick};
+}
+
 }  // namespace
 
-OutputFile::OutputFile(std::filesystem::path target, ExistingTarget existing)
+OutputFile::OutputFile(RestoreTarget target, ExistingTarget existing)
     : target_(std::move(target)), existing_(existing) {
   int error = 0;
   for (int attempt = 0; attempt < TemporaryNameAttempts && fd_ < 0; ++attempt) {
-    const std::filesystem::path temporary =
-        target_.parent_path() /
-        ("." + target_.filename().string().substr(0, TemporaryNameStemBytes) + "." + RandomSuffix() + ".part");
-    fd_ = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, RestoredFileMode);
+    std::string temporary = "." + target_.Name.substr(0, TemporaryNameStemBytes) + "." + RandomSuffix() + ".part";
+    fd_ = ::openat(Folder(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                   RestoredFileMode);
     error = errno;
-    if (fd_ >= 0) temporary_.emplace(temporary.string());
+    if (fd_ >= 0) temporary_.emplace(Folder(), std::move(temporary));
     if (fd_ < 0 && error != EEXIST) break;
   }
   if (fd_ < 0) FailCreate(error);
 }
 
+OutputFile::OutputFile(const std::filesystem::path& target, ExistingTarget existing)
+    : OutputFile(TargetAtPath(target), existing) {}
+
 OutputFile::~OutputFile() {
   if (fd_ >= 0) ::close(fd_);
-  if (temporary_) ::unlink(temporary_->Path().c_str());
+  if (temporary_) ::unlinkat(Folder(), temporary_->Name().c_str(), 0);
 }
 
 void OutputFile::FailWrite(int errorCode) const {
-  throw EngineError("Could not write \"" + target_.string() + "\": " + SystemErrorText(errorCode));
+  throw EngineError("Could not write \"" + target_.Path.string() + "\": " + SystemErrorText(errorCode));
 }
 
 void OutputFile::FailCreate(int errorCode) const {
-  throw EngineError("Cannot create file \"" + target_.string() + "\". " + SystemErrorText(errorCode));
+  throw EngineError(CreationFailure(messages::CannotCreateFile, target_.Path, errorCode));
 }
 
 void OutputFile::Write(std::span<const std::byte> bytes) {
@@ -77,13 +95,30 @@ void OutputFile::Write(std::span<const std::byte> bytes) {
 
 void OutputFile::Skip(uint64_t count) { position_ += count; }
 
+// After the last write, which would move the modification time again. Times are no part of the
+// content: a target that refuses them still has the file.
+void OutputFile::ApplyTimes() const {
+  if (!times_) return;
+  if (times_->Created != 0) {
+    std::array<unsigned char, sizeof(uint64_t)> bigEndian;
+    for (size_t i = 0; i < bigEndian.size(); ++i) {
+      bigEndian[i] = static_cast<unsigned char>(times_->Created >> (8 * (bigEndian.size() - 1 - i)));
+    }
+    // Most file systems have no such attribute, or no creation time to set.
+    ::fsetxattr(fd_, CreationTimeAttribute, bigEndian.data(), bigEndian.size(), 0);
+  }
+  const timespec times[2] = {ToTimespec(times_->Accessed), ToTimespec(times_->Modified)};
+  if (::futimens(fd_, times) != 0) DebugTrace("could not set the times of " + target_.Path.string() + ": " + SystemErrorText(errno));
+}
+
 void OutputFile::Commit(uint64_t length) {
   if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) FailWrite(errno);
+  ApplyTimes();
   const int fd = std::exchange(fd_, -1);
   if (::close(fd) != 0) FailWrite(errno);
   if (existing_ == ExistingTarget::Keep) {
     MoveWithoutReplacing();
-  } else if (::rename(temporary_->Path().c_str(), target_.c_str()) != 0) {
+  } else if (::renameat(Folder(), temporary_->Name().c_str(), Folder(), target_.Name.c_str()) != 0) {
     FailCreate(errno);
   }
   temporary_.reset();
@@ -94,22 +129,25 @@ void OutputFile::Commit(uint64_t length) {
 // then removal of the temporary name; where links are refused too, the target name created
 // exclusively, then replaced by the complete file.
 void OutputFile::MoveWithoutReplacing() {
-  const char* temporary = temporary_->Path().c_str();
-  if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) == 0) return;
+  const char* temporary = temporary_->Name().c_str();
+  const char* name = target_.Name.c_str();
+  if (::renameat2(Folder(), temporary, Folder(), name, RENAME_NOREPLACE) == 0) return;
   if (!Unsupported(errno)) FailCreate(errno);
-  if (::link(temporary, target_.c_str()) == 0) {
+  if (::linkat(Folder(), temporary, Folder(), name, 0) == 0) {
     // The file is restored whatever happens to its second name.
-    if (::unlink(temporary) != 0) DebugTrace("could not remove " + temporary_->Path() + ": " + SystemErrorText(errno));
+    if (::unlinkat(Folder(), temporary, 0) != 0) {
+      DebugTrace("could not remove " + temporary_->Name() + ": " + SystemErrorText(errno));
+    }
     return;
   }
   if (!Unsupported(errno)) FailCreate(errno);
   const int placeholder =
-      ::open(target_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, RestoredFileMode);
+      ::openat(Folder(), name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, RestoredFileMode);
   if (placeholder < 0) FailCreate(errno);
   ::close(placeholder);
-  if (::rename(temporary, target_.c_str()) != 0) {
+  if (::renameat(Folder(), temporary, Folder(), name) != 0) {
     const int error = errno;
-    ::unlink(target_.c_str());
+    ::unlinkat(Folder(), name, 0);
     FailCreate(error);
   }
 }

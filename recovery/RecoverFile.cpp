@@ -11,14 +11,17 @@
 
 namespace salvoran {
 
-std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath,
-                                          int64_t RecordOffset, OutputFile::ExistingTarget existing,
-                                          const ContentProgress& progress, std::u16string_view streamName) {
+namespace {
+
+template <typename Target>
+std::optional<std::string> TryRecoverTo(const VolumeGeometry& geometry, const Target& target, int64_t RecordOffset,
+                                        OutputFile::ExistingTarget existing, const ContentProgress& progress,
+                                        std::u16string_view streamName) {
   std::string cause;
   try {
     OpenResult opened = OpenVolumeAt(geometry.DrivePath);
     if (!opened.Volume) throw EngineError(OpenFailureText(messages::OpenToRecoverFailed, opened));
-    RecoverFileContent(*opened.Volume, geometry, RecordOffset, TargetPath, existing, progress, streamName);
+    RecoverFileContent(*opened.Volume, geometry, RecordOffset, target, existing, progress, streamName);
     return std::nullopt;
   } catch (const EngineError& error) {
     cause = error.what();
@@ -27,6 +30,20 @@ std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const 
     cause = messages::RunReadFailed;
   }
   return std::string(strings::RecoverFailedMessage) + cause;
+}
+
+}  // namespace
+
+std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath,
+                                          int64_t RecordOffset, OutputFile::ExistingTarget existing,
+                                          const ContentProgress& progress, std::u16string_view streamName) {
+  return TryRecoverTo(geometry, TargetPath, RecordOffset, existing, progress, streamName);
+}
+
+std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const RestoreTarget& target,
+                                          int64_t RecordOffset, OutputFile::ExistingTarget existing,
+                                          const ContentProgress& progress, std::u16string_view streamName) {
+  return TryRecoverTo(geometry, target, RecordOffset, existing, progress, streamName);
 }
 
 bool RecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath, int64_t RecordOffset,

@@ -21,6 +21,11 @@ std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const 
                                           int64_t RecordOffset,
                                           OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Replace,
                                           const ContentProgress& progress = {}, std::u16string_view streamName = {});
+// The same into a target of a RestoreFolder.
+std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const RestoreTarget& target,
+                                          int64_t RecordOffset,
+                                          OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Keep,
+                                          const ContentProgress& progress = {}, std::u16string_view streamName = {});
 
 // As above, showing a failure with ShowWarning; true when the file was written.
 bool RecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath, int64_t RecordOffset,

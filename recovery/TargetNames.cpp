@@ -37,8 +37,10 @@ std::string FitName(const std::string& stem, const std::string& extension, const
 
 }  // namespace
 
-std::string SafeFileName(std::u16string_view name) {
-  std::string safe = ToUtf8(name);
+std::string SafeFileName(std::u16string_view name) { return SafeFileName(std::string_view(ToUtf8(name))); }
+
+std::string SafeFileName(std::string_view name) {
+  std::string safe(name);
   for (char& c : safe) {
     if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == Delete) c = Substitute;
   }
@@ -47,19 +49,28 @@ std::string SafeFileName(std::u16string_view name) {
   return FitName(stem, extension, "");
 }
 
-std::filesystem::path UniqueTargetPath(const std::filesystem::path& folder, const std::string& name,
-                                       std::set<std::string>& taken) {
+std::string NumberedName(const std::string& name, unsigned number) {
   const auto [stem, extension] = SplitExtension(name);
+  return FitName(stem, extension, number == 1 ? "" : " (" + std::to_string(number) + ")");
+}
+
+std::string UniqueName(const std::string& name, std::set<std::string>& taken,
+                       const std::function<bool(const std::string& candidate)>& exists) {
   for (unsigned number = 1;; ++number) {
-    const std::string candidate =
-        number == 1 ? FitName(stem, extension, "") : FitName(stem, extension, " (" + std::to_string(number) + ")");
-    std::error_code error;
-    const std::filesystem::path path = folder / candidate;
-    if (taken.count(candidate) == 0 && !std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
+    std::string candidate = NumberedName(name, number);
+    if (taken.count(candidate) == 0 && !exists(candidate)) {
       taken.insert(candidate);
-      return path;
+      return candidate;
     }
   }
+}
+
+std::filesystem::path UniqueTargetPath(const std::filesystem::path& folder, const std::string& name,
+                                       std::set<std::string>& taken) {
+  return folder / UniqueName(name, taken, [&](const std::string& candidate) {
+           std::error_code error;
+           return std::filesystem::exists(std::filesystem::symlink_status(folder / candidate, error));
+         });
 }
 
 }  // namespace salvoran

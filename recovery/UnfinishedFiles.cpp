@@ -1,5 +1,6 @@
 #include "recovery/UnfinishedFiles.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <array>
@@ -10,15 +11,15 @@ namespace {
 
 // One restore writes one file at a time; a few places spare.
 constexpr size_t ListSlots = 4;
-std::array<std::atomic<const char*>, ListSlots> unfinished{};
-static_assert(std::atomic<const char*>::is_always_lock_free);
+std::array<std::atomic<const UnfinishedFile::Entry*>, ListSlots> unfinished{};
+static_assert(std::atomic<const UnfinishedFile::Entry*>::is_always_lock_free);
 
 }  // namespace
 
-UnfinishedFile::UnfinishedFile(std::string path) : path_(std::move(path)) {
+UnfinishedFile::UnfinishedFile(int folderDescriptor, std::string name) : entry_{folderDescriptor, std::move(name)} {
   for (size_t slot = 0; slot < ListSlots; ++slot) {
-    const char* free = nullptr;
-    if (unfinished[slot].compare_exchange_strong(free, path_.c_str())) {
+    const Entry* free = nullptr;
+    if (unfinished[slot].compare_exchange_strong(free, &entry_)) {
       slot_ = static_cast<int>(slot);
       return;
     }
@@ -26,13 +27,13 @@ UnfinishedFile::UnfinishedFile(std::string path) : path_(std::move(path)) {
 }
 
 UnfinishedFile::~UnfinishedFile() {
-  // Off the list before the path's buffer goes.
+  // Off the list before the entry goes.
   if (slot_ >= 0) unfinished[static_cast<size_t>(slot_)].store(nullptr);
 }
 
 void RemoveUnfinishedFiles() noexcept {
-  for (std::atomic<const char*>& slot : unfinished) {
-    if (const char* path = slot.load()) ::unlink(path);
+  for (std::atomic<const UnfinishedFile::Entry*>& slot : unfinished) {
+    if (const UnfinishedFile::Entry* entry = slot.load()) ::unlinkat(entry->Folder, entry->Name.c_str(), 0);
   }
 }
 

@@ -8,16 +8,23 @@ namespace salvoran {
 // interrupted restore, from construction to destruction. The file itself is left alone.
 class UnfinishedFile {
  public:
-  explicit UnfinishedFile(std::string path);
+  // The file name in the folder open as folderDescriptor, which must stay open while this lives.
+  UnfinishedFile(int folderDescriptor, std::string name);
   ~UnfinishedFile();
   UnfinishedFile(const UnfinishedFile&) = delete;
   UnfinishedFile& operator=(const UnfinishedFile&) = delete;
 
-  const std::string& Path() const { return path_; }
+  int Folder() const { return entry_.Folder; }
+  const std::string& Name() const { return entry_.Name; }
+
+  struct Entry {
+    int Folder;
+    std::string Name;  // its buffer is what the list reaches, so it never moves
+  };
 
  private:
-  std::string path_;  // its buffer is what the list points at, so it never moves
-  int slot_ = -1;     // -1 when the list was full
+  Entry entry_;
+  int slot_ = -1;  // -1 when the list was full
 };
 
 // Removes every file on the list. Safe to call from a signal handler: it only unlinks.

@@ -37,6 +37,13 @@ inline constexpr std::string_view ExtensionUnreadable =
 inline constexpr std::string_view AttributeListTooLarge =
     "The file's record is damaged: its attribute list is larger than NTFS allows.";
 inline constexpr std::string_view NoSuchStream = "The file has no stream of that name.";
+// Follows "N of its M clusters" in a restore's warning about a file other files have taken from.
+inline constexpr std::string_view OverwrittenWarning =
+    "are in use by other files now: what was restored there is theirs, not this file's.";
+inline constexpr std::string_view CannotCreateFile = "Cannot create file";
+inline constexpr std::string_view CannotCreateFolder = "Cannot create folder";
+// The folder a restore that keeps folders puts the files under whose upper folders are unknown.
+inline constexpr std::string_view UnknownFolderName = "(path unknown)";
 
 // An E01 image whose set of segment files is not whole.
 inline constexpr std::string_view EwfIncomplete =

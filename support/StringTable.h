@@ -27,6 +27,10 @@ inline constexpr std::string_view ModifyTimeColumn = "Modify Time";
 inline constexpr std::string_view FileSizeColumn = "File Size";
 inline constexpr std::string_view FolderColumn = "Folder";
 inline constexpr std::string_view StateColumn = "State";
+// How much of a deleted file other files have taken since.
+inline constexpr std::string_view GoodStateCaption = "Good";
+inline constexpr std::string_view PartlyOverwrittenStateCaption = "Partly overwritten";
+inline constexpr std::string_view OverwrittenStateCaption = "Overwritten";
 // A file's state: how much of its clusters other files have taken since it was deleted.
 inline constexpr std::string_view GoodState = "Good";
 inline constexpr std::string_view PartlyOverwrittenState = "Partly overwritten";

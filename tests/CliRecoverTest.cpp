@@ -32,6 +32,13 @@ fs::path FreshFolder(const std::string& name) {
 
 class RecoverAllOfGeneratedImage : public testing::TestWithParam<std::string> {};
 
+void ExpectOriginalTimes(const fs::path& restored, const ManifestFile& file) {
+  struct stat status {};
+  ASSERT_EQ(::stat(restored.c_str(), &status), 0) << restored;
+  EXPECT_EQ(status.st_mtim.tv_sec, file.Times.Modified) << file.Path;
+  EXPECT_EQ(status.st_atim.tv_sec, file.Times.Accessed) << file.Path;
+}
+
 // What a restore of the file must answer instead of its content, or nothing.
 std::string ExpectedFailure(const ManifestFile& file) {
   if (file.Encrypted) return "The file is encrypted: its content cannot be read without its owner's key.";
@@ -67,8 +74,10 @@ TEST_P(RecoverAllOfGeneratedImage, RestoresEveryFileAsTheGeneratorWroteIt) {
     }
     ASSERT_TRUE(result["ok"].get<bool>()) << result.dump();
     EXPECT_TRUE(result["error"].is_null());
+    EXPECT_EQ(result["overwritten_clusters"].get<uint64_t>(), byRecord.at(record)->OverwrittenClusters.value());
     const fs::path restored = fs::u8path(result["path"].get<std::string>());
     EXPECT_EQ(restored.parent_path(), output);
+    ExpectOriginalTimes(restored, *byRecord.at(record));  // before reading moves the access time
     const std::string content = ReadWholeFile(restored);
     // Clusters a newer file has taken since hold its data now, as icat reads them too.
     if (byRecord.at(record)->OverwrittenClusters.value_or(0) == 0) {
@@ -88,6 +97,56 @@ INSTANTIATE_TEST_SUITE_P(AllLayouts, RecoverAllOfGeneratedImage,
                            std::replace(name.begin(), name.end(), '-', '_');
                            return name;
                          });
+
+// Links planted in a shared output folder, as another user of /tmp could, in place of a folder
+// and of a file the restore makes: the tree is made beside them and nothing goes through them.
+TEST(CliRecover, KeepFoldersRecreatesTheTreeAndFollowsNoPlantedLink) {
+  const TestImage image = LoadTestImage("folders");
+  const UnchangedSource source(image.Image.string());
+  const fs::path output = FreshFolder("keep-folders");
+  const fs::path outside = FreshFolder("keep-folders-outside");
+  fs::create_directories(output);
+  fs::create_directories(outside);
+  fs::create_directory_symlink(outside, output / "Archive");
+  fs::create_directory_symlink(outside, output / "(path unknown)");
+  fs::create_directories(output / "Media");
+  fs::create_symlink(outside / "clip.mp4", output / "Media" / "clip.mp4");
+
+  const CommandResult recover = RunSalvoran(
+      {"recover", image.Image.string(), "--all", "--keep-folders", "--output", output.string(), "--json"});
+  ASSERT_EQ(recover.ExitCode, 0) << recover.Err;
+  EXPECT_TRUE(fs::is_empty(outside));
+  const Json results = Json::parse(recover.Out)["results"];
+  ASSERT_EQ(results.size(), image.ListedDeletedFiles().size());
+  for (const Json& result : results) {
+    const ManifestFile& file = *image.FindRecord(result["record"].get<int64_t>());
+    std::string folder = file.ExpectedFolder;
+    if (folder.starts_with("/Archive/")) folder.replace(0, 8, "/Archive (2)");
+    if (!folder.starts_with("/")) folder = "/(path unknown) (2)" + (folder.empty() ? "" : "/" + folder);
+    const std::string name = file.Name == "clip.mp4" ? "clip (2).mp4" : file.Name;
+    const fs::path expected = output.string() + (folder == "/" ? "" : folder) + "/" + name;
+    EXPECT_EQ(fs::u8path(result["path"].get<std::string>()), expected);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(expected))) << expected;
+    if (file.OverwrittenClusters == 0u) {
+      EXPECT_EQ(ReadWholeFile(expected), ReadWholeFile(file.Expected)) << expected;
+    }
+  }
+}
+
+// Restored all the same, as what is left may be wanted, with a warning that says how much is not.
+TEST(CliRecover, WarnsOfFilesWhoseClustersOtherFilesTook) {
+  const TestImage image = LoadTestImage("folders");
+  const fs::path output = FreshFolder("overwritten");
+  const ManifestFile& clip = image.Get("/Media/clip.mp4");
+  const CommandResult recover =
+      RunSalvoran({"recover", image.Image.string(), "--record", std::to_string(clip.Record), "--record",
+                   std::to_string(image.Get("/Media/cover.jpg").Record), "--output", output.string()});
+  EXPECT_EQ(recover.ExitCode, 0) << recover.Err;
+  EXPECT_NE(recover.Out.find("clip.mp4"), std::string::npos) << recover.Out;
+  EXPECT_NE(recover.Err.find("clip.mp4: 32 of its 64 clusters are in use by other files now"), std::string::npos)
+      << recover.Err;
+  EXPECT_EQ(recover.Err.find("cover.jpg"), std::string::npos) << recover.Err;
+}
 
 TEST(CliRecover, DeletedFilesOfTheSameNameBothSurvive) {
   const TestImage image = LoadTestImage("standard-4k");

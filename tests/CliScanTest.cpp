@@ -2,12 +2,14 @@
 // The Sleuth Kit.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <filesystem>
+#include <fstream>
 
 #include "tests/fixtures/TestImages.h"
 #include "tests/support/CommandRunner.h"
@@ -99,6 +101,49 @@ TEST_P(ScanOfGeneratedImage, ReportsNamesAndSizesOfTheManifest) {
   }
 }
 
+// fls -r -d -p paths by record: "Archive/2019/x.jpg", "$OrphanFiles/Deep/letter.txt" below a
+// broken chain.
+std::map<int64_t, std::string> SleuthKitPaths(const std::string& image) {
+  std::map<int64_t, std::string> paths;
+  const std::regex line(R"(^[-r]/r \* (\d+)(-\d+-\d+)?:\t(.*)$)");
+  std::istringstream lines(RunCommand({"fls", "-r", "-d", "-p", image}).Out);
+  for (std::string text; std::getline(lines, text);) {
+    std::smatch match;
+    if (std::regex_match(text, match, line)) paths.emplace(std::stoll(match[1]), match[3]);
+  }
+  return paths;
+}
+
+// The folder fls names, written as scan writes it.
+std::string FolderOfSleuthKitPath(const std::string& path) {
+  const std::string orphans = "$OrphanFiles";
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash);
+  if (folder.rfind(orphans, 0) == 0) return folder.size() > orphans.size() ? folder.substr(orphans.size() + 1) : "";
+  return "/" + folder;
+}
+
+TEST_P(ScanOfGeneratedImage, FoldersAndOverwrittenClustersAgreeWithTheManifestAndTheSleuthKit) {
+  const TestImage image = LoadTestImage(GetParam());
+  const Json scan = ScanJson(image.Image.string());
+  const std::map<int64_t, std::string> sleuthKitPaths = SleuthKitPaths(image.Image.string());
+  for (const Json& listed : scan["files"]) {
+    const ManifestFile& file = *image.FindRecord(listed["record"].get<int64_t>());
+    const std::string folder = listed["folder"].get<std::string>();
+    EXPECT_EQ(folder, file.ExpectedFolder) << file.Path;
+    if (const auto fls = sleuthKitPaths.find(file.Record); fls != sleuthKitPaths.end()) {
+      EXPECT_EQ(folder, FolderOfSleuthKitPath(fls->second)) << file.Path;
+    }
+    EXPECT_EQ(listed["overwritten_clusters"].get<uint64_t>(), file.OverwrittenClusters.value()) << file.Path;
+    // A file that lost part of its record counts the clusters it still names.
+    if (file.ReusedExtensions.empty()) {
+      uint64_t clusters = 0;
+      for (const ManifestRun& run : file.Runs) clusters += run.IsHole() ? 0 : static_cast<uint64_t>(run.Length);
+      EXPECT_EQ(listed["clusters"].get<uint64_t>(), clusters) << file.Path;
+    }
+  }
+}
+
 TEST_P(ScanOfGeneratedImage, LeavesTheSourceUnchanged) {
   const TestImage image = LoadTestImage(GetParam());
   const UnchangedSource source(image.Image.string());
@@ -132,6 +177,67 @@ TEST(CliScan, JsonCarriesTheVolumeGeometry) {
   for (const Json& file : scan["files"]) {
     const std::string category = file["category"];
     EXPECT_TRUE(std::set<std::string>({"Graphics", "Music", "Video", "Document", "Html", "Other"}).count(category));
+  }
+}
+
+// Python's csv module reads back every field of the JSON listing: names with commas and quotes,
+// streams as their JSON list.
+TEST(CliScan, CsvHoldsTheValuesOfTheJson) {
+  const TestImage image = LoadTestImage("standard-4k");
+  const TempDir folder;
+  const CommandResult csv = RunSalvoran({"scan", image.Image.string(), "--csv"});
+  ASSERT_EQ(csv.ExitCode, 0) << csv.Err;
+  std::ofstream(folder.Path() / "files.csv", std::ios::binary) << csv.Out;
+  std::ofstream(folder.Path() / "files.json", std::ios::binary) << RunSalvoran({"scan", image.Image.string(), "--json"}).Out;
+  const char* compare = R"(
+import csv, json, sys
+rows = list(csv.DictReader(open(sys.argv[1], newline='', encoding='utf-8')))
+files = json.load(open(sys.argv[2], encoding='utf-8'))['files']
+assert len(rows) == len(files) > 0, (len(rows), len(files))
+for row, listed in zip(rows, files):
+    assert list(row) == [key for key in listed if key != 'streams'] + ['streams'], list(row)
+    for key, value in listed.items():
+        text = row[key]
+        parsed = json.loads(text) if key == 'streams' else text if isinstance(value, str) else json.loads(text)
+        assert parsed == value, (key, text, value)
+    assert row['streams'] != '' or 'streams' not in listed
+)";
+  const CommandResult check = RunCommand(
+      {"python3", "-c", compare, (folder.Path() / "files.csv").string(), (folder.Path() / "files.json").string()});
+  EXPECT_EQ(check.ExitCode, 0) << check.Err;
+}
+
+// mactime builds a timeline from the body file; each file's line carries its path and the four
+// times of the manifest.
+TEST(CliScan, BodyfileGivesMactimeTheFourTimesOfEveryFile) {
+  const TestImage image = LoadTestImage("folders");
+  const TempDir folder;
+  const CommandResult body = RunSalvoran({"scan", image.Image.string(), "--bodyfile"});
+  ASSERT_EQ(body.ExitCode, 0) << body.Err;
+  std::istringstream lines(body.Out);
+  size_t count = 0;
+  for (std::string line; std::getline(lines, line); ++count) {
+    std::vector<std::string> fields;
+    std::istringstream split(line);
+    for (std::string field; std::getline(split, field, '|');) fields.push_back(field);
+    ASSERT_EQ(fields.size(), 11u) << line;
+    const ManifestFile& file = *image.FindRecord(std::stoll(fields[2]));
+    const std::string folderPart = file.ExpectedFolder.empty() || file.ExpectedFolder == "/" ? file.ExpectedFolder
+                                                                                            : file.ExpectedFolder + "/";
+    EXPECT_EQ(fields[1], folderPart + file.Name + " (deleted)");
+    EXPECT_EQ(fields[6], std::to_string(file.Size));
+    EXPECT_EQ(fields[7], std::to_string(file.Times.Accessed)) << file.Path;
+    EXPECT_EQ(fields[8], std::to_string(file.Times.Modified)) << file.Path;
+    EXPECT_EQ(fields[9], std::to_string(file.Times.MftModified)) << file.Path;
+    EXPECT_EQ(fields[10], std::to_string(file.Times.Created)) << file.Path;
+  }
+  EXPECT_EQ(count, image.ListedDeletedFiles().size());
+
+  std::ofstream(folder.Path() / "body.txt", std::ios::binary) << body.Out;
+  const CommandResult timeline = RunCommand({"mactime", "-b", (folder.Path() / "body.txt").string(), "-d", "-z", "UTC"});
+  ASSERT_EQ(timeline.ExitCode, 0) << timeline.Err;
+  for (const ManifestFile* file : image.ListedDeletedFiles()) {
+    EXPECT_NE(timeline.Out.find(",r/rrwxrwxrwx,0,0," + std::to_string(file->Record) + ","), std::string::npos) << file->Path;
   }
 }
 

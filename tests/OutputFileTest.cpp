@@ -1,6 +1,10 @@
 // Restores onto FUSE file systems, which lack the no-replace rename (and exFAT hard links too):
 // every file arrives whole, and a file already at the target name is never replaced.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+#include <array>
 
 #include <filesystem>
 #include <fstream>
@@ -28,6 +32,22 @@ void ExpectNoTemporaryFile(const fs::path& folder) {
   }
 }
 
+// Modification and access times, and on NTFS through ntfs-3g the creation time too.
+void ExpectOriginalTimes(const fs::path& restored, const ManifestFile& file, bool creationTime) {
+  struct stat status {};
+  ASSERT_EQ(::stat(restored.c_str(), &status), 0) << restored;
+  EXPECT_EQ(status.st_mtim.tv_sec, file.Times.Modified) << file.Path;
+  EXPECT_EQ(status.st_atim.tv_sec, file.Times.Accessed) << file.Path;
+  if (!creationTime) return;
+  std::array<unsigned char, 8> bigEndian{};
+  ASSERT_EQ(::getxattr(restored.c_str(), "system.ntfs_crtime_be", bigEndian.data(), bigEndian.size()), 8);
+  uint64_t created = 0;
+  for (unsigned char byte : bigEndian) created = created << 8 | byte;
+  constexpr int64_t SecondsFrom1601To1970 = 11'644'473'600;
+  constexpr uint64_t TicksPerSecond = 10'000'000;
+  EXPECT_EQ(created, static_cast<uint64_t>(file.Times.Created + SecondsFrom1601To1970) * TicksPerSecond) << file.Path;
+}
+
 class RestoreOntoFuse : public testing::TestWithParam<FuseFileSystem> {
  protected:
   void SetUp() override {
@@ -50,7 +70,9 @@ TEST_P(RestoreOntoFuse, RestoresEveryFileWhole) {
   ASSERT_EQ(results.size(), byRecord.size());
   for (const Json& result : results) {
     const ManifestFile& file = *byRecord.at(result["record"].get<int64_t>());
-    EXPECT_EQ(ReadWholeFile(fs::u8path(result["path"].get<std::string>())), ReadWholeFile(file.Expected)) << file.Path;
+    const fs::path restored = fs::u8path(result["path"].get<std::string>());
+    ExpectOriginalTimes(restored, file, GetParam() == FuseFileSystem::Ntfs3g);
+    EXPECT_EQ(ReadWholeFile(restored), ReadWholeFile(file.Expected)) << file.Path;
   }
   ExpectNoTemporaryFile(output);
 }

@@ -1,0 +1,23 @@
+#include "cli/FoundFileFields.h"
+
+#include "cli/JsonText.h"
+
+namespace salvoran::cli {
+
+std::string FilePath(const FoundFile& file) {
+  std::string path = file.Folder;
+  if (!path.empty() && path.back() != '/') path += '/';
+  return path + ToUtf8(file.Data.FileName);
+}
+
+void AppendStreamList(std::string& out, const std::vector<NamedStream>& streams) {
+  out += '[';
+  for (size_t i = 0; i < streams.size(); ++i) {
+    out += i == 0 ? "{\"name\": " : ", {\"name\": ";
+    AppendJsonString(out, ToUtf8(streams[i].Name));
+    out += ", \"size\": " + std::to_string(streams[i].Size) + "}";
+  }
+  out += ']';
+}
+
+}  // namespace salvoran::cli

@@ -1,0 +1,112 @@
+#include "engine/ClusterBitmap.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "engine/AttributeHeader.h"
+#include "engine/DataExtents.h"
+#include "engine/EngineError.h"
+#include "engine/FileRecord.h"
+#include "engine/RunList.h"
+
+namespace salvoran {
+namespace {
+
+constexpr uint64_t BitsPerByte = 8;
+constexpr uint64_t WordBits = 64;
+
+// Set bits of [firstBit, firstBit + bitCount) in bytes, bit 0 being the low bit of byte 0.
+uint64_t CountSetBits(const std::vector<std::byte>& bytes, uint64_t firstBit, uint64_t bitCount) {
+  const auto bitAt = [&](uint64_t bit) {
+    return (std::to_integer<unsigned>(bytes[static_cast<size_t>(bit / BitsPerByte)]) >> (bit % BitsPerByte)) & 1u;
+  };
+  uint64_t count = 0;
+  uint64_t bit = firstBit;
+  const uint64_t end = firstBit + bitCount;
+  for (; bit < end && bit % WordBits != 0; ++bit) count += bitAt(bit);
+  for (; end - bit >= WordBits; bit += WordBits) {
+    uint64_t word;
+    std::memcpy(&word, bytes.data() + bit / BitsPerByte, sizeof word);
+    count += static_cast<uint64_t>(std::popcount(word));
+  }
+  for (; bit < end; ++bit) count += bitAt(bit);
+  return count;
+}
+
+}  // namespace
+
+void ClusterBitmap::Open() {
+  opened_ = true;
+  const VolumeGeometry& geometry = geometry_;
+  std::vector<std::byte> record;
+  if (!fetcher_.FetchRecord(BitmapRecord, record) || (RecordFlags(record) & RecordInUse) == 0) return;
+  const FileAttributes attributes = GatherFileAttributes(record, BitmapRecord, fetcher_, FileState::Live);
+  const DataStream* data = attributes.Stream(u"");
+  if (!data || data->Pieces.empty() || !IsNonResident(data->Pieces.front())) return;
+  try {
+    const JoinedExtents extents = JoinDataExtents(data->Pieces, geometry.TotalClusters);
+    map_ = MftMap(extents.Runs, geometry.BytesPerCluster);
+    bitmapBytes_ = std::min(extents.DataSize, map_.CoveredBytes());
+  } catch (const EngineError&) {
+    return;
+  }
+  countableClusters_ = std::min(geometry.TotalClusters, bitmapBytes_ * BitsPerByte);
+  if (volume_.Size() != 0) countableClusters_ = std::min(countableClusters_, volume_.Size() / geometry.BytesPerCluster);
+}
+
+void ClusterBitmap::LoadWindow(uint64_t window) {
+  if (window == windowIndex_) return;
+  windowIndex_ = window;
+  window_.assign(WindowBytes, std::byte{0});
+  const uint64_t first = window * WindowBytes;
+  const uint64_t length = std::min(WindowBytes, bitmapBytes_ - first);
+  // What cannot be read stays zero: free.
+  map_.ForEachPiece(first, length, [&](uint64_t volumeByte, uint64_t pieceLength, uint64_t bitmapByte) {
+    volume_.ReadAt(volumeByte, std::span(window_).subspan(static_cast<size_t>(bitmapByte - first), pieceLength));
+  });
+}
+
+uint64_t ClusterBitmap::CountInUse(uint64_t first, uint64_t count) {
+  if (!opened_) Open();
+  if (first >= countableClusters_) return 0;
+  count = std::min(count, countableClusters_ - first);
+  constexpr uint64_t WindowClusters = WindowBytes * BitsPerByte;
+  uint64_t inUse = 0;
+  while (count > 0) {
+    const uint64_t offset = first % WindowClusters;
+    const uint64_t span = std::min(count, WindowClusters - offset);
+    LoadWindow(first / WindowClusters);
+    inUse += CountSetBits(window_, offset, span);
+    first += span;
+    count -= span;
+  }
+  return inUse;
+}
+
+ClusterUse CountClusterUse(const DataStream& stream, uint64_t totalClusters, ClusterBitmap& bitmap) {
+  ClusterUse use;
+  for (const ByteView piece : stream.Pieces) {
+    if (!IsNonResident(piece)) continue;
+    const NonResidentHeader header = ReadNonResidentHeader(piece);
+    // An empty piece's last VCN is -1; one that ends before it starts names nothing.
+    uint64_t vcns = header.LastVcn + 1 >= header.FirstVcn ? header.LastVcn + 1 - header.FirstVcn : 0;
+    std::vector<DataRun> runs;
+    try {
+      runs = DecodeRunList(RunListBytes(piece), totalClusters);
+    } catch (const EngineError&) {
+      continue;
+    }
+    for (const DataRun& run : runs) {
+      const uint64_t clusters = std::min(run.ClusterCount, vcns);
+      vcns -= clusters;
+      if (!run.Sparse) {
+        use.Clusters += clusters;
+        use.InUse += bitmap.CountInUse(run.StartCluster, clusters);
+      }
+    }
+  }
+  return use;
+}
+
+}  // namespace salvoran

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/FileAttributes.h"
+#include "engine/MftMap.h"
+#include "engine/VolumeGeometry.h"
+#include "engine/VolumeSource.h"
+
+namespace salvoran {
+
+inline constexpr uint64_t BitmapRecord = 6;
+
+// Which clusters the volume marks in use, from $Bitmap's $DATA, read a window at a time on
+// demand so that memory stays the same whatever the volume's size.
+class ClusterBitmap {
+ public:
+  // The bitmap is found through record 6 when first needed, so a scan that lists no
+  // non-resident file never reads it. Without a readable one every cluster counts as free.
+  ClusterBitmap(VolumeSource& volume, const VolumeGeometry& geometry, RecordFetcher& fetcher)
+      : volume_(volume), geometry_(geometry), fetcher_(fetcher) {}
+
+  // How many of the clusters [first, first + count) are marked in use. Clusters past the end of
+  // the source (a cut image) or of the bitmap count as free: nothing of them can be read, and it
+  // bounds the work a run list that claims the whole of a huge volume can cause.
+  uint64_t CountInUse(uint64_t first, uint64_t count);
+
+  static constexpr uint64_t WindowBytes = 64u << 10;
+
+ private:
+  void Open();
+  void LoadWindow(uint64_t window);
+
+  VolumeSource& volume_;
+  const VolumeGeometry& geometry_;
+  RecordFetcher& fetcher_;
+  bool opened_ = false;
+  MftMap map_;  // the same byte map as the MFT's serves the bitmap's runs
+  uint64_t countableClusters_ = 0;
+  uint64_t bitmapBytes_ = 0;
+  std::vector<std::byte> window_;
+  uint64_t windowIndex_ = UINT64_MAX;
+};
+
+struct ClusterUse {
+  uint64_t Clusters = 0;  // allocated, holes not counted
+  uint64_t InUse = 0;     // of those, how many the bitmap marks in use
+};
+
+// The clusters the runs of a stream's pieces name (a resident stream has none). A piece whose
+// run list does not decode adds nothing.
+ClusterUse CountClusterUse(const DataStream& stream, uint64_t totalClusters, ClusterBitmap& bitmap);
+
+}  // namespace salvoran

@@ -1,0 +1,21 @@
+#include "engine/ContentState.h"
+
+#include "support/StringTable.h"
+
+namespace salvoran {
+
+ContentState ContentStateOf(uint64_t clusters, uint64_t overwrittenClusters) {
+  if (overwrittenClusters == 0) return ContentState::Good;
+  return overwrittenClusters >= clusters ? ContentState::Overwritten : ContentState::PartlyOverwritten;
+}
+
+std::string_view ContentStateCaption(ContentState state) {
+  switch (state) {
+    case ContentState::Good: return strings::GoodStateCaption;
+    case ContentState::PartlyOverwritten: return strings::PartlyOverwrittenStateCaption;
+    case ContentState::Overwritten: return strings::OverwrittenStateCaption;
+  }
+  return {};
+}
+
+}  // namespace salvoran

@@ -1,0 +1,98 @@
+// Folder chains that no driver writes: loops, absurd depth, sequence numbers that do not match.
+// The real chains (deleted folders, reused parent records) are checked on the generated images in
+// CliScanTest against the manifest and The Sleuth Kit.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "engine/FileRecord.h"
+#include "engine/OriginalFolders.h"
+#include "tests/support/CraftedVolume.h"
+
+namespace salvoran::test {
+namespace {
+
+constexpr size_t RecordSequenceField = 0x10;
+constexpr size_t ParentReferenceField = 0x18;
+
+uint64_t Reference(uint64_t record, uint16_t sequence) { return uint64_t{sequence} << 48 | record; }
+
+// Directory records by index, counting how often each is read.
+class FolderRecords : public RecordFetcher {
+ public:
+  void AddFolder(uint64_t record, std::u16string_view name, uint64_t parent, uint16_t sequence = 1, bool inUse = true) {
+    RecordSpec spec;
+    spec.Flags = RecordIsDirectory | (inUse ? RecordInUse : 0);
+    Bytes fileName = FileNameAttribute(name, Win32Namespace);
+    PutLE(fileName, ParentReferenceField, parent, 8);
+    spec.Attributes = {fileName};
+    Bytes built = BuildRecord(spec);
+    PutLE(built, RecordSequenceField, sequence, 2);
+    records_[record] = built;
+  }
+
+  bool FetchRecord(uint64_t index, std::vector<std::byte>& record) override {
+    ++Reads[index];
+    const auto found = records_.find(index);
+    if (found == records_.end()) return false;
+    record = found->second;
+    ApplyFixups(record);
+    return true;
+  }
+  ContentRead ReadNonResident(ByteView, uint64_t, std::vector<std::byte>&) override { return ContentRead::Unreadable; }
+
+  std::map<uint64_t, int> Reads;
+
+ private:
+  std::map<uint64_t, Bytes> records_;
+};
+
+class OriginalFoldersTest : public testing::Test {
+ protected:
+  void SetUp() override { records_.AddFolder(RootFolderRecord, u".", Reference(RootFolderRecord, 5), 5); }
+  FolderRecords records_;
+  OriginalFolders folders_{records_};
+};
+
+TEST_F(OriginalFoldersTest, FollowsLiveAndFreeFoldersToTheRootAndBreaksAtAForeignSequence) {
+  records_.AddFolder(40, u"Users", Reference(RootFolderRecord, 5));
+  records_.AddFolder(41, u"ann", Reference(40, 1), 3, false);    // freed: one above the reference
+  records_.AddFolder(42, u"old", Reference(41, 2), 4, true);     // in use, one above: reused
+  records_.AddFolder(43, u"notes", Reference(42, 3));           // below the reused one
+  EXPECT_EQ(folders_.FolderOf(Reference(RootFolderRecord, 5)), "/");
+  EXPECT_EQ(folders_.FolderOf(Reference(41, 2)), "/Users/ann");
+  EXPECT_EQ(folders_.FolderOf(Reference(41, 1)), "");  // freed twice since
+  EXPECT_EQ(folders_.FolderOf(Reference(43, 1)), "notes");
+  EXPECT_EQ(folders_.FolderOf(Reference(99, 1)), "");  // no such record
+  for (const auto& [record, reads] : records_.Reads) EXPECT_EQ(reads, 1) << "record " << record;
+}
+
+TEST_F(OriginalFoldersTest, NoFolderOnALoopIsNamed) {
+  records_.AddFolder(50, u"a", Reference(51, 1));
+  records_.AddFolder(51, u"b", Reference(50, 1));
+  records_.AddFolder(52, u"below", Reference(50, 1));
+  records_.AddFolder(53, u"self", Reference(53, 1));
+  EXPECT_EQ(folders_.FolderOf(Reference(52, 1)), "below");
+  EXPECT_EQ(folders_.FolderOf(Reference(50, 1)), "");
+  EXPECT_EQ(folders_.FolderOf(Reference(51, 1)), "");
+  EXPECT_EQ(folders_.FolderOf(Reference(53, 1)), "");
+}
+
+TEST_F(OriginalFoldersTest, AnAbsurdlyDeepChainGivesOnlyTheNamesBelowItsLimit) {
+  constexpr uint64_t First = 100;
+  constexpr uint64_t Depth = 5000;
+  records_.AddFolder(First, u"top", Reference(RootFolderRecord, 5));
+  for (uint64_t record = First + 1; record < First + Depth; ++record) {
+    records_.AddFolder(record, u"d", Reference(record - 1, 1));
+  }
+  const std::string folder = folders_.FolderOf(Reference(First + Depth - 1, 1));
+  ASSERT_FALSE(folder.empty());
+  EXPECT_LE(folder.size(), MaxFolderTextBytes);
+  EXPECT_NE(folder.front(), '/');
+  EXPECT_EQ(folder.find("top"), std::string::npos);
+  EXPECT_EQ(folder.back(), 'd');
+}
+
+}  // namespace
+}  // namespace salvoran::test
