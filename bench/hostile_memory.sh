@@ -21,7 +21,7 @@ cases=(DemoVolume MftClaimingTwoBillionRecords CutInTheMiddleOfTheMft LaterRecor
        RunListClaimingTerabytes SparseTerabyte RunsPastTheImagesEnd AttributeLengthFFFFFFFF
        FileNameLengthPastTheAttribute HostileNames MftRunListWithoutEnd RecordSizeCode7F
        SizeBeyondItsClusters CompressionUnitsOfTwoBillionClusters AttributeListNamingEightThousandRecords
-       AttributeListPastTheLimit)
+       AttributeListPastTheLimit FolderChainInALoop BitmapAndRunClaimingPetabytes)
 
 # Field of /usr/bin/time -v's report.
 field() { sed -n "s/^[[:space:]]*$1: //p" "$2"; }

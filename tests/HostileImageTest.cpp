@@ -230,6 +230,41 @@ Bytes FileWithLongAttributeList(uint64_t listBytes) {
   return BuildVolume(spec);
 }
 
+// A file whose folder's parent reference leads round in a loop: no folder on it is named.
+Bytes FileInALoopOfFolders() {
+  constexpr size_t ParentReference = 0x18;
+  constexpr int32_t FolderA = FirstUserRecord + 1;
+  constexpr int32_t FolderB = FirstUserRecord + 2;
+  VolumeSpec spec = CraftedSpec({{u"loop.txt", ResidentData(4), [](Bytes& name) { PutLE(name, ParentReference, FolderA, 8); }}});
+  for (const auto& [record, parent] : {std::pair{FolderA, FolderB}, {FolderB, FolderA}}) {
+    RecordSpec folder;
+    folder.Flags = 0x0003;  // in use, a directory
+    folder.Attributes = {FileNameAttribute(record == FolderA ? u"a" : u"b", Win32Namespace)};
+    PutLE(folder.Attributes[0], ParentReference, static_cast<uint64_t>(parent), 8);
+    spec.Records[record] = BuildRecord(folder);
+  }
+  return BuildVolume(spec);
+}
+
+// The boot sector claims 2^44 clusters (64 PiB); $Bitmap's runs and a deleted file's run claim
+// nearly all of them. Counting its clusters in use must not walk a bitmap the image cannot hold.
+Bytes BitmapAndRunClaimingPetabytes() {
+  constexpr uint64_t ClaimedClusters = uint64_t{1} << 44;
+  constexpr uint64_t BitmapBytes = ClaimedClusters / 8;
+  VolumeSpec spec = CraftedSpec(
+      {NonResidentFile(u"vast.bin", {{ClaimedClusters - 20, 10, false}}, (ClaimedClusters - 20) * CraftedClusterBytes)});
+  RecordSpec bitmap;
+  bitmap.Flags = 0x0001;
+  bitmap.Attributes = {NonResidentDataAttribute(EncodeRunList({{BitmapBytes / CraftedClusterBytes, 8, false}}), BitmapBytes)};
+  spec.Records[6] = BuildRecord(bitmap);
+  Bytes image = BuildVolume(spec);
+  VolumeSpec claim = spec;
+  claim.TotalClusters = ClaimedClusters;
+  const Bytes boot = NtfsBootSector(claim);
+  std::copy(boot.begin(), boot.end(), image.begin());
+  return image;
+}
+
 // ---- the matrix ------------------------------------------------------------------------------
 
 struct RestoredFile {
@@ -342,6 +377,8 @@ const HostileCase HostileCases[] = {
      Crafted({GoodFile(), NonResidentFile(u"past.bin", {{8, CraftedClusters - 2, false}}, 8 * CraftedClusterBytes)}), 0,
      "past.bin", 1, RunListError, 1),
     Case("RunsPastTheImagesEnd", FileBeyondTheImagesEnd, 0, "far.bin", 1, RunListError, 1),
+    Case("FolderChainInALoop", FileInALoopOfFolders, 0, "  loop.txt\n", 0, "1 of 1 files restored.", 1),
+    Case("BitmapAndRunClaimingPetabytes", BitmapAndRunClaimingPetabytes, 0, "vast.bin", 1, RunListError, 0),
     Case("HostileNames",
      Crafted({{u"..", ResidentData(1), {}},
               {u"a/b", ResidentData(2), {}},
