@@ -103,7 +103,17 @@ bool FileFilter::Matches(const FoundFile& file) const {
 void AddFilterOptions(CLI::App& command, FileFilter& filter, CLI::Option* needed) {
   std::vector<std::string> categories;
   for (FileCategory category : AllCategories) categories.emplace_back(CategoryName(category));
-  const CLI::Validator isoTime(CheckIsoTime, "DATE");
+  // The help names each value in its own words: no validator adds to them.
+  const CLI::Validator isoTime(CheckIsoTime, "");
+  CLI::AsSizeValue size(false);
+  size.description("");
+  const auto dateOption = [&](const char* name, std::optional<uint64_t>& time, std::string_view description) {
+    return command
+        .add_option_function<std::string>(
+            name, [&time](const std::string& text) { time = ParseIsoTime(text); }, std::string(description))
+        ->type_name("DATE")
+        ->check(isoTime);
+  };
   const std::vector<CLI::Option*> options = {
       command.add_option("--name", filter.NameGlob, std::string(help::FilterName))->type_name("GLOB"),
       command.add_option("--folder", filter.FolderGlob, std::string(help::FilterFolder))->type_name("GLOB"),
@@ -113,22 +123,12 @@ void AddFilterOptions(CLI::App& command, FileFilter& filter, CLI::Option* needed
       command.add_option("--ext", filter.Extensions, std::string(help::FilterExtension))->type_name("EXT"),
       command.add_option("--min-size", filter.MinSize, std::string(help::FilterMinSize))
           ->type_name("SIZE")
-          ->transform(CLI::AsSizeValue(false)),
+          ->transform(size),
       command.add_option("--max-size", filter.MaxSize, std::string(help::FilterMaxSize))
           ->type_name("SIZE")
-          ->transform(CLI::AsSizeValue(false)),
-      command
-          .add_option_function<std::string>(
-              "--modified-after", [&filter](const std::string& text) { filter.ModifiedAfter = ParseIsoTime(text); },
-              std::string(help::FilterModifiedAfter))
-          ->type_name("DATE")
-          ->check(isoTime),
-      command
-          .add_option_function<std::string>(
-              "--modified-before", [&filter](const std::string& text) { filter.ModifiedBefore = ParseIsoTime(text); },
-              std::string(help::FilterModifiedBefore))
-          ->type_name("DATE")
-          ->check(isoTime),
+          ->transform(size),
+      dateOption("--modified-after", filter.ModifiedAfter, help::FilterModifiedAfter),
+      dateOption("--modified-before", filter.ModifiedBefore, help::FilterModifiedBefore),
       command.add_flag("--intact", filter.Intact, std::string(help::FilterIntact)),
   };
   for (CLI::Option* option : options) {

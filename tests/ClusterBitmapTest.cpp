@@ -18,20 +18,15 @@ constexpr uint64_t WindowClusters = ClusterBitmap::WindowBytes * 8;
 // Every third cluster around the first window's end is in use.
 bool InUse(uint64_t cluster) { return cluster % 3 == 0 && cluster + 1000 > WindowClusters && cluster < WindowClusters + 1000; }
 
-class BitmapRecord : public RecordFetcher {
- public:
-  bool FetchRecord(uint64_t index, std::vector<std::byte>& record) override {
-    if (index != salvoran::BitmapRecord) return false;
-    RecordSpec spec;
-    spec.Flags = RecordInUse;
-    const uint64_t clusters = (BitmapBytes + ClusterBytes - 1) / ClusterBytes;
-    spec.Attributes = {NonResidentDataAttribute(EncodeRunList({{clusters, BitmapCluster, false}}), BitmapBytes)};
-    record = BuildRecord(spec);
-    ApplyFixups(record);
-    return true;
-  }
-  ContentRead ReadNonResident(ByteView, uint64_t, std::vector<std::byte>&) override { return ContentRead::Unreadable; }
-};
+MemoryRecords BitmapRecordOnly() {
+  RecordSpec spec;
+  spec.Flags = RecordInUse;
+  const uint64_t clusters = (BitmapBytes + ClusterBytes - 1) / ClusterBytes;
+  spec.Attributes = {NonResidentDataAttribute(EncodeRunList({{clusters, BitmapCluster, false}}), BitmapBytes)};
+  MemoryRecords records;
+  records.Records[BitmapRecord] = BuildRecord(spec);
+  return records;
+}
 
 SparseVolume VolumeWithBitmap(uint64_t sourceClusters) {
   SparseVolume volume(sourceClusters * ClusterBytes);
@@ -53,7 +48,7 @@ TEST(ClusterBitmapTest, CountsAcrossWindowsAndNothingPastTheSource) {
   VolumeGeometry geometry;
   geometry.BytesPerCluster = ClusterBytes;
   geometry.TotalClusters = VolumeClusters;
-  BitmapRecord records;
+  MemoryRecords records = BitmapRecordOnly();
   for (const uint64_t sourceClusters : {VolumeClusters, WindowClusters + 7}) {
     SparseVolume volume = VolumeWithBitmap(sourceClusters);
     ClusterBitmap bitmap(volume, geometry, records);

@@ -20,19 +20,7 @@ constexpr uint64_t BaseIndex = 40;
 constexpr uint64_t ExtensionIndex = 41;
 constexpr uint16_t NameId = 1, FirstPieceId = 2, SecondPieceId = 3;
 
-class MemoryRecords : public RecordFetcher {
- public:
-  bool FetchRecord(uint64_t index, std::vector<std::byte>& record) override {
-    const auto found = Records.find(index);
-    if (found == Records.end()) return false;
-    record = found->second;
-    ApplyFixups(record);
-    return true;
-  }
-  ContentRead ReadNonResident(ByteView, uint64_t, std::vector<std::byte>&) override { return ContentRead::Unreadable; }
-
-  std::map<uint64_t, Bytes> Records;
-};
+using test::MemoryRecords;
 
 Bytes Piece(uint64_t firstCluster) {
   return test::NonResidentDataAttribute(test::EncodeRunList({{4, firstCluster, false}}), 8 * 4096, 3);

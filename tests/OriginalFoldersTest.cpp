@@ -18,8 +18,8 @@ constexpr size_t ParentReferenceField = 0x18;
 
 uint64_t Reference(uint64_t record, uint16_t sequence) { return uint64_t{sequence} << 48 | record; }
 
-// Directory records by index, counting how often each is read.
-class FolderRecords : public RecordFetcher {
+// Directory records by index.
+class FolderRecords : public MemoryRecords {
  public:
   void AddFolder(uint64_t record, std::u16string_view name, uint64_t parent, uint16_t sequence = 1, bool inUse = true) {
     RecordSpec spec;
@@ -29,23 +29,8 @@ class FolderRecords : public RecordFetcher {
     spec.Attributes = {fileName};
     Bytes built = BuildRecord(spec);
     PutLE(built, RecordSequenceField, sequence, 2);
-    records_[record] = built;
+    Records[record] = built;
   }
-
-  bool FetchRecord(uint64_t index, std::vector<std::byte>& record) override {
-    ++Reads[index];
-    const auto found = records_.find(index);
-    if (found == records_.end()) return false;
-    record = found->second;
-    ApplyFixups(record);
-    return true;
-  }
-  ContentRead ReadNonResident(ByteView, uint64_t, std::vector<std::byte>&) override { return ContentRead::Unreadable; }
-
-  std::map<uint64_t, int> Reads;
-
- private:
-  std::map<uint64_t, Bytes> records_;
 };
 
 class OriginalFoldersTest : public testing::Test {

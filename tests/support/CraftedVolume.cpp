@@ -384,6 +384,15 @@ bool CollectingObserver::Listed(int32_t recordIndex) const {
   return std::any_of(Files.begin(), Files.end(), [&](const FoundFile& file) { return file.RecordIndex == recordIndex; });
 }
 
+bool MemoryRecords::FetchRecord(uint64_t index, std::vector<std::byte>& record) {
+  ++Reads[index];
+  const auto found = Records.find(index);
+  if (found == Records.end()) return false;
+  record = found->second;
+  ApplyFixups(record);
+  return true;
+}
+
 std::string EngineErrorText(const std::function<void()>& action) {
   try {
     action();

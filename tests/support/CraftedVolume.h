@@ -11,6 +11,7 @@
 
 #include "engine/ByteView.h"
 #include "engine/DeletedFileScan.h"
+#include "engine/FileAttributes.h"
 #include "engine/RunList.h"
 #include "engine/VolumeSource.h"
 
@@ -146,6 +147,16 @@ class WatchedVolume : public VolumeSource {
   VolumeSource& inner_;
   std::vector<Read> reads_;
   std::vector<Read> badStretches_;
+};
+
+// Records by MFT index, handed out with their fixups applied; Reads counts the fetches of each.
+class MemoryRecords : public RecordFetcher {
+ public:
+  bool FetchRecord(uint64_t index, std::vector<std::byte>& record) override;
+  ContentRead ReadNonResident(ByteView, uint64_t, std::vector<std::byte>&) override { return ContentRead::Unreadable; }
+
+  std::map<uint64_t, Bytes> Records;
+  std::map<uint64_t, int> Reads;
 };
 
 // Keeps what a scan reports. The hooks let a test act at a chosen point, as a user pressing
