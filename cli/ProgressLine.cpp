@@ -5,17 +5,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "support/FormatFileSize.h"
+#include "support/TimeLeft.h"
 
 namespace salvoran::cli {
 namespace {
 
 constexpr auto RefreshInterval = std::chrono::milliseconds(100);
-// Below this the rate says more about start-up than about the task.
-constexpr double MinimumSecondsForRate = 0.5;
-constexpr long long SecondsPerMinute = 60;
-constexpr long long SecondsPerHour = 60 * SecondsPerMinute;
 constexpr double PercentPerWhole = 100.0;
 constexpr char EraseLine[] = "\r\033[K";
 
@@ -26,18 +24,6 @@ std::string AmountText(ProgressUnit unit, double amount) {
   const long long whole = std::llround(std::min(amount, LargestAmount));
   if (unit == ProgressUnit::Bytes) return FormatFileSize(whole);
   return std::to_string(whole);
-}
-
-std::string DurationText(double seconds) {
-  const long long whole = std::llround(seconds);
-  char text[32];
-  if (whole >= SecondsPerHour) {
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / SecondsPerHour,
-                  whole % SecondsPerHour / SecondsPerMinute, whole % SecondsPerMinute);
-  } else {
-    std::snprintf(text, sizeof text, "%lld:%02lld", whole / SecondsPerMinute, whole % SecondsPerMinute);
-  }
-  return text;
 }
 
 }  // namespace
@@ -56,7 +42,9 @@ std::string ProgressText(std::string_view label, ProgressUnit unit, uint64_t don
   if (elapsedSeconds >= MinimumSecondsForRate && done > 0) {
     const double rate = static_cast<double>(done) / elapsedSeconds;
     text += ", " + AmountText(unit, rate) + unitWord + "/s";
-    if (done < total) text += ", " + DurationText(static_cast<double>(total - done) / rate) + " left";
+    if (const std::optional<double> left = SecondsLeft(done, total, elapsedSeconds)) {
+      text += ", " + FormatDuration(*left) + " left";
+    }
   }
   return text;
 }
