@@ -51,6 +51,15 @@ inline constexpr std::string_view PartitionCaption = "partition";
 inline constexpr std::string_view NothingToScanMessage =
     "There is nothing to scan: no NTFS drive was found. Add an image file with \"Open Image…\" (Ctrl+O) or by "
     "dropping it on the window, or start the program with --image and a device, such as --image /dev/sdb1.";
+// A restore of several files that did not save them all ends with the counts and the list of the
+// files that could not be restored, each with its reason.
+inline constexpr std::string_view SavedCountLabel = "Files saved to the disk: ";
+inline constexpr std::string_view FailedCountLabel = "Files that could not be restored: ";
+inline constexpr std::string_view CopyListCaption = "Copy List";
+// The progress of a restore; %1, %2 and %3 stand for the numbers and the name.
+inline constexpr std::string_view RestoringFileText = "Restoring file %1 of %2: %3";
+inline constexpr std::string_view RestoredBytesText = "%1 of %2";
+inline constexpr std::string_view TimeLeftText = ", about %1 left";
 inline constexpr std::string_view TipsText =
     "Corvath Salvoran FREE can help you to find the files you have deleted before and you can "
     "select any file in the list and recovery it. Note: If one file was deleted for a long time, "

@@ -1,8 +1,16 @@
 #include "ui/QtRecoveryDialogs.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QString>
+#include <QVBoxLayout>
 
 #include "support/StringTable.h"
 #include "ui/QtText.h"
@@ -10,10 +18,22 @@
 namespace salvoran {
 namespace {
 
+constexpr QSize FailuresDialogSize(560, 360);
+constexpr char FailureSeparator[] = " \u2014 ";
+
 // The path's own bytes, which are UTF-8 on this system; never a narrow code page.
 std::optional<std::filesystem::path> ChosenPath(const QString& chosen) {
   if (chosen.isEmpty()) return std::nullopt;
   return std::filesystem::path(chosen.toStdString());
+}
+
+// One line per file, as plain text that copies as it reads.
+QString FailureListText(const std::vector<RestoreFailure>& failures) {
+  QStringList lines;
+  lines.reserve(static_cast<qsizetype>(failures.size()));
+  const QString separator = QString::fromUtf8(FailureSeparator);
+  for (const RestoreFailure& failure : failures) lines.append(ToQString(failure.Name) + separator + ToQString(failure.Reason));
+  return lines.join('\n');
 }
 
 }  // namespace
@@ -22,8 +42,24 @@ std::optional<std::filesystem::path> QtRecoveryDialogs::ChooseSaveFile(const std
   return ChosenPath(QFileDialog::getSaveFileName(parent_, QString(), QString::fromStdString(suggestedName)));
 }
 
+// Qt's own folder dialog inside one that shows the prompt above it: a desktop's native dialog
+// would show the prompt in its title bar only.
 std::optional<std::filesystem::path> QtRecoveryDialogs::ChooseFolder(std::string_view prompt) {
-  return ChosenPath(QFileDialog::getExistingDirectory(parent_, ToQString(prompt)));
+  QDialog dialog(parent_);
+  dialog.setWindowTitle(ToQString(prompt));
+  auto* promptLabel = new QLabel(ToQString(prompt), &dialog);
+  promptLabel->setObjectName("FolderPrompt");
+  auto* folders = new QFileDialog(&dialog);
+  folders->setWindowFlags(Qt::Widget);
+  folders->setOption(QFileDialog::DontUseNativeDialog);
+  folders->setOption(QFileDialog::ShowDirsOnly);
+  folders->setFileMode(QFileDialog::Directory);
+  QObject::connect(folders, &QFileDialog::finished, &dialog, &QDialog::done);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(promptLabel);
+  layout->addWidget(folders);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return ChosenPath(folders->selectedFiles().value(0));
 }
 
 bool QtRecoveryDialogs::AskYesNo(std::string_view question) {
@@ -35,6 +71,32 @@ bool QtRecoveryDialogs::AskYesNo(std::string_view question) {
 void QtRecoveryDialogs::ShowPlainMessage(std::string_view caption, std::string_view text) {
   QMessageBox box(QMessageBox::NoIcon, ToQString(caption), ToQString(text), QMessageBox::Ok, parent_);
   box.exec();
+}
+
+void QtRecoveryDialogs::ShowFailures(std::string_view caption, std::string_view summary,
+                                     const std::vector<RestoreFailure>& failures) {
+  QDialog dialog(parent_);
+  dialog.setObjectName("RestoreFailures");
+  dialog.setWindowTitle(ToQString(caption));
+  auto* summaryLabel = new QLabel(ToQString(summary), &dialog);
+  summaryLabel->setTextFormat(Qt::PlainText);
+  // A plain text view lays out only the lines in sight, so tens of thousands open at once.
+  auto* list = new QPlainTextEdit(&dialog);
+  list->setObjectName("FailureList");
+  list->setReadOnly(true);
+  list->setLineWrapMode(QPlainTextEdit::NoWrap);
+  list->setPlainText(FailureListText(failures));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+  QPushButton* copy = buttons->addButton(ToQString(strings::CopyListCaption), QDialogButtonBox::ActionRole);
+  QObject::connect(copy, &QPushButton::clicked, list,
+                   [list] { QApplication::clipboard()->setText(list->toPlainText()); });
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(summaryLabel);
+  layout->addWidget(list, 1);
+  layout->addWidget(buttons);
+  dialog.resize(FailuresDialogSize);
+  dialog.exec();
 }
 
 }  // namespace salvoran

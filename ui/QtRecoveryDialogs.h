@@ -16,6 +16,8 @@ class QtRecoveryDialogs : public RecoveryDialogs {
   std::optional<std::filesystem::path> ChooseFolder(std::string_view prompt) override;
   bool AskYesNo(std::string_view question) override;
   void ShowPlainMessage(std::string_view caption, std::string_view text) override;
+  void ShowFailures(std::string_view caption, std::string_view summary,
+                    const std::vector<RestoreFailure>& failures) override;
 
  private:
   QWidget* parent_;

@@ -1,11 +1,13 @@
 #include "ui/RecoverSelected.h"
 
+#include <algorithm>
 #include <optional>
 #include <set>
 #include <utility>
 
 #include "recovery/RestoreStop.h"
 #include "recovery/TargetNames.h"
+#include "support/Diagnostics.h"
 #include "support/StringTable.h"
 
 namespace salvoran {
@@ -13,27 +15,26 @@ namespace {
 
 bool IsFile(const ResultTree& tree, const ResultNode* node) { return tree.NodeData(node)->IsFileEntry != 0; }
 
-struct CheckedFiles {
-  const ResultNode* First = nullptr;
-  bool Several = false;
-};
+uint64_t ListedBytes(const TDeletedFileData& file) { return static_cast<uint64_t>(std::max<int64_t>(file.FileSize, 0)); }
 
-// Stops at the second file: a million checked files need no full count.
-CheckedFiles FindCheckedFiles(const ResultTree& tree) {
-  CheckedFiles found;
-  for (const ResultNode* node = tree.FirstNodeInCheckState(csCheckedNormal); node != nullptr;
-       node = tree.NextNodeInCheckState(node, csCheckedNormal)) {
-    if (!IsFile(tree, node)) continue;
-    if (found.First != nullptr) {
-      found.Several = true;
-      break;
-    }
-    found.First = node;
-  }
-  return found;
+// The list says once, above it, that these files could not be restored; each line keeps the cause.
+std::string FailureCause(std::string failure) {
+  if (failure.starts_with(strings::RecoverFailedMessage)) failure.erase(0, strings::RecoverFailedMessage.size());
+  return failure;
 }
 
 }  // namespace
+
+std::string RestoreSummaryText(const RestoreTally& tally) {
+  return std::string(strings::SavedCountLabel) + std::to_string(tally.Saved) + "\n" +
+         std::string(strings::FailedCountLabel) + std::to_string(tally.Failures.size());
+}
+
+struct SelectedFilesRecovery::CheckedFiles {
+  const ResultNode* First = nullptr;
+  uint64_t Count = 0;
+  uint64_t Bytes = 0;
+};
 
 // Keeps Running() true for one Run, whichever way it ends.
 class SelectedFilesRecovery::RunningScope {
@@ -52,15 +53,43 @@ class SelectedFilesRecovery::RunningScope {
   SelectedFilesRecovery& owner_;
 };
 
+// Shows the progress from the first copy to the last, whichever way the copies end.
+class SelectedFilesRecovery::ProgressScope {
+ public:
+  ProgressScope(RestoreProgress& progress, uint64_t fileCount, uint64_t totalBytes) : progress_(progress) {
+    progress_.Begin(fileCount, totalBytes);
+  }
+  ~ProgressScope() { progress_.End(); }
+  ProgressScope(const ProgressScope&) = delete;
+  ProgressScope& operator=(const ProgressScope&) = delete;
+
+ private:
+  RestoreProgress& progress_;
+};
+
 SelectedFilesRecovery::SelectedFilesRecovery(ResultTree& tree, const VolumeGeometry& geometry,
-                                             RecoveryDialogs& dialogs, std::function<void()> processEvents,
-                                             RecoverFunction recover, SourceDeviceCheck isOnSourceDevice)
+                                             RecoveryDialogs& dialogs, RestoreProgress& progress,
+                                             std::function<void()> processEvents, RecoverFunction recover,
+                                             SourceDeviceCheck isOnSourceDevice)
     : tree_(tree),
       geometry_(geometry),
       dialogs_(dialogs),
+      progress_(progress),
       processEvents_(std::move(processEvents)),
       recover_(std::move(recover)),
       isOnSourceDevice_(std::move(isOnSourceDevice)) {}
+
+SelectedFilesRecovery::CheckedFiles SelectedFilesRecovery::FindCheckedFiles(const ResultTree& tree) {
+  CheckedFiles found;
+  for (const ResultNode* node = tree.FirstNodeInCheckState(csCheckedNormal); node != nullptr;
+       node = tree.NextNodeInCheckState(node, csCheckedNormal)) {
+    if (!IsFile(tree, node)) continue;
+    if (found.First == nullptr) found.First = node;
+    ++found.Count;
+    found.Bytes += ListedBytes(*tree.NodeData(node));
+  }
+  return found;
+}
 
 void SelectedFilesRecovery::Run() {
   // The events handled during a walk may press the button again.
@@ -70,8 +99,8 @@ void SelectedFilesRecovery::Run() {
   RunningScope scope(*this);
   ClearRestoreStopRequest();
   try {
-    if (checked.Several) {
-      RecoverMany(treeGeneration_);
+    if (checked.Count > 1) {
+      RecoverMany(checked, treeGeneration_);
     } else {
       // Passed as a copy: the node is not looked at again once dialogs have run.
       RecoverOne(*tree_.NodeData(checked.First), treeGeneration_);
@@ -86,32 +115,63 @@ void SelectedFilesRecovery::RecoverOne(TDeletedFileData file, uint64_t generatio
   if (!target || !ConfirmTarget(*target)) return;
   // A new scan would have replaced the geometry the record offset belongs to.
   if (generation != treeGeneration_ || RestoreStopRequested()) return;
-  // The save dialog has already asked before replacing a file.
-  if (recover_(geometry_, *target, file.RecordOffset, OutputFile::ExistingTarget::Replace)) ReportSaved();
+  std::optional<std::string> failure;
+  {
+    ProgressScope shown(progress_, 1, ListedBytes(file));
+    // The save dialog has already asked before replacing a file.
+    failure = Restore(SafeFileName(file.FileName), file, *target, OutputFile::ExistingTarget::Replace);
+  }
+  if (failure) {
+    ShowWarning(*failure);
+  } else {
+    ReportSaved();
+  }
 }
 
-void SelectedFilesRecovery::RecoverMany(uint64_t generation) {
+void SelectedFilesRecovery::RecoverMany(const CheckedFiles& checked, uint64_t generation) {
   const std::optional<std::filesystem::path> folder = dialogs_.ChooseFolder(strings::ChooseFolderPrompt);
   if (!folder || !ConfirmTarget(*folder)) return;
   if (generation != treeGeneration_) return;
-  std::set<std::string> taken;
-  // The next checked node is looked up only once the current one is done, so check marks
-  // changed meanwhile count for the nodes not yet reached.
-  const ResultNode* node = tree_.FirstNodeInCheckState(csCheckedNormal);
-  while (node != nullptr) {
-    processEvents_();
-    if (generation != treeGeneration_ || RestoreStopRequested()) return;
-    if (IsFile(tree_, node)) {
-      const TDeletedFileData& file = *tree_.NodeData(node);
-      const std::filesystem::path target = UniqueTargetPath(*folder, SafeFileName(file.FileName), taken);
-      // A failure has shown its own warning; the other files still deserve their chance.
-      recover_(geometry_, target, file.RecordOffset, OutputFile::ExistingTarget::Keep);
-      // The warning box runs an event loop of its own.
-      if (generation != treeGeneration_) return;
+  RestoreTally tally;
+  {
+    ProgressScope shown(progress_, checked.Count, checked.Bytes);
+    std::set<std::string> taken;
+    // The next checked node is looked up only once the current one is done, so check marks
+    // changed meanwhile count for the nodes not yet reached.
+    const ResultNode* node = tree_.FirstNodeInCheckState(csCheckedNormal);
+    while (node != nullptr) {
+      processEvents_();
+      if (generation != treeGeneration_ || RestoreStopRequested()) return;
+      if (IsFile(tree_, node)) {
+        const TDeletedFileData& file = *tree_.NodeData(node);
+        const std::string name = SafeFileName(file.FileName);
+        const std::filesystem::path target = UniqueTargetPath(*folder, name, taken);
+        std::optional<std::string> failure = Restore(name, file, target, OutputFile::ExistingTarget::Keep);
+        // Events were handled during the copy; the node may be gone.
+        if (generation != treeGeneration_) return;
+        if (failure) {
+          tally.Failures.push_back({name, FailureCause(std::move(*failure))});
+        } else {
+          ++tally.Saved;
+        }
+      }
+      node = tree_.NextNodeInCheckState(node, csCheckedNormal);
     }
-    node = tree_.NextNodeInCheckState(node, csCheckedNormal);
   }
-  ReportSaved();
+  if (tally.Failures.empty()) {
+    ReportSaved();
+  } else {
+    dialogs_.ShowFailures(strings::ApplicationTitle, RestoreSummaryText(tally), tally.Failures);
+  }
+}
+
+std::optional<std::string> SelectedFilesRecovery::Restore(const std::string& name, const TDeletedFileData& file,
+                                                          const std::filesystem::path& target,
+                                                          OutputFile::ExistingTarget existing) {
+  const int64_t recordOffset = file.RecordOffset;
+  return progress_.Run(name, ListedBytes(file), [this, &target, recordOffset, existing](const ContentProgress& copied) {
+    return recover_(geometry_, target, recordOffset, existing, copied);
+  });
 }
 
 bool SelectedFilesRecovery::ConfirmTarget(const std::filesystem::path& target) {

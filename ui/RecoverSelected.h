@@ -3,14 +3,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/SourceDevice.h"
 #include "engine/VolumeGeometry.h"
 #include "recovery/OutputFile.h"
 #include "recovery/RecoverFile.h"
 #include "ui/RecoveryDialogs.h"
+#include "ui/RestoreProgress.h"
 #include "ui/model/ResultTree.h"
 
 namespace salvoran {
@@ -19,24 +22,40 @@ inline constexpr std::string_view SourceDeviceQuestion =
     "The chosen location is on the drive being scanned. Saving there can overwrite the deleted data "
     "you want to recover. Save there anyway?";
 
+// What a restore of several files came to.
+struct RestoreTally {
+  uint64_t Saved = 0;
+  std::vector<RestoreFailure> Failures;
+};
+
+// The closing message of a restore of several files that did not save them all.
+std::string RestoreSummaryText(const RestoreTally& tally);
+
 // Restores the checked files of the result tree: one file through a save dialog, several into a
-// chosen folder. Category roots are never restored.
+// chosen folder, each copy run through the progress. Category roots are never restored. A failed
+// single file is shown at once with ShowWarning; the failures of several are collected and shown
+// together at the end.
 class SelectedFilesRecovery {
  public:
-  using RecoverFunction = std::function<bool(const VolumeGeometry& geometry, const std::filesystem::path& target,
-                                             int64_t recordOffset, OutputFile::ExistingTarget existing)>;
+  // Answers the failure text, or nothing when the file was written (TryRecoverFile).
+  using RecoverFunction = std::function<std::optional<std::string>(
+      const VolumeGeometry& geometry, const std::filesystem::path& target, int64_t recordOffset,
+      OutputFile::ExistingTarget existing, const ContentProgress& progress)>;
   using SourceDeviceCheck = std::function<bool(const std::filesystem::path& target, const std::string& source)>;
   using RunningChangedHandler = std::function<void(bool running)>;
 
   // geometry is the last scan's, read at every file. processEvents handles pending events once;
   // it runs before each checked node, so the user can change check marks during a long walk.
+  // recover runs inside progress, which may run it on another thread: it must touch neither the
+  // tree nor the dialogs.
   SelectedFilesRecovery(ResultTree& tree, const VolumeGeometry& geometry, RecoveryDialogs& dialogs,
-                        std::function<void()> processEvents, RecoverFunction recover = RecoverFile,
+                        RestoreProgress& progress, std::function<void()> processEvents,
+                        RecoverFunction recover = TryRecoverFile,
                         SourceDeviceCheck isOnSourceDevice = PathIsOnSourceDevice);
 
   // The recover button. Does nothing while a recovery is already running. A stop request
-  // (RestoreStop.h) ends it at once, without a warning and without claiming success; the file
-  // being written then removes itself.
+  // (RestoreStop.h: Cancel, a close of the window, a signal) ends it at once, without a warning
+  // and without claiming success; the file being written then removes itself.
   void Run();
 
   // True from the first dialog to the last message of a Run; the tree must then be neither
@@ -51,9 +70,14 @@ class SelectedFilesRecovery {
 
  private:
   class RunningScope;
+  class ProgressScope;
+  struct CheckedFiles;
 
+  static CheckedFiles FindCheckedFiles(const ResultTree& tree);
   void RecoverOne(TDeletedFileData file, uint64_t generation);
-  void RecoverMany(uint64_t generation);
+  void RecoverMany(const CheckedFiles& checked, uint64_t generation);
+  std::optional<std::string> Restore(const std::string& name, const TDeletedFileData& file,
+                                     const std::filesystem::path& target, OutputFile::ExistingTarget existing);
   // False when the user declined to write on the source device.
   bool ConfirmTarget(const std::filesystem::path& target);
   void ReportSaved();
@@ -61,6 +85,7 @@ class SelectedFilesRecovery {
   ResultTree& tree_;
   const VolumeGeometry& geometry_;
   RecoveryDialogs& dialogs_;
+  RestoreProgress& progress_;
   std::function<void()> processEvents_;
   RecoverFunction recover_;
   SourceDeviceCheck isOnSourceDevice_;

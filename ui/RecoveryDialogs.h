@@ -4,8 +4,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace salvoran {
+
+// A file that a restore of several could not write, and why.
+struct RestoreFailure {
+  std::string Name;
+  std::string Reason;
+};
 
 // The questions the recovery of checked files asks the user. Texts and paths are UTF-8.
 class RecoveryDialogs {
@@ -20,6 +27,9 @@ class RecoveryDialogs {
   virtual bool AskYesNo(std::string_view question) = 0;
   // A message box without an icon and with an OK button only.
   virtual void ShowPlainMessage(std::string_view caption, std::string_view text) = 0;
+  // The end of a restore that did not save every file: the summary above the list of failures.
+  virtual void ShowFailures(std::string_view caption, std::string_view summary,
+                            const std::vector<RestoreFailure>& failures) = 0;
 };
 
 }  // namespace salvoran

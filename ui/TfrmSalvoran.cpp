@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "recovery/RestoreStop.h"
 #include "support/Diagnostics.h"
 #include "support/StringTable.h"
 #include "ui/BevelPanel.h"
@@ -68,10 +69,10 @@ QStringList LocalFiles(const QMimeData* mime) {
 }  // namespace
 
 TfrmSalvoran::TfrmSalvoran(DriveLister listDrives, RecoveryDialogs* dialogs, std::function<void()> beep,
-                           QWidget* parent)
+                           SelectedFilesRecovery::RecoverFunction recover, QWidget* parent)
     : QMainWindow(parent) {
   InitSalvoranResources();
-  CreateControls(dialogs != nullptr ? *dialogs : recoveryDialogs_, std::move(beep));
+  CreateControls(dialogs != nullptr ? *dialogs : recoveryDialogs_, std::move(beep), std::move(recover));
   ArrangeControls();
   ApplyLanguage();
   FormCreate(listDrives);
@@ -79,7 +80,8 @@ TfrmSalvoran::TfrmSalvoran(DriveLister listDrives, RecoveryDialogs* dialogs, std
 
 TfrmSalvoran::~TfrmSalvoran() = default;
 
-void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()> beep) {
+void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()> beep,
+                                  SelectedFilesRecovery::RecoverFunction recover) {
   plTip_ = new BevelPanel(this);
   plTip_->setObjectName("plTip");
 
@@ -141,8 +143,9 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   connect(restoreTree_, &RestoreTree::FocusChanged, this, &TfrmSalvoran::RestoreTreeFocusChanged);
   rowAnnouncer_ = std::make_unique<RowAnnouncer>(restoreTree_->Model());
   restoreTree_->installEventFilter(this);
-  recovery_ = std::make_unique<SelectedFilesRecovery>(restoreTree_->Tree(), geometry_, dialogs,
-                                                      [] { QCoreApplication::processEvents(); });
+  recovery_ = std::make_unique<SelectedFilesRecovery>(
+      restoreTree_->Tree(), geometry_, dialogs, restoreProgress_, [] { QCoreApplication::processEvents(); },
+      std::move(recover));
   recovery_->SetRunningChangedHandler([this](bool running) { RecoveryRunningChanged(running); });
   CreateFind(std::move(beep));
 
@@ -437,6 +440,7 @@ void TfrmSalvoran::closeEvent(QCloseEvent* event) {
   }
   // The scan or the recovery runs inside one of this window's own calls and uses its tree.
   if (scanning_) stopRequested_ = true;
+  if (recovery_->Running()) RequestRestoreStop();
   closePending_ = true;
   event->ignore();
 }

@@ -14,6 +14,8 @@
 #include "engine/VolumeGeometry.h"
 #include "ui/FindDialog.h"
 #include "ui/QtRecoveryDialogs.h"
+#include "ui/QtRestoreProgress.h"
+#include "ui/RecoverSelected.h"
 
 class QAction;
 class QComboBox;
@@ -32,7 +34,6 @@ class ImageLabel;
 class RestoreTree;
 class ResultNode;
 class RowAnnouncer;
-class SelectedFilesRecovery;
 
 // The main window: pick a drive or image, scan it on this thread while the window stays live,
 // browse, sort, search and tick the deleted files found, and restore the ticked ones.
@@ -46,10 +47,11 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   using ImageFileChooser = std::function<QStringList()>;
 
   // dialogs asks the recovery's questions; when null, file dialogs and message boxes over this
-  // window do. beep sounds when a find has no further match.
+  // window do. beep sounds when a find has no further match. recover copies one file.
   explicit TfrmSalvoran(
       DriveLister listDrives = [] { return ListFixedNtfsVolumes(); }, RecoveryDialogs* dialogs = nullptr,
-      std::function<void()> beep = SystemBeep, QWidget* parent = nullptr);
+      std::function<void()> beep = SystemBeep, SelectedFilesRecovery::RecoverFunction recover = TryRecoverFile,
+      QWidget* parent = nullptr);
   ~TfrmSalvoran() override;
 
   // Puts image files at the top of the drive list and selects the first of them. A disk image
@@ -71,15 +73,16 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   void mnuFindTextClick();
 
  protected:
-  // A close during a scan stops it; a close during a scan or a recovery takes effect once that
-  // has returned.
+  // A close during a scan stops it, a close during a recovery cancels it (the file being written
+  // removes itself); the window closes once either has returned.
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void CreateControls(RecoveryDialogs& dialogs, std::function<void()> beep);
+  void CreateControls(RecoveryDialogs& dialogs, std::function<void()> beep,
+                      SelectedFilesRecovery::RecoverFunction recover);
   void CreateFind(std::function<void()> beep);
   void ArrangeControls();
   void ApplyLanguage();
@@ -122,6 +125,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   QAction* mnuFindText_ = nullptr;
   QtRecoveryDialogs recoveryDialogs_{this};
   ImageFileChooser chooseImageFiles_;
+  QtRestoreProgress restoreProgress_{this};
   // Made once the tree exists.
   std::unique_ptr<SelectedFilesRecovery> recovery_;
   std::unique_ptr<TreeViewFindView> findView_;

@@ -1,13 +1,19 @@
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QTest>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <thread>
 
+#include "recovery/RestoreStop.h"
+#include "support/FormatFileSize.h"
+#include "support/Messages.h"
 #include "support/StringTable.h"
 #include "tests/fixtures/TestImages.h"
 #include "tests/gui/GuiTestVolume.h"
@@ -26,11 +32,27 @@ using test::WindowDriver;
 // Rows of the category roots.
 constexpr int GraphicsRow = 0;
 constexpr int MusicRow = 1;
+constexpr int VideoRow = 2;
 constexpr int DocumentsRow = 3;
 constexpr int OtherRow = 5;
 const char* const ManifestCategories[] = {"graphics", "music", "video", "documents", "html", "other"};
 constexpr int LargeRecordCount = 3000;
 const std::pair<std::string, std::string> SavedMessage{strings::ApplicationTitle, strings::FilesSavedMessage};
+constexpr int PollMs = 10;
+// The first stretch of the large test image's movie: one cluster of 64 KiB.
+constexpr uint64_t StallAfterBytes = 64 * 1024;
+constexpr auto StallPoll = std::chrono::milliseconds(5);
+constexpr int StallPollLimit = 4000;
+
+// A copy that stalls after its first stretch, as on a failing disk, until it is asked to stop
+// (or a while has passed, so that a broken test ends).
+std::optional<std::string> StallingCopy(const VolumeGeometry& geometry, const fs::path& target, int64_t recordOffset,
+                                        OutputFile::ExistingTarget existing, const ContentProgress& progress) {
+  return TryRecoverFile(geometry, target, recordOffset, existing, [&progress](uint64_t bytes) {
+    progress(bytes);
+    for (int poll = 0; poll < StallPollLimit && !RestoreStopRequested(); ++poll) std::this_thread::sleep_for(StallPoll);
+  });
+}
 
 QByteArray Contents(const fs::path& path) {
   QFile file(QString::fromStdString(path.string()));
@@ -161,7 +183,7 @@ class MainWindowRecoveryTest : public QObject {
     QVERIFY(fs::is_empty(folder_->Path()));
   }
 
-  void aFileThatFailsShowsItsWarningAndTheOthersAreStillRestored() {
+  void aRestoreOfSeveralWhereOneFailsEndsWithTheCountsAndOneListOfFailures() {
     // The volume changes after the scan: one file's record is overwritten.
     const fs::path volume = folder_->Path() / "volume.img";
     fs::copy_file(image_.Image, volume);
@@ -184,15 +206,22 @@ class MainWindowRecoveryTest : public QObject {
 
     QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
 
-    QCOMPARE(warnings_->Warnings.size(), 1u);
-    QVERIFY(warnings_->Warnings[0].starts_with(strings::RecoverFailedMessage));
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
+    QVERIFY(dialogs_.Messages.empty());
     QCOMPARE(Contents(output / "backup.tar.gz"), Contents(Manifest(OtherRow, "backup.tar.gz").Expected));
     QCOMPARE(Contents(output / "session.tmp"), Contents(Manifest(OtherRow, "session.tmp").Expected));
     QVERIFY(!fs::exists(output / "database.dat"));
-    QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
+    QCOMPARE(dialogs_.FailureLists.size(), 1u);
+    const ScriptedDialogs::FailureList& list = dialogs_.FailureLists[0];
+    const int saved = driver_->Model().rowCount(driver_->Root(OtherRow)) - 1;
+    QCOMPARE(list.Summary, std::string(strings::SavedCountLabel) + std::to_string(saved) + "\n" +
+                               std::string(strings::FailedCountLabel) + "1");
+    QCOMPARE(list.Failures.size(), 1u);
+    QCOMPARE(list.Failures[0].Name, std::string("database.dat"));
+    QCOMPARE(list.Failures[0].Reason, std::string(messages::BadRecordSignature));
   }
 
-  void whileAWalkRunsScanNowRecoverAndSortingAreRefusedAndACloseWaitsForIt() {
+  void whileAWalkRunsScanNowRecoverAndSortingAreRefused() {
     Scan(image_.Image);
     Check(driver_->Root(GraphicsRow));
     dialogs_.FolderAnswer = folder_->Path();
@@ -200,7 +229,6 @@ class MainWindowRecoveryTest : public QObject {
     bool actedDuringWalk = false;
     bool commandsDisabled = false;
     QStringList rootsAfterHeaderClick;
-    bool openAfterClose = false;
     dialogs_.WhileAsking = [&] {
       if (actedDuringWalk) return;
       actedDuringWalk = true;
@@ -211,8 +239,6 @@ class MainWindowRecoveryTest : public QObject {
             commandsDisabled = !driver_->ScanNow->isEnabled() && !driver_->Recovery->isEnabled();
             ClickNameHeader();
             rootsAfterHeaderClick = driver_->RootTexts();
-            driver_->Window.close();
-            openAfterClose = driver_->Window.isVisible();
           },
           Qt::QueuedConnection);
     };
@@ -222,17 +248,75 @@ class MainWindowRecoveryTest : public QObject {
     QVERIFY(actedDuringWalk);
     QVERIFY(commandsDisabled);
     QCOMPARE(rootsAfterHeaderClick, rootsBefore);
-    QVERIFY(openAfterClose);
-    // The walk went on to its end, and only then did the window close.
     QCOMPARE(std::distance(fs::directory_iterator(folder_->Path()), fs::directory_iterator()), 4);
     QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
-    QVERIFY(!driver_->Window.isVisible());
     QVERIFY(driver_->ScanNow->isEnabled());
     QVERIFY(driver_->Recovery->isEnabled());
 
     // Sorting works again once the walk is over.
     ClickNameHeader();
     QVERIFY(driver_->RootTexts() != rootsBefore);
+  }
+
+  void aLongCopyShowsItsProgressAndCancelOrACloseLeavesNothingBehind_data() {
+    QTest::addColumn<bool>("closeWindow");  // else Cancel
+    QTest::newRow("Cancel") << false;
+    QTest::newRow("close of the window") << true;
+  }
+
+  void aLongCopyShowsItsProgressAndCancelOrACloseLeavesNothingBehind() {
+    QFETCH(bool, closeWindow);
+    const test::TestImage large = test::LoadTestImage("standard-64k");
+    driver_ = std::make_unique<WindowDriver>(std::vector<std::string>{}, &dialogs_, SystemBeep, StallingCopy);
+    Scan(large.Image);
+    Check(driver_->Root(VideoRow));
+    Check(driver_->Root(OtherRow));
+    dialogs_.FolderAnswer = folder_->Path();
+    uint64_t totalBytes = 0;
+    int fileCount = 0;
+    for (const test::ManifestFile* file : large.ListedDeletedFiles()) {
+      if (file->Category != ManifestCategories[VideoRow] && file->Category != ManifestCategories[OtherRow]) continue;
+      totalBytes += file->Size;
+      ++fileCount;
+    }
+    QString title;
+    QString fileLine;
+    QString bytesLine;
+    int step = 0;
+    bool partialFileWhileShown = false;
+    auto* whenShown = new QTimer(&driver_->Window);
+    connect(whenShown, &QTimer::timeout, whenShown, [&, whenShown] {
+      auto* progress = driver_->Window.findChild<QDialog*>("RestoreProgress");
+      if (progress == nullptr || !progress->isVisible()) return;
+      whenShown->stop();
+      title = progress->windowTitle();
+      fileLine = progress->findChild<QLabel*>("RestoringFile")->text();
+      bytesLine = progress->findChild<QLabel*>("RestoredBytes")->text();
+      step = progress->findChild<QProgressBar*>()->value();
+      partialFileWhileShown = !fs::is_empty(folder_->Path());
+      if (closeWindow) {
+        driver_->Window.close();
+      } else {
+        progress->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+      }
+    });
+    whenShown->start(PollMs);
+
+    QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+
+    QCOMPARE(title.toStdString(), strings::ApplicationTitle);
+    QCOMPARE(fileLine, QStringLiteral("Restoring file 1 of %1: movie.mp4").arg(fileCount));
+    const std::string sizes = FormatFileSize(StallAfterBytes) + " of " + FormatFileSize(totalBytes);
+    QVERIFY2(bytesLine.startsWith(QString::fromStdString(sizes)), qPrintable(bytesLine));
+    QVERIFY(step > 0);
+    QVERIFY(partialFileWhileShown);
+    QVERIFY(fs::is_empty(folder_->Path()));
+    QVERIFY(dialogs_.Messages.empty());
+    QVERIFY(dialogs_.FailureLists.empty());
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
+    QVERIFY(driver_->Window.findChild<QDialog*>("RestoreProgress") == nullptr);
+    QCOMPARE(driver_->Window.isVisible(), !closeWindow);
+    QVERIFY(driver_->Recovery->isEnabled());
   }
 
   void aWalkStartedAtAPauseOfAScanKeepsScanNowDisabledUntilTheScanEnds() {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -9,6 +12,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "support/StringTable.h"
 #include "tests/support/TempDir.h"
@@ -70,22 +75,27 @@ TEST_F(QtRecoveryDialogsTest, TheSaveDialogSuggestsTheNameAndAnswersTheChosenPat
 TEST_F(QtRecoveryDialogsTest, CancellingEitherFileDialogAnswersNothing) {
   WhenShown<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
   EXPECT_FALSE(dialogs_.ChooseSaveFile("photo.jpg").has_value());
-  WhenShown<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
+  WhenShown<QDialog>([](QDialog& dialog) { dialog.findChild<QFileDialog*>()->reject(); });
   EXPECT_FALSE(dialogs_.ChooseFolder(strings::ChooseFolderPrompt).has_value());
 }
 
-TEST_F(QtRecoveryDialogsTest, TheFolderDialogShowsThePromptAndAnswersTheFolderInUtf8) {
+TEST_F(QtRecoveryDialogsTest, TheFolderDialogShowsThePromptInsideAndAnswersTheFolderInUtf8) {
   QString title;
-  WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+  QString prompt;
+  WhenShown<QDialog>([&](QDialog& dialog) {
     title = dialog.windowTitle();
-    EXPECT_EQ(dialog.fileMode(), QFileDialog::Directory);
-    dialog.setDirectory(FromPath(folderPath_));
-    static_cast<QDialog&>(dialog).accept();  // public in QDialog, reaches QFileDialog's checks
+    const auto* label = dialog.findChild<QLabel*>("FolderPrompt");
+    if (label != nullptr && label->isVisible()) prompt = label->text();
+    auto* folders = dialog.findChild<QFileDialog*>();
+    EXPECT_EQ(folders->fileMode(), QFileDialog::Directory);
+    folders->setDirectory(FromPath(folderPath_));
+    static_cast<QDialog*>(folders)->accept();  // public in QDialog, reaches QFileDialog's checks
   });
 
   const std::optional<fs::path> chosen = dialogs_.ChooseFolder(strings::ChooseFolderPrompt);
 
   EXPECT_EQ(title.toStdString(), strings::ChooseFolderPrompt);
+  EXPECT_EQ(prompt.toStdString(), strings::ChooseFolderPrompt);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(chosen->string(), folderPath_.string());
 }
@@ -116,6 +126,40 @@ TEST_F(QtRecoveryDialogsTest, ThePlainMessageHasNoIconAndOnlyAnOkButton) {
 
   dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::FilesSavedMessage);
   EXPECT_TRUE(shown);
+}
+
+// A batch from a damaged area: one dialog for all, every line in it, and the list on the
+// clipboard at a click.
+TEST_F(QtRecoveryDialogsTest, TheFailureListShowsEveryFileWithItsReasonAndCopies) {
+  constexpr int FailureCount = 20000;
+  std::vector<RestoreFailure> failures;
+  for (int number = 0; number < FailureCount; ++number) {
+    failures.push_back({"file" + std::to_string(number) + ".jpg", "Invalid File Record 1!"});
+  }
+  int dialogsShown = 0;
+  QString title;
+  QString summary;
+  QStringList lines;
+  WhenShown<QDialog>([&](QDialog& dialog) {
+    ++dialogsShown;
+    title = dialog.windowTitle();
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) summary += label->text();
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+      if (button->text().toStdString() == strings::CopyListCaption) button->click();
+    }
+    lines = dialog.findChild<QPlainTextEdit*>("FailureList")->toPlainText().split('\n');
+    dialog.accept();
+  });
+
+  dialogs_.ShowFailures(strings::ApplicationTitle, "the summary", failures);
+
+  EXPECT_EQ(dialogsShown, 1);
+  EXPECT_EQ(title.toStdString(), strings::ApplicationTitle);
+  EXPECT_EQ(summary, "the summary");
+  ASSERT_EQ(lines.size(), FailureCount);
+  EXPECT_EQ(lines.front(), QString::fromUtf8("file0.jpg \u2014 Invalid File Record 1!"));
+  EXPECT_EQ(lines.back(), QString::fromUtf8("file19999.jpg \u2014 Invalid File Record 1!"));
+  EXPECT_EQ(QApplication::clipboard()->text(), lines.join('\n'));
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ using test::Bytes;
 using test::ScriptedDialogs;
 
 constexpr uint64_t ClusterBytes = 4096;
+constexpr char BadRecordCause[] = "Invalid File Record 1!";
 constexpr char BadRecordWarning[] = "For some reason, the file you selected can not be recovied!Invalid File Record 1!";
 
 // The deleted files of the test volume, by MFT record.
@@ -75,6 +76,29 @@ Bytes SampleVolume() {
   }
   return test::BuildVolume(layout);
 }
+
+// Runs every copy at once and notes what it was told.
+class NotedProgress : public RestoreProgress {
+ public:
+  struct Restore {
+    uint64_t FileCount;
+    uint64_t TotalBytes;
+    bool operator==(const Restore&) const = default;
+  };
+
+  void Begin(uint64_t fileCount, uint64_t totalBytes) override { Begun.push_back({fileCount, totalBytes}); }
+  std::optional<std::string> Run(const std::string& name, uint64_t, const Copy& copy) override {
+    Names.push_back(name);
+    uint64_t& copied = Copied.emplace_back(0);
+    return copy([&copied](uint64_t bytes) { copied += bytes; });
+  }
+  void End() override { ++Ended; }
+
+  std::vector<Restore> Begun;
+  std::vector<std::string> Names;
+  std::vector<uint64_t> Copied;
+  int Ended = 0;
+};
 
 class RecoverSelectedTest : public ::testing::Test {
  protected:
@@ -124,17 +148,17 @@ class RecoverSelectedTest : public ::testing::Test {
   SelectedFilesRecovery& Recovery() {
     if (!recovery_) {
       recovery_.emplace(
-          tree_, geometry_, dialogs_,
+          tree_, geometry_, dialogs_, progress_,
           [this] {
             ++eventPasses_;
             if (onEvents_) onEvents_(eventPasses_);
           },
           [this](const VolumeGeometry& geometry, const fs::path& target, int64_t recordOffset,
-                 OutputFile::ExistingTarget existing) {
+                 OutputFile::ExistingTarget existing, const ContentProgress& progress) {
             targets_.push_back(target);
             existing_.push_back(existing);
             if (beforeRecover_) beforeRecover_();
-            return RecoverFile(geometry, target, recordOffset, existing);
+            return TryRecoverFile(geometry, target, recordOffset, existing, progress);
           },
           [this](const fs::path& target, const std::string& source) {
             deviceChecks_.emplace_back(target, source);
@@ -167,6 +191,7 @@ class RecoverSelectedTest : public ::testing::Test {
     EXPECT_TRUE(dialogs_.Messages.empty());
     EXPECT_TRUE(targets_.empty());
     EXPECT_TRUE(warnings_.empty());
+    EXPECT_TRUE(progress_.Begun.empty());
   }
 
   test::TempDir folder_;
@@ -177,6 +202,7 @@ class RecoverSelectedTest : public ::testing::Test {
   std::map<FileCategory, ResultNode*> roots_;
   std::map<int32_t, ResultNode*> files_;
   ScriptedDialogs dialogs_;
+  NotedProgress progress_;
   std::optional<SelectedFilesRecovery> recovery_;
   std::function<void(int pass)> onEvents_;
   std::function<void()> beforeRecover_;
@@ -264,6 +290,11 @@ TEST_F(RecoverSelectedTest, AWholeCategoryIsWrittenByteForByteIntoTheChosenFolde
   EXPECT_EQ(test::ReadWholeFile(output_ / "logo.png"), ContentOf(LogoRecord));
   ExpectSavedMessageOnce();
   EXPECT_TRUE(warnings_.empty());
+  const uint64_t bytes = ContentOf(PhotoRecord).size() + ContentOf(LogoRecord).size();
+  EXPECT_EQ(progress_.Begun, (std::vector<NotedProgress::Restore>{{2, bytes}}));
+  EXPECT_EQ(progress_.Names, (std::vector<std::string>{"photo.jpg", "logo.png"}));
+  EXPECT_EQ(progress_.Copied, (std::vector<uint64_t>{ContentOf(PhotoRecord).size(), ContentOf(LogoRecord).size()}));
+  EXPECT_EQ(progress_.Ended, 1);
 }
 
 TEST_F(RecoverSelectedTest, FilesOfTheSameNameAndFilesAlreadyInTheFolderAllSurvive) {
@@ -340,20 +371,30 @@ TEST_F(RecoverSelectedTest, AFolderOnTheSourceDeviceIsFilledOnlyAfterTheUserAgre
   ExpectSavedMessageOnce();
 }
 
-TEST_F(RecoverSelectedTest, AFailingFileWarnsOnceAndTheWalkGoesOn) {
+TEST_F(RecoverSelectedTest, FailuresOfSeveralFilesAreListedOnceAtTheEndWithTheCounts) {
   // Offset 0 is the boot sector, not a file record.
   AddFile(FileCategory::Music, TDeletedFileData{u"lost.mp3", u".mp3", 0, 0, 10, 0, 1}, 99);
+  AddFile(FileCategory::Music, TDeletedFileData{u"gone.mp3", u".mp3", 0, 0, 10, 0, 1}, 98);
   Check(Root(FileCategory::Music));
   Check(Root(FileCategory::Other));
   dialogs_.FolderAnswer = output_;
 
   Recovery().Run();
 
-  EXPECT_EQ(warnings_, std::vector<std::string>{BadRecordWarning});
-  EXPECT_EQ(targets_.size(), 3u);
+  EXPECT_TRUE(warnings_.empty());
+  EXPECT_TRUE(dialogs_.Messages.empty()) << "claims that every file was saved";
+  EXPECT_EQ(targets_.size(), 4u);
   EXPECT_EQ(OutputNames(), (std::set<std::string>{"song.mp3", "data.bin"}));
   EXPECT_EQ(test::ReadWholeFile(output_ / "data.bin"), ContentOf(DataRecord));
-  ExpectSavedMessageOnce();
+  ASSERT_EQ(dialogs_.FailureLists.size(), 1u);
+  const ScriptedDialogs::FailureList& list = dialogs_.FailureLists[0];
+  EXPECT_EQ(list.Caption, strings::ApplicationTitle);
+  EXPECT_EQ(list.Summary, std::string(strings::SavedCountLabel) + "2\n" + std::string(strings::FailedCountLabel) + "2");
+  ASSERT_EQ(list.Failures.size(), 2u);
+  EXPECT_EQ(list.Failures[0].Name, "lost.mp3");
+  EXPECT_EQ(list.Failures[0].Reason, BadRecordCause);
+  EXPECT_EQ(list.Failures[1].Name, "gone.mp3");
+  EXPECT_EQ(progress_.Ended, 1);
 }
 
 // As a signal or a Cancel button asks while the second file is being copied.
@@ -370,7 +411,9 @@ TEST_F(RecoverSelectedTest, AStopEndsTheWalkWithoutAPartialFileAWarningOrAClaimO
   EXPECT_EQ(targets_.size(), 2u);
   EXPECT_EQ(OutputNames(), std::set<std::string>{targets_[0].filename().string()});
   EXPECT_TRUE(dialogs_.Messages.empty());
+  EXPECT_TRUE(dialogs_.FailureLists.empty());
   EXPECT_TRUE(warnings_.empty());
+  EXPECT_EQ(progress_.Ended, 1);
   EXPECT_FALSE(Recovery().Running());
 }
 

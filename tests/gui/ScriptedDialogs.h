@@ -34,6 +34,11 @@ class ScriptedDialogs : public RecoveryDialogs {
     Messages.emplace_back(caption, text);
     Asking();
   }
+  void ShowFailures(std::string_view caption, std::string_view summary,
+                    const std::vector<RestoreFailure>& failures) override {
+    FailureLists.push_back({std::string(caption), std::string(summary), failures});
+    Asking();
+  }
 
   std::optional<std::filesystem::path> SaveAnswer;
   std::optional<std::filesystem::path> FolderAnswer;
@@ -45,6 +50,12 @@ class ScriptedDialogs : public RecoveryDialogs {
   std::vector<std::string> FolderPrompts;
   std::vector<std::string> Questions;
   std::vector<std::pair<std::string, std::string>> Messages;
+  struct FailureList {
+    std::string Caption;
+    std::string Summary;
+    std::vector<RestoreFailure> Failures;
+  };
+  std::vector<FailureList> FailureLists;
 
  private:
   void Asking() {

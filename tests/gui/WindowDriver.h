@@ -37,17 +37,19 @@ class WarningRecorder {
   WarningHandler previous_;
 };
 
-// The main window with the machine's drives replaced (and, when given, the recovery's dialogs and
-// the beep), and its controls by name.
+// The main window with the machine's drives replaced (and, when given, the recovery's dialogs, the
+// beep and the copy of one file), and its controls by name.
 class WindowDriver {
  public:
   explicit WindowDriver(std::vector<std::string> drives = {}, RecoveryDialogs* dialogs = nullptr,
-                        std::function<void()> beep = SystemBeep)
-      : WindowDriver(EntriesOf(drives), dialogs, std::move(beep)) {}
+                        std::function<void()> beep = SystemBeep,
+                        SelectedFilesRecovery::RecoverFunction recover = TryRecoverFile)
+      : WindowDriver(EntriesOf(drives), dialogs, std::move(beep), std::move(recover)) {}
 
   // Drives with labels and sizes; no defaults, so that a list of paths is never taken for one.
-  WindowDriver(std::vector<DriveEntry> drives, RecoveryDialogs* dialogs, std::function<void()> beep)
-      : Window([drives] { return drives; }, dialogs, std::move(beep)),
+  WindowDriver(std::vector<DriveEntry> drives, RecoveryDialogs* dialogs, std::function<void()> beep,
+               SelectedFilesRecovery::RecoverFunction recover = TryRecoverFile)
+      : Window([drives] { return drives; }, dialogs, std::move(beep), std::move(recover)),
         ScanNow(Find<QPushButton>("btnScanNow")),
         StopScan(Find<QPushButton>("btnStopScan")),
         Recovery(Find<QPushButton>("btnRecovery")),

@@ -1,0 +1,171 @@
+#include "ui/QtRestoreProgress.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEventLoop>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdint>
+#include <exception>
+#include <thread>
+
+#include "recovery/RestoreStop.h"
+#include "support/FormatFileSize.h"
+#include "support/StringTable.h"
+#include "support/TimeLeft.h"
+#include "ui/QtText.h"
+
+namespace salvoran {
+namespace {
+
+// A restore shorter than this shows no dialog: it would only flash.
+constexpr int MinimumDurationMs = 500;
+constexpr int RefreshIntervalMs = 100;
+constexpr int ProgressSteps = 1000;
+constexpr int DialogWidth = 460;
+constexpr double MillisecondsPerSecond = 1000.0;
+
+QString SizeText(uint64_t bytes) {
+  return ToQString(FormatFileSize(static_cast<int64_t>(std::min<uint64_t>(bytes, INT64_MAX))));
+}
+
+int ProgressStep(uint64_t done, uint64_t total) {
+  if (total == 0) return 0;
+  return static_cast<int>(static_cast<double>(std::min(done, total)) / static_cast<double>(total) * ProgressSteps);
+}
+
+}  // namespace
+
+// Cancel, the Escape key and the close button all ask the restore to stop; the dialog goes
+// once the file being written has removed itself.
+class RestoreProgressDialog : public QDialog {
+ public:
+  explicit RestoreProgressDialog(QWidget* window) : QDialog(window) {
+    setObjectName("RestoreProgress");
+    setWindowTitle(ToQString(strings::ApplicationTitle));
+    setWindowModality(Qt::WindowModal);
+    setFixedWidth(DialogWidth);
+    file_ = new QLabel(this);
+    file_->setObjectName("RestoringFile");
+    file_->setTextFormat(Qt::PlainText);
+    bar_ = new QProgressBar(this);
+    bar_->setRange(0, ProgressSteps);
+    bytes_ = new QLabel(this);
+    bytes_->setObjectName("RestoredBytes");
+    bytes_->setTextFormat(Qt::PlainText);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    cancel_ = buttons->button(QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::rejected, this, &RestoreProgressDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(file_);
+    layout->addWidget(bar_);
+    layout->addWidget(bytes_);
+    layout->addWidget(buttons);
+  }
+
+  // name is cut in the middle to fit.
+  void SetState(uint64_t fileNumber, uint64_t fileCount, const QString& name, int step, const QString& bytes) {
+    const QString pattern = ToQString(strings::RestoringFileText);
+    const QString numbers = pattern.arg(QString::number(fileNumber), QString::number(fileCount), QString());
+    const QMargins margins = layout()->contentsMargins();
+    const int nameWidth =
+        width() - margins.left() - margins.right() - file_->fontMetrics().horizontalAdvance(numbers);
+    file_->setText(pattern.arg(QString::number(fileNumber), QString::number(fileCount),
+                               file_->fontMetrics().elidedText(name, Qt::ElideMiddle, std::max(nameWidth, 0))));
+    bar_->setValue(step);
+    bytes_->setText(bytes);
+  }
+
+  void reject() override {
+    RequestRestoreStop();
+    cancel_->setEnabled(false);
+  }
+
+ private:
+  QLabel* file_;
+  QProgressBar* bar_;
+  QLabel* bytes_;
+  QPushButton* cancel_;
+};
+
+QtRestoreProgress::QtRestoreProgress(QWidget* window) : window_(window) {
+  showLater_.setSingleShot(true);
+  showLater_.setInterval(MinimumDurationMs);
+  QObject::connect(&showLater_, &QTimer::timeout, [this] {
+    ShowState();
+    dialog_->show();
+  });
+  refresh_.setInterval(RefreshIntervalMs);
+  QObject::connect(&refresh_, &QTimer::timeout, [this] { ShowState(); });
+}
+
+QtRestoreProgress::~QtRestoreProgress() = default;
+
+void QtRestoreProgress::Begin(uint64_t fileCount, uint64_t totalBytes) {
+  fileCount_ = fileCount;
+  totalBytes_ = totalBytes;
+  fileNumber_ = 0;
+  finishedBytes_ = 0;
+  fileBytes_ = 0;
+  fileCopied_ = 0;
+  dialog_ = std::make_unique<RestoreProgressDialog>(window_);
+  started_.start();
+  showLater_.start();
+  refresh_.start();
+}
+
+std::optional<std::string> QtRestoreProgress::Run(const std::string& name, uint64_t listedBytes, const Copy& copy) {
+  ++fileNumber_;
+  fileName_ = name;
+  fileBytes_ = listedBytes;
+  fileCopied_ = 0;
+  std::optional<std::string> answer;
+  std::exception_ptr thrown;
+  std::atomic<bool> finished{false};
+  QEventLoop waiting;
+  std::thread worker([&] {
+    try {
+      answer = copy([this](uint64_t bytes) { fileCopied_ += bytes; });
+    } catch (...) {
+      thrown = std::current_exception();
+    }
+    finished = true;
+    QMetaObject::invokeMethod(&waiting, [&waiting] { waiting.quit(); }, Qt::QueuedConnection);
+  });
+  waiting.exec();
+  // The loop ends early only when the program quits: the copy must not outlive it.
+  if (!finished) RequestRestoreStop();
+  worker.join();
+  // The listed size, whatever was written: a failed file does not leave the total short.
+  finishedBytes_ += fileBytes_;
+  fileCopied_ = 0;
+  if (thrown) std::rethrow_exception(thrown);
+  return answer;
+}
+
+void QtRestoreProgress::End() {
+  showLater_.stop();
+  refresh_.stop();
+  dialog_.reset();
+}
+
+void QtRestoreProgress::ShowState() {
+  if (!dialog_) return;
+  const uint64_t doneBytes = finishedBytes_ + std::min<uint64_t>(fileCopied_, fileBytes_);
+  // Files stand in for bytes when every file is empty.
+  const bool byBytes = totalBytes_ > 0;
+  const uint64_t done = byBytes ? doneBytes : fileNumber_ - std::min<uint64_t>(fileNumber_, 1);
+  const uint64_t total = byBytes ? totalBytes_ : fileCount_;
+  QString bytes =
+      ToQString(strings::RestoredBytesText).arg(SizeText(std::min(doneBytes, totalBytes_)), SizeText(totalBytes_));
+  if (const std::optional<double> left = SecondsLeft(done, total, started_.elapsed() / MillisecondsPerSecond)) {
+    bytes += ToQString(strings::TimeLeftText).arg(ToQString(FormatDuration(*left)));
+  }
+  dialog_->SetState(fileNumber_, std::max(fileCount_, fileNumber_), QString::fromStdString(fileName_),
+                    ProgressStep(done, total), bytes);
+}
+
+}  // namespace salvoran
