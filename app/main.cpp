@@ -7,9 +7,7 @@
 #include "app/SingleInstance.h"
 #include "recovery/StopSignals.h"
 #include "support/Diagnostics.h"
-#include "support/StringTable.h"
 #include "ui/MessageBoxWarning.h"
-#include "ui/QtText.h"
 #include "ui/TfrmSalvoran.h"
 #include "udisks/UdisksFallback.h"
 
@@ -59,10 +57,9 @@ int main(int argc, char* argv[]) {
   window.AddImageFiles(imageFiles);
   QObject::connect(&instance, &salvoran::SingleInstance::LaterStart, &window,
                    [&window](const QStringList& laterImageFiles) { ShowForLaterStart(window, laterImageFiles); });
-  // X11 and Wayland append the display name to a window's title when its native window gets the
-  // title; the main window has its own caption, so its native window is made before the name is set.
-  window.winId();
-  QApplication::setApplicationDisplayName(salvoran::ToQString(salvoran::strings::ApplicationTitle));
+  // No application display name is set: X11 and Wayland would append it to the title of every
+  // window and dialog. The application title is the caption of the recover command's messages.
+
   // Started at log-in, the program waits out of sight.
   if (!autorun) window.show();
   return application.exec();
