@@ -1,7 +1,9 @@
 #include "ui/RestoreTree.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <array>
 #include <memory>
 #include <vector>
@@ -78,6 +80,25 @@ void RestoreTree::InstallFileFilter() {
     return;
   }
   model_.SetFilter([filter](const ResultNode& node) { return filter->Shows(node); });
+}
+
+bool RestoreTree::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QTreeView::viewportEvent(event);
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const QModelIndex index = indexAt(help->pos());
+  if (!index.isValid() || index.data(Qt::ToolTipRole).isValid()) return QTreeView::viewportEvent(event);
+  if (IsCutOff(index)) {
+    QToolTip::showText(help->globalPos(), index.data().toString(), viewport(), visualRect(index));
+  } else {
+    QToolTip::hideText();
+  }
+  return true;
+}
+
+bool RestoreTree::IsCutOff(const QModelIndex& index) const {
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  return itemDelegateForIndex(index)->sizeHint(option, index).width() > visualRect(index).width();
 }
 
 void RestoreTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -35,6 +35,9 @@ class RestoreTree : public QTreeView {
   void FocusChanged(ResultNode* focused);
 
  protected:
+  // A cell whose text the column cuts off shows the whole text in a tooltip, unless the model
+  // gives the cell a tooltip of its own.
+  bool viewportEvent(QEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   // Connector lines and plus/minus boxes, the top level included; the styles' own branch
   // indicators are arrows without lines.
@@ -42,6 +45,7 @@ class RestoreTree : public QTreeView {
 
  private:
   void KeepNameColumnWidth(int logicalIndex, int newSize);
+  bool IsCutOff(const QModelIndex& index) const;
 
   void InstallFileFilter();
 

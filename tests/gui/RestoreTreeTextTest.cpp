@@ -1,9 +1,13 @@
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 #include <cmath>
 #include <limits>
 
 #include "engine/DateTime.h"
 #include "tests/gui/ResultTreeFill.h"
+#include "ui/RestoreTree.h"
 #include "ui/RestoreTreeText.h"
 #include "ui/model/NodeComparison.h"
 
@@ -122,6 +126,34 @@ class RestoreTreeTextTest : public QObject {
     for (int column = rcCreateTime; column <= rcState; ++column) {
       QCOMPARE(RestoreTreeGetText(tree, *music, column, UnitedStates), QString());
     }
+  }
+
+  // Only a cell that the column cuts off shows a tooltip, and it holds the whole text.
+  void aNameCutOffByItsColumnShowsWholeInATooltip() {
+    RestoreTree view;
+    ResultNode* root = AddRoot(view.Tree(), u"Other Files");
+    const std::u16string longName = u"a name much longer than the file name column is wide, to be cut off.bin";
+    AddFile(view.Tree(), root, longName);
+    AddFile(view.Tree(), root, u"short.bin");
+    view.Model().AnnounceNewRows();
+    view.expandAll();
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const auto askForTooltip = [&view](int row) {
+      const QModelIndex index = view.Model().index(row, rcFileName, view.Model().index(0, rcFileName));
+      const QPoint at = view.visualRect(index).center();
+      QHelpEvent help(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
+      QCoreApplication::sendEvent(view.viewport(), &help);
+    };
+
+    askForTooltip(1);
+    QVERIFY(!QToolTip::isVisible());
+    askForTooltip(0);
+    QVERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QString::fromStdU16String(longName));
+    view.header()->resizeSection(rcFileName, view.header()->sectionSize(rcFileName) * 3);
+    askForTooltip(0);
+    QTRY_VERIFY(!QToolTip::isVisible());
   }
 };
 
