@@ -9,7 +9,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdint>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include "recovery/RestoreStop.h"
@@ -24,6 +28,8 @@ namespace {
 // A restore shorter than this shows no dialog: it would only flash.
 constexpr int MinimumDurationMs = 500;
 constexpr int RefreshIntervalMs = 100;
+// Short enough to go unnoticed between two repaints.
+constexpr std::chrono::milliseconds QuickCopy(20);
 constexpr int ProgressSteps = 1000;
 constexpr int DialogWidth = 460;
 constexpr double MillisecondsPerSecond = 1000.0;
@@ -38,6 +44,62 @@ int ProgressStep(uint64_t done, uint64_t total) {
 }
 
 }  // namespace
+
+// One thread for the copies of a restore, one copy at a time: a file costs a hand-over, not the
+// start of a thread.
+class CopyThread {
+ public:
+  CopyThread() : thread_([this] { Serve(); }) {}
+  ~CopyThread() {
+    {
+      const std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  CopyThread(const CopyThread&) = delete;
+  CopyThread& operator=(const CopyThread&) = delete;
+
+  // Runs job on the thread; the one before it must have returned.
+  void Start(std::function<void()> job) {
+    {
+      const std::lock_guard lock(mutex_);
+      job_ = std::move(job);
+    }
+    changed_.notify_all();
+  }
+  // True once the job has returned, waiting at most timeout for it.
+  bool WaitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [this] { return !job_; });
+  }
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !job_; });
+  }
+
+ private:
+  void Serve() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return closing_ || job_; });
+      if (closing_) return;
+      // Only this thread changes job_ while it runs.
+      lock.unlock();
+      job_();
+      lock.lock();
+      job_ = nullptr;
+      changed_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::function<void()> job_;
+  bool closing_ = false;
+  std::thread thread_;  // last: it starts serving at once
+};
 
 // Cancel, the Escape key and the close button all ask the restore to stop; the dialog goes
 // once the file being written has removed itself.
@@ -112,6 +174,7 @@ void QtRestoreProgress::Begin(uint64_t fileCount, uint64_t totalBytes) {
   fileBytes_ = 0;
   fileCopied_ = 0;
   dialog_ = std::make_unique<RestoreProgressDialog>(window_);
+  copier_ = std::make_unique<CopyThread>();
   started_.start();
   showLater_.start();
   refresh_.start();
@@ -124,21 +187,22 @@ std::optional<std::string> QtRestoreProgress::Run(const std::string& name, uint6
   fileCopied_ = 0;
   std::optional<std::string> answer;
   std::exception_ptr thrown;
-  std::atomic<bool> finished{false};
   QEventLoop waiting;
-  std::thread worker([&] {
+  copier_->Start([&] {
     try {
       answer = copy([this](uint64_t bytes) { fileCopied_ += bytes; });
     } catch (...) {
       thrown = std::current_exception();
     }
-    finished = true;
     QMetaObject::invokeMethod(&waiting, [&waiting] { waiting.quit(); }, Qt::QueuedConnection);
   });
-  waiting.exec();
+  // Most files are done at once; only a longer copy needs events handled meanwhile.
+  if (!copier_->WaitFor(QuickCopy)) waiting.exec();
   // The loop ends early only when the program quits: the copy must not outlive it.
-  if (!finished) RequestRestoreStop();
-  worker.join();
+  if (!copier_->WaitFor(std::chrono::milliseconds(0))) {
+    RequestRestoreStop();
+    copier_->Wait();
+  }
   // The listed size, whatever was written: a failed file does not leave the total short.
   finishedBytes_ += fileBytes_;
   fileCopied_ = 0;
@@ -149,6 +213,7 @@ std::optional<std::string> QtRestoreProgress::Run(const std::string& name, uint6
 void QtRestoreProgress::End() {
   showLater_.stop();
   refresh_.stop();
+  copier_.reset();
   dialog_.reset();
 }
 

@@ -13,9 +13,10 @@ class QWidget;
 
 namespace salvoran {
 
+class CopyThread;
 class RestoreProgressDialog;
 
-// Each copy runs on a thread of its own while this thread handles events, so that the window
+// The copies run on a thread of their own while this thread handles events, so that the window
 // repaints and Cancel answers even while one large file is read from a slow disk; the UI thread
 // only waits. A restore that lasts more than a moment shows a dialog over the window: files done
 // of the total, bytes, time left and Cancel, which asks the copy to stop (RestoreStop.h).
@@ -35,6 +36,7 @@ class QtRestoreProgress : public RestoreProgress {
 
   QWidget* window_;
   std::unique_ptr<RestoreProgressDialog> dialog_;
+  std::unique_ptr<CopyThread> copier_;
   QTimer showLater_;
   QTimer refresh_;
   QElapsedTimer started_;
