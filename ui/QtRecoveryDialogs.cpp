@@ -84,6 +84,7 @@ void QtRecoveryDialogs::ShowFailures(std::string_view caption, std::string_view 
   auto* list = new QPlainTextEdit(&dialog);
   list->setObjectName("FailureList");
   list->setReadOnly(true);
+  list->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   list->setLineWrapMode(QPlainTextEdit::NoWrap);
   list->setPlainText(FailureListText(failures));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
