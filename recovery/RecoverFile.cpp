@@ -46,11 +46,4 @@ std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const 
   return TryRecoverTo(geometry, target, RecordOffset, existing, progress, streamName);
 }
 
-bool RecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath, int64_t RecordOffset,
-                 OutputFile::ExistingTarget existing) {
-  const std::optional<std::string> failure = TryRecoverFile(geometry, TargetPath, RecordOffset, existing);
-  if (failure) ShowWarning(*failure);
-  return !failure;
-}
-
 }  // namespace salvoran

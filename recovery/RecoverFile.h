@@ -27,8 +27,4 @@ std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const 
                                           OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Keep,
                                           const ContentProgress& progress = {}, std::u16string_view streamName = {});
 
-// As above, showing a failure with ShowWarning; true when the file was written.
-bool RecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath, int64_t RecordOffset,
-                 OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Replace);
-
 }  // namespace salvoran
