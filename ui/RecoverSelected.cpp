@@ -25,6 +25,12 @@ std::string FailureCause(std::string failure) {
 
 }  // namespace
 
+std::optional<std::string> RecoverListedFile(const VolumeGeometry& geometry, const std::filesystem::path& target,
+                                             int64_t recordOffset, OutputFile::ExistingTarget existing,
+                                             const ContentProgress& progress) {
+  return TryRecoverFile(geometry, target, recordOffset, existing, progress);
+}
+
 std::string RestoreSummaryText(const RestoreTally& tally) {
   return std::string(strings::SavedCountLabel) + std::to_string(tally.Saved) + "\n" +
          std::string(strings::FailedCountLabel) + std::to_string(tally.Failures.size());

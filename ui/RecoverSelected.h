@@ -28,6 +28,11 @@ struct RestoreTally {
   std::vector<RestoreFailure> Failures;
 };
 
+// TryRecoverFile for a listed file's own content, to a path: what the recover button restores.
+std::optional<std::string> RecoverListedFile(const VolumeGeometry& geometry, const std::filesystem::path& target,
+                                             int64_t recordOffset, OutputFile::ExistingTarget existing,
+                                             const ContentProgress& progress);
+
 // The closing message of a restore of several files that did not save them all.
 std::string RestoreSummaryText(const RestoreTally& tally);
 
@@ -50,7 +55,7 @@ class SelectedFilesRecovery {
   // tree nor the dialogs.
   SelectedFilesRecovery(ResultTree& tree, const VolumeGeometry& geometry, RecoveryDialogs& dialogs,
                         RestoreProgress& progress, std::function<void()> processEvents,
-                        RecoverFunction recover = TryRecoverFile,
+                        RecoverFunction recover = RecoverListedFile,
                         SourceDeviceCheck isOnSourceDevice = PathIsOnSourceDevice);
 
   // The recover button. Does nothing while a recovery is already running. A stop request

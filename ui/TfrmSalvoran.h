@@ -50,7 +50,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   // window do. beep sounds when a find has no further match. recover copies one file.
   explicit TfrmSalvoran(
       DriveLister listDrives = [] { return ListFixedNtfsVolumes(); }, RecoveryDialogs* dialogs = nullptr,
-      std::function<void()> beep = SystemBeep, SelectedFilesRecovery::RecoverFunction recover = TryRecoverFile,
+      std::function<void()> beep = SystemBeep, SelectedFilesRecovery::RecoverFunction recover = RecoverListedFile,
       QWidget* parent = nullptr);
   ~TfrmSalvoran() override;
 

@@ -43,12 +43,12 @@ class WindowDriver {
  public:
   explicit WindowDriver(std::vector<std::string> drives = {}, RecoveryDialogs* dialogs = nullptr,
                         std::function<void()> beep = SystemBeep,
-                        SelectedFilesRecovery::RecoverFunction recover = TryRecoverFile)
+                        SelectedFilesRecovery::RecoverFunction recover = RecoverListedFile)
       : WindowDriver(EntriesOf(drives), dialogs, std::move(beep), std::move(recover)) {}
 
   // Drives with labels and sizes; no defaults, so that a list of paths is never taken for one.
   WindowDriver(std::vector<DriveEntry> drives, RecoveryDialogs* dialogs, std::function<void()> beep,
-               SelectedFilesRecovery::RecoverFunction recover = TryRecoverFile)
+               SelectedFilesRecovery::RecoverFunction recover = RecoverListedFile)
       : Window([drives] { return drives; }, dialogs, std::move(beep), std::move(recover)),
         ScanNow(Find<QPushButton>("btnScanNow")),
         StopScan(Find<QPushButton>("btnStopScan")),
