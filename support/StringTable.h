@@ -31,10 +31,6 @@ inline constexpr std::string_view StateColumn = "State";
 inline constexpr std::string_view GoodStateCaption = "Good";
 inline constexpr std::string_view PartlyOverwrittenStateCaption = "Partly overwritten";
 inline constexpr std::string_view OverwrittenStateCaption = "Overwritten";
-// A file's state: how much of its clusters other files have taken since it was deleted.
-inline constexpr std::string_view GoodState = "Good";
-inline constexpr std::string_view PartlyOverwrittenState = "Partly overwritten";
-inline constexpr std::string_view OverwrittenState = "Overwritten";
 // %1 and %2 stand for the numbers.
 inline constexpr std::string_view ClustersInUseToolTip = "%1 of its %2 clusters are in use by other files";
 inline constexpr std::string_view NoClustersToolTip = "It has no clusters that other files could take";

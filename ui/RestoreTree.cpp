@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "ui/FileFilter.h"
+#include "ui/FileListFilter.h"
 #include "ui/model/NodeComparison.h"
 
 namespace salvoran {
@@ -74,7 +74,7 @@ void RestoreTree::ClearTree() {
 
 void RestoreTree::InstallFileFilter() {
   // A fresh filter each time: it remembers the folders of the tree it was made for.
-  auto filter = std::make_shared<FileFilter>(filterText_, hideOverwritten_);
+  auto filter = std::make_shared<FileListFilter>(filterText_, hideOverwritten_);
   if (filter->ShowsAll()) {
     if (tree_.Filtering()) model_.SetFilter(nullptr);
     return;

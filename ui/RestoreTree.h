@@ -23,7 +23,7 @@ class RestoreTree : public QTreeView {
   // by the clicked column. Does nothing while sorting is locked.
   void RestoreTreeHeaderClick(int column);
   // Shows only the files whose name or folder contains text, and no overwritten ones when asked
-  // (FileFilter); kept for the later scans.
+  // (FileListFilter); kept for the later scans.
   void SetFileFilter(const QString& text, bool hideOverwritten);
   // Empties the list for a new scan; the file filter stays.
   void ClearTree();

@@ -39,17 +39,7 @@ QString RootText(const ResultTree& tree, const ResultNode& root) {
   return QString::fromStdU16String(root.Data().FileName) + u'(' + QString::number(tree.ShownChildCount(&root)) + u')';
 }
 
-QString StateText(const ClusterUse& use) {
-  switch (StateOf(use)) {
-    case FileState::Good:
-      return ToQString(strings::GoodState);
-    case FileState::PartlyOverwritten:
-      return ToQString(strings::PartlyOverwrittenState);
-    case FileState::Overwritten:
-      return ToQString(strings::OverwrittenState);
-  }
-  return {};
-}
+QString StateText(const ClusterUse& use) { return ToQString(ContentStateCaption(StateOf(use))); }
 
 }  // namespace
 

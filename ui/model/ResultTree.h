@@ -13,7 +13,7 @@
 
 #include "engine/DeletedFileData.h"
 #include "ui/model/CheckState.h"
-#include "ui/model/FileState.h"
+#include "ui/model/ClusterUse.h"
 
 namespace salvoran {
 

@@ -1,14 +1,14 @@
 #include <QTest>
 
 #include "tests/gui/ResultTreeFill.h"
-#include "ui/FileFilter.h"
+#include "ui/FileListFilter.h"
 
 namespace salvoran {
 
 using test::AddFile;
 using test::AddRoot;
 
-class FileFilterTest : public QObject {
+class FileListFilterTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -44,7 +44,7 @@ class FileFilterTest : public QObject {
     tree.SetClusterUse(invoice, {10, 9});  // partly overwritten: still shown
     tree.SetClusterUse(temporary, {4, 4});
 
-    FileFilter filter(text, hideOverwritten);
+    FileListFilter filter(text, hideOverwritten);
     QCOMPARE(filter.ShowsAll(), shown.size() == 4);
     QStringList actual;
     for (ResultNode* file : {invoice, anger, photo, temporary}) {
@@ -56,5 +56,5 @@ class FileFilterTest : public QObject {
 
 }  // namespace salvoran
 
-QTEST_MAIN(salvoran::FileFilterTest)
-#include "FileFilterTest.moc"
+QTEST_MAIN(salvoran::FileListFilterTest)
+#include "FileListFilterTest.moc"

@@ -11,10 +11,10 @@ namespace salvoran {
 // Which files the list shows: those whose name or folder contains the typed text, letters
 // compared without regard to case as Unicode folds them ("ä" finds "Ä"), and, when asked, none
 // whose clusters are all in use by other files again.
-class FileFilter {
+class FileListFilter {
  public:
   // Blanks around the text are not looked at.
-  FileFilter(const QString& text, bool hideOverwritten);
+  FileListFilter(const QString& text, bool hideOverwritten);
 
   // True when it shows every file.
   bool ShowsAll() const { return text_.isEmpty() && !hideOverwritten_; }

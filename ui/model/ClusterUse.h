@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/ContentState.h"
+
+namespace salvoran {
+
+// How many of a deleted file's clusters the volume has given to other files since.
+struct ClusterUse {
+  uint64_t Clusters = 0;     // allocated, holes not counted; 0 for content kept in the record
+  uint64_t Overwritten = 0;  // of those, how many are marked in use now
+};
+
+inline ContentState StateOf(const ClusterUse& use) { return ContentStateOf(use.Clusters, use.Overwritten); }
+
+}  // namespace salvoran
