@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QTest>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include "tests/gui/ScriptedDialogs.h"
 #include "tests/gui/WindowDriver.h"
 #include "tests/support/TempDir.h"
+#include "ui/model/NodeComparison.h"
 
 namespace salvoran {
 namespace {
@@ -15,6 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int GraphicsRow = 0;
+constexpr int MusicRow = 1;
+constexpr int VideoRow = 2;
 constexpr int DocumentsRow = 3;
 
 std::set<std::string> FileNames(const fs::path& folder) {
@@ -67,6 +71,40 @@ class MainWindowFilterTest : public QObject {
     QVERIFY(driver_->Root(DocumentsRow).data().toString() != QStringLiteral("Document Files(2)"));
     QCOMPARE(driver_->FileIndex(DocumentsRow, "notes.txt").data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
     QCOMPARE(driver_->Root(DocumentsRow).data(Qt::CheckStateRole).toInt(), int(Qt::PartiallyChecked));
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
+  }
+
+  void foldersAndStatesAreThoseOfTheVolumeAndOverwrittenFilesCanBeHidden() {
+    // Folders that are whole, partial where a parent's record was reused, unknown; files whose
+    // clusters newer files took in part or whole.
+    const test::TestImage image = test::LoadTestImage("folders");
+    driver_->Window.AddImageFiles({QString::fromStdString(image.Image.string())});
+    driver_->ClickScanNow();
+    for (const test::ManifestFile* file : image.ListedDeletedFiles()) {
+      QModelIndex index;
+      for (int row = 0; row < driver_->Model().rowCount() && !index.isValid(); ++row) {
+        index = driver_->FileIndex(row, QString::fromStdString(file->Name));
+      }
+      QVERIFY2(index.isValid(), file->Path.c_str());
+      QCOMPARE(index.siblingAtColumn(rcFolder).data().toString(), QString::fromStdString(file->ExpectedFolder));
+    }
+    const auto state = [&](int row, const char* name) {
+      return driver_->FileIndex(row, QString::fromLatin1(name)).siblingAtColumn(rcState);
+    };
+    QCOMPARE(state(GraphicsRow, "cover.jpg").data().toString(), QStringLiteral("Good"));
+    QCOMPARE(state(VideoRow, "clip.mp4").data().toString(), QStringLiteral("Partly overwritten"));
+    QCOMPARE(state(VideoRow, "clip.mp4").data(Qt::ToolTipRole).toString(),
+             QStringLiteral("32 of its 64 clusters are in use by other files"));
+    QCOMPARE(state(MusicRow, "song.mp3").data().toString(), QStringLiteral("Overwritten"));
+
+    QTest::mouseClick(driver_->Find<QCheckBox>("chkHideOverwritten"), Qt::LeftButton);
+    QCOMPARE(driver_->Root(MusicRow).data().toString(), QStringLiteral("Music Files(0)"));
+    QCOMPARE(driver_->Root(VideoRow).data().toString(), QStringLiteral("Video Files(1)"));
+
+    QTest::keyClicks(filter_, "trips");
+    QTest::keyClick(filter_, Qt::Key_Return);
+    QCOMPARE(driver_->Root(GraphicsRow).data().toString(), QStringLiteral("Graphics Files(1)"));
+    QCOMPARE(driver_->Root(DocumentsRow).data().toString(), QStringLiteral("Document Files(2)"));
     QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
   }
 
