@@ -8,7 +8,9 @@ build=${1:-build}
 program="$build/ui/corvath-salvoran"
 image="$build/images/demo.img"
 output=docs/screenshot.png
-screen=1024x768x24
+screen=1280x800x24
+# Wide enough for every column of the list.
+window_size="1140 600"
 
 if [ "${1:-}" != "--inside-x" ]; then
   if [ ! -x "$program" ] || [ ! -f "$image" ]; then
@@ -27,12 +29,13 @@ pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
 
 window=$(xdotool search --sync --onlyvisible --name "Corvath Salvoran FREE" | head -n 1)
-xdotool windowmove "$window" 120 80
+xdotool windowsize "$window" $window_size
+xdotool windowmove "$window" 60 60
 xdotool windowfocus --sync "$window"
 sleep 1
-# The list has the focus first; three tabs reach Scan Now past the disabled recover button, the
-# drive box and Open Image.
-xdotool key --delay 150 Tab Tab Tab space
+# The list has the focus first; five tabs reach Scan Now past the filter box and its check box,
+# the disabled recover button, the drive box and Open Image.
+xdotool key --delay 150 Tab Tab Tab Tab Tab space
 sleep 2
 # The list of files has the focus again after the scan: typing the start of a category moves to
 # it, and the right arrow opens it.
@@ -42,6 +45,9 @@ sleep 1
 xdotool type --delay 100 "Doc"
 # Tick one file: its category shows a partly ticked box.
 xdotool key --delay 150 Right Down Down space
+# The filter box comes next after the list: a year finds files by name and by folder.
+xdotool key --delay 150 Tab
+xdotool type --delay 100 "2023"
 sleep 1
 import -window root -crop "$(xdotool getwindowgeometry --shell "$window" | awk -F= '
   /^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2}
