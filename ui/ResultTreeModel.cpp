@@ -104,7 +104,7 @@ void ResultTreeModel::AnnounceChildren(const ResultNode* parent) {
   if (count <= from) return;
   const QModelIndex parentIndex = IndexOf(parent);
   std::vector<ResultNode*> shown;
-  if (FiltersChildrenOf(parent)) CollectShown(parent, from, count, shown);
+  if (FiltersChildrenOf(parent)) tree_.AppendShownChildren(parent, from, count, shown);
   const size_t firstRow = RowCountOf(parent);
   const size_t newRows = FiltersChildrenOf(parent) ? shown.size() : count - from;
   if (newRows > 0) beginInsertRows(parentIndex, static_cast<int>(firstRow), static_cast<int>(firstRow + newRows - 1));
@@ -116,19 +116,11 @@ void ResultTreeModel::AnnounceChildren(const ResultNode* parent) {
   if (parentIndex.isValid()) emit dataChanged(parentIndex, parentIndex, {Qt::DisplayRole});
 }
 
-void ResultTreeModel::CollectShown(const ResultNode* parent, size_t fromRow, size_t toRow,
-                                   std::vector<ResultNode*>& shown) const {
-  for (size_t row = fromRow; row < toRow; ++row) {
-    ResultNode* child = tree_.Child(parent, row);
-    if (tree_.IsShown(child)) shown.push_back(child);
-  }
-}
-
 void ResultTreeModel::RebuildShownRows() {
   for (auto& [parent, rows] : rows_) {
     rows.Shown.clear();
     if (FiltersChildrenOf(parent)) {
-      CollectShown(parent, 0, rows.Announced, rows.Shown);
+      tree_.AppendShownChildren(parent, 0, rows.Announced, rows.Shown);
     } else {
       rows.Shown.shrink_to_fit();
     }

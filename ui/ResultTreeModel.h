@@ -75,7 +75,6 @@ class ResultTreeModel : public QAbstractItemModel {
   // The node's row as views know it; -1 when they do not know it.
   int ModelRow(const ResultNode* node) const;
   void AnnounceChildren(const ResultNode* parent);
-  void CollectShown(const ResultNode* parent, size_t fromRow, size_t toRow, std::vector<ResultNode*>& shown) const;
   void RebuildShownRows();
   // Runs change between the two layout signals; persistent indexes follow their nodes.
   void ChangeLayout(QAbstractItemModel::LayoutChangeHint hint, const std::function<void()>& change);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ui/model/SiblingSort.h"
+#include "ui/model/StableMergeSort.h"
 
 namespace salvoran {
 
@@ -147,6 +148,18 @@ ResultNode* ResultTree::NextNode(const ResultNode* node) const {
 size_t ResultTree::ShownChildCount(const ResultNode* parent) const {
   const ResultNode& owner = ParentOrRoot(parent);
   return owner.children_ ? owner.children_->nodes.size() - owner.children_->hiddenCount : 0;
+}
+
+void ResultTree::AppendShownChildren(const ResultNode* parent, size_t fromRow, size_t toRow,
+                                     std::vector<ResultNode*>& shown) const {
+  if (ChildCount(parent) == 0) return;
+  const std::vector<ResultNode*>& children = ParentOrRoot(parent).children_->nodes;
+  toRow = std::min(toRow, children.size());
+  for (size_t row = fromRow; row < toRow; ++row) {
+    // Sorted siblings lie all over memory.
+    if (row + LookAheadDistance < toRow) __builtin_prefetch(children[row + LookAheadDistance]);
+    if (!children[row]->hidden_) shown.push_back(children[row]);
+  }
 }
 
 void ResultTree::SetFilter(NodeFilter shows) {

@@ -126,6 +126,9 @@ class ResultTree {
   void ApplyFilter(ResultNode* node);
   bool IsShown(const ResultNode* node) const { return node && !node->hidden_; }
   size_t ShownChildCount(const ResultNode* parent) const;
+  // Appends the shown children of parent in rows fromRow to toRow - 1, in order.
+  void AppendShownChildren(const ResultNode* parent, size_t fromRow, size_t toRow,
+                           std::vector<ResultNode*>& shown) const;
 
   // Pre-order: a node, its children, then its next sibling or the next sibling of the nearest
   // ancestor that has one. Children of collapsed nodes are visited too.
