@@ -113,8 +113,6 @@ several times (--ext jpg --ext png) passes any of its values.
                       bytes_per_sector, sectors_per_cluster,
                       bytes_per_cluster, file_record_size, record_count,
                       mft_offset (in bytes from the volume's start)
-  records_scanned     MFT records looked at
-  unreadable_records  records that could not be read and were skipped
   files               one object per deleted file:
     record              MFT record number
     record_offset       byte offset of the record in the volume (add the
@@ -139,6 +137,10 @@ several times (--ext jpg --ext png) passes any of its values.
                         owner's key
     streams             only for files with named streams: one object per
                         stream, with its name and size
+  records_scanned     MFT records looked at
+  unreadable_records  records that could not be read and were skipped
+                      (these two follow the files: each file is written
+                      as the scan finds it)
 
 --csv prints a header row, then one row per file with the same fields in the
 same order (RFC 4180: fields with commas, quotes or line breaks in double

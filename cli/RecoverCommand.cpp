@@ -49,14 +49,22 @@ struct RestorePlan {
   std::vector<RestoreItem> Items;
 };
 
+class PlanSink : public ListedFileSink {
+ public:
+  explicit PlanSink(RestorePlan& plan) : plan_(plan) {}
+  void Add(FoundFile&& file) override { plan_.Items.push_back({file.RecordIndex, std::move(file)}); }
+
+ private:
+  RestorePlan& plan_;
+};
+
 // Every file a scan lists.
 std::optional<RestorePlan> PlanAll(const RecoverOptions& options, const VolumeLocation& volume) {
   RestorePlan plan;
-  ScanCollector collector(options.Filter);
+  PlanSink sink(plan);
+  ScanCollector collector(options.Filter, sink);
   ScanSummary summary;
   if (!CollectScan(volume, plan.Geometry, collector, summary)) return std::nullopt;
-  plan.Items.reserve(collector.Files().size());
-  for (FoundFile& file : collector.Files()) plan.Items.push_back({file.RecordIndex, std::move(file)});
   return plan;
 }
 

@@ -9,9 +9,12 @@ namespace salvoran::cli {
 
 void ScanCollector::ScanStarted(const VolumeGeometry& geometry) {
   progress_.Start(static_cast<uint64_t>(geometry.RecordCount));
+  sink_.Started(geometry);
 }
 
-void ScanCollector::Progress(int32_t recordIndex) { progress_.Update(static_cast<uint64_t>(recordIndex)); }
+void ScanCollector::Progress(int32_t recordIndex) {
+  if (showProgress_) progress_.Update(static_cast<uint64_t>(recordIndex));
+}
 
 bool CollectScan(const VolumeLocation& volume, VolumeGeometry& geometry, ScanCollector& collector,
                  ScanSummary& summary) {

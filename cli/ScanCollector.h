@@ -1,33 +1,42 @@
 #pragma once
 
-#include <vector>
-
 #include "cli/FileFilter.h"
 #include "cli/ProgressLine.h"
 #include "engine/DeletedFileScan.h"
 
 namespace salvoran::cli {
 
-// Gathers the found files of a scan that pass the filter and, when stderr is a terminal, keeps a
-// progress line there.
+// Where the files a scan lists go, one at a time as the scan finds them: no output needs them
+// all at once, so memory does not grow with the volume.
+class ListedFileSink {
+ public:
+  virtual ~ListedFileSink() = default;
+  // Once the volume's geometry is known, before the first file.
+  virtual void Started(const VolumeGeometry&) {}
+  virtual void Add(FoundFile&& file) = 0;
+};
+
+// Hands the found files of a scan that pass the filter on to a sink and, when stderr is a
+// terminal and showProgress, keeps a progress line there.
 class ScanCollector : public ScanObserver {
  public:
-  explicit ScanCollector(const FileFilter& filter) : filter_(filter) {}
+  ScanCollector(const FileFilter& filter, ListedFileSink& sink, bool showProgress = true)
+      : filter_(filter), sink_(sink), showProgress_(showProgress) {}
   void ScanStarted(const VolumeGeometry& geometry) override;
   void Progress(int32_t recordIndex) override;
   bool StopRequested() override { return false; }
   void FileFound(FoundFile&& file) override {
-    if (filter_.Matches(file)) files_.push_back(std::move(file));
+    if (filter_.Matches(file)) sink_.Add(std::move(file));
   }
 
-  std::vector<FoundFile>& Files() { return files_; }
   // Takes the progress line away once the scan has ended.
   void EndProgress() { progress_.Clear(); }
 
  private:
   const FileFilter& filter_;
+  ListedFileSink& sink_;
+  bool showProgress_;
   ProgressLine progress_{"Scanning", ProgressUnit::Records};
-  std::vector<FoundFile> files_;
 };
 
 // Runs a scan of source into a collector. Prints the failure and answers false when the scan

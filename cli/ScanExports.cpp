@@ -1,13 +1,12 @@
-#include "cli/ScanExports.h"
-
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 #include <type_traits>
 
 #include "cli/CsvText.h"
 #include "cli/FoundFileFields.h"
+#include "cli/OutputBuffer.h"
+#include "cli/ScanPrinter.h"
 #include "cli/TerminalText.h"
 
 namespace salvoran::cli {
@@ -31,30 +30,21 @@ std::string UnixSeconds(uint64_t fileTime) {
   return fileTime == 0 ? "0" : std::to_string(FileTimeToUnix(fileTime).Seconds);
 }
 
-// Output goes out in pieces of about this size, so a million rows need no document in memory.
-constexpr size_t FlushBytes = 1u << 20;
+class CsvPrinter : public ScanPrinter {
+ public:
+  CsvPrinter() {
+    bool first = true;
+    VisitFileFields(FoundFile{}, [&](std::string_view name, const auto&) {
+      if (!first) out_.Text() += ',';
+      first = false;
+      out_.Text() += name;
+    });
+    out_.Text() += CsvRowEnd;
+  }
 
-void Flush(std::string& out, size_t atLeast = 0) {
-  if (out.size() < atLeast) return;
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  out.clear();
-}
-
-}  // namespace
-
-void PrintCsv(const std::vector<FoundFile>& files) {
-  // The values are the JSON's; only on a terminal are names kept from acting on it.
-  const bool terminal = ::isatty(STDOUT_FILENO) == 1;
-  std::string out;
-  bool first = true;
-  VisitFileFields(FoundFile{}, [&](std::string_view name, const auto&) {
-    if (!first) out += ',';
-    first = false;
-    out += name;
-  });
-  out += CsvRowEnd;
-  for (const FoundFile& file : files) {
-    first = true;
+  void Add(FoundFile&& file) override {
+    std::string& out = out_.Text();
+    bool first = true;
     VisitFileFields(file, [&](std::string_view, const auto& value) {
       using Value = std::decay_t<decltype(value)>;
       if (!first) out += ',';
@@ -69,25 +59,41 @@ void PrintCsv(const std::vector<FoundFile>& files) {
       } else {
         text = std::to_string(value);
       }
-      AppendCsvField(out, terminal ? TerminalText(text) : text);
+      AppendCsvField(out, terminal_ ? TerminalText(text) : text);
     });
     out += CsvRowEnd;
-    Flush(out, FlushBytes);
+    out_.FlushWhenFull();
   }
-  Flush(out);
-}
 
-void PrintBodyfile(const std::vector<FoundFile>& files) {
-  std::string out;
-  for (const FoundFile& file : files) {
+  void Finish(const ScanSummary&) override { out_.Flush(); }
+
+ private:
+  // The values are the JSON's; only on a terminal are names kept from acting on it.
+  const bool terminal_ = ::isatty(STDOUT_FILENO) == 1;
+  OutputBuffer out_;
+};
+
+class BodyfilePrinter : public ScanPrinter {
+ public:
+  void Add(FoundFile&& file) override {
     // As The Sleuth Kit marks the names of deleted files.
-    out += "0|" + BodyfileText(FilePath(file) + " (deleted)") + "|" + std::to_string(file.RecordIndex) +
-           "|r/rrwxrwxrwx|0|0|" + std::to_string(file.Data.FileSize) + "|" + UnixSeconds(file.AccessFileTime) + "|" +
-           UnixSeconds(file.ModifyFileTime) + "|" + UnixSeconds(file.MftModifyFileTime) + "|" +
-           UnixSeconds(file.CreateFileTime) + "\n";
-    Flush(out, FlushBytes);
+    out_.Text() += "0|" + BodyfileText(FilePath(file) + " (deleted)") + "|" + std::to_string(file.RecordIndex) +
+                   "|r/rrwxrwxrwx|0|0|" + std::to_string(file.Data.FileSize) + "|" +
+                   UnixSeconds(file.AccessFileTime) + "|" + UnixSeconds(file.ModifyFileTime) + "|" +
+                   UnixSeconds(file.MftModifyFileTime) + "|" + UnixSeconds(file.CreateFileTime) + "\n";
+    out_.FlushWhenFull();
   }
-  Flush(out);
-}
+
+  void Finish(const ScanSummary&) override { out_.Flush(); }
+
+ private:
+  OutputBuffer out_;
+};
+
+}  // namespace
+
+std::unique_ptr<ScanPrinter> MakeCsvPrinter() { return std::make_unique<CsvPrinter>(); }
+
+std::unique_ptr<ScanPrinter> MakeBodyfilePrinter() { return std::make_unique<BodyfilePrinter>(); }
 
 }  // namespace salvoran::cli
