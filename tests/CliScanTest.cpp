@@ -264,15 +264,50 @@ TEST(CliJson, PathsThatAreNotUtf8GiveValidJson) {
   EXPECT_NE(results[0]["path"].get<std::string>().find(replaced + ".out/"), std::string::npos) << results[0];
 }
 
-TEST(CliScan, HumanListingGroupsFilesUnderCountedCategories) {
-  const TestImage image = LoadTestImage("standard-4k");
-  const UnchangedSource source(image.Image.string());
-  const CommandResult scan = RunSalvoran({"scan", image.Image.string()});
-  ASSERT_EQ(scan.ExitCode, 0);
-  for (const char* caption : {"Graphics Files(", "Music Files(", "Video Files(", "Document Files(", "HTML Files(",
-                              "Other Files("}) {
-    EXPECT_NE(scan.Out.find(caption), std::string::npos) << caption;
+// The listing keeps each file in a compact form until the scan ends: every file of the JSON must
+// come back under its category, with its folder, name and state, and each count must be right.
+TEST(CliScan, HumanListingShowsEveryFileOfTheJsonUnderItsCategory) {
+  const TestImage image = LoadTestImage("folders");
+  const Json scan = ScanJson(image.Image.string());
+  const CommandResult listing = RunSalvoran({"scan", image.Image.string()});
+  ASSERT_EQ(listing.ExitCode, 0) << listing.Err;
+  std::map<std::string, std::string> captions = {{"Graphics", "Graphics Files"}, {"Music", "Music Files"},
+                                                 {"Video", "Video Files"},       {"Document", "Document Files"},
+                                                 {"Html", "HTML Files"},         {"Other", "Other Files"}};
+  std::map<std::string, int> counted;
+  std::map<int64_t, std::pair<std::string, std::string>> lines;  // record: caption, line
+  const std::regex header(R"(^(\S.*)\((\d+)\)$)");
+  std::string caption;
+  std::istringstream text(listing.Out);
+  for (std::string line; std::getline(text, line);) {
+    std::smatch match;
+    if (std::regex_match(line, match, header)) {
+      caption = match[1];
+      counted[caption] = std::stoi(match[2]);
+    } else {
+      ASSERT_TRUE(lines.emplace(std::stoll(line), std::pair(caption, line)).second) << line;
+    }
   }
+  ASSERT_EQ(lines.size(), scan["files"].size());
+  std::map<std::string, int> expectedCounts;
+  for (const auto& [name, captionText] : captions) expectedCounts[captionText] = 0;
+  bool anyOverwritten = false;
+  for (const Json& file : scan["files"]) {
+    const auto& [listedCaption, line] = lines.at(file["record"].get<int64_t>());
+    EXPECT_EQ(listedCaption, captions.at(file["category"].get<std::string>())) << line;
+    ++expectedCounts[listedCaption];
+    const std::string folder = file["folder"].get<std::string>();
+    const std::string path = folder + (folder.empty() || folder.ends_with('/') ? "" : "/") + file["name"].get<std::string>();
+    EXPECT_NE(line.find("  " + path), std::string::npos) << line;
+    const int64_t overwritten = file["overwritten_clusters"].get<int64_t>();
+    anyOverwritten |= overwritten > 0;
+    EXPECT_EQ(line.find(" " + std::to_string(overwritten) + " of " + std::to_string(file["clusters"].get<int64_t>()) +
+                        " clusters in use]") != std::string::npos,
+              overwritten > 0)
+        << line;
+  }
+  EXPECT_TRUE(anyOverwritten);
+  EXPECT_EQ(counted, expectedCounts);
 }
 
 TEST(CliScan, SummaryCountsMatchTheListing) {
