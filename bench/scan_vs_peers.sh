@@ -1,73 +1,152 @@
 #!/usr/bin/env bash
-# Scan and recovery speed against the floor (dd) and two peer tools, on a generated volume with
-# at least 150,000 MFT records, half of them deleted files, and a deleted file of 512 MiB or
-# more in many runs. Page cache warm: every command runs once before it is timed.
+# Scan and recovery speed against the floor and two peer tools, on two generated volumes: the
+# benchmark volume (150,000 small files, half of them deleted, and a deleted file of 512 MiB in
+# about a hundred runs) and one of a million MFT records. Every ratio comes from one run: each
+# round runs every command once, in turn, and each command keeps its best of five rounds.
 #   bash bench/scan_vs_peers.sh [BUILD_DIR] [WORK_DIR]
+# Warm: the image is read whole first. Cold: the page cache is dropped before every run
+# (echo 3 > /proc/sys/vm/drop_caches; needs root, skipped where the machine refuses it).
 set -euo pipefail
 build=${1:-build}
 work=${2:-/tmp/salvoran-bench}
+here=$(cd "$(dirname "$0")" && pwd)
 salvoran="$build/cli/salvoran"
 generator="$build/tests/fixtures/make_ntfs_image"
+rounds=5
+cold_rounds=3
 mkdir -p "$work"
-image="$work/bench.img"
 
-if [ ! -f "$image" ]; then
-  echo "Generating $image (takes a few minutes)..."
-  "$generator" --layout bench --cluster-size 4096 --output "$image" --manifest "$work/bench.json" --size-mib 2048
+# The floor: one process reading the MFT's extents in 4 MiB blocks.
+reader="$work/read_extents"
+if [ ! "$reader" -nt "$here/ReadExtents.cpp" ]; then
+  c++ -O2 -std=c++20 -o "$reader" "$here/ReadExtents.cpp"
 fi
 
-# Best of three runs, in seconds.
-best_of_three() {
-  local best=""
-  for _ in 1 2 3; do
-    local start end took
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    took=$(echo "$end - $start" | bc -l)
-    if [ -z "$best" ] || [ "$(echo "$took < $best" | bc -l)" = 1 ]; then best=$took; fi
-  done
-  printf '%.3f' "$best"
+# make_volume NAME SMALL_FILES BIG_MIB SIZE_MIB: generated once, kept in WORK_DIR.
+make_volume() {
+  if [ ! -f "$work/$1.img" ]; then
+    echo "Generating $work/$1.img (takes a few minutes)..."
+    "$generator" --layout bench --cluster-size 4096 --output "$work/$1.img" --manifest "$work/$1.json" \
+      --size-mib "$4" --bench-files "$2" --bench-big-mib "$3" >/dev/null
+  fi
+}
+make_volume bench 150000 512 2048
+make_volume million 1000000 64 4096
+
+# Seconds one run of a command takes, its output dropped.
+seconds() {
+  local began=$EPOCHREALTIME
+  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+  printf '%.3f' "$(echo "$EPOCHREALTIME - $began" | bc -l)"
 }
 
-# The MFT's own extents from record 0, as "cluster count" pairs.
-mft_extents() {
-  istat "$image" 0 | awk '/^Type: \$DATA/{on=1; next} /^Type:/{on=0} on' | tr ' ' '\n' | grep -E '^[0-9]+$' |
+# side_by_side COMMAND...: each round runs every command once, in turn; best[COMMAND] is its
+# fastest run. With cold=1, the page cache is dropped before every run.
+declare -A best
+cold=0
+side_by_side() {
+  local round name took
+  for name in "$@"; do best[$name]=""; done
+  for ((round = 0; round < (cold ? cold_rounds : rounds); round++)); do
+    for name in "$@"; do
+      if ((cold)); then sync; echo 3 >/proc/sys/vm/drop_caches; fi
+      took=$(seconds $name)
+      if [ -z "${best[$name]}" ] || [ "$(echo "$took < ${best[$name]}" | bc -l)" = 1 ]; then best[$name]=$took; fi
+    done
+  done
+}
+
+# Peak resident memory of a command, in MiB.
+peak_mib() {
+  /usr/bin/time -f %M -o "$work/peak" "$@" >/dev/null 2>&1
+  echo "scale=1; $(cat "$work/peak") / 1024" | bc -l
+}
+
+# The extents of record $2's unnamed $DATA in image $1, as "cluster count" pairs.
+extents_of() {
+  istat "$1" "$2" | awk '/^Type: \$DATA/{on=1; next} /^Type:/{on=0} on' | tr ' ' '\n' | grep -E '^[0-9]+$' |
     awk 'NR==1{start=$1; prev=$1; next} $1==prev+1{prev=$1; next} {print start, prev-start+1; start=$1; prev=$1} END{print start, prev-start+1}'
 }
 
-# Reads "cluster count" extents with 1 MiB blocks.
+# The commands compared, on $image with the MFT's extents in $mft ("cluster count" lines).
+floor_read() { "$reader" "$image" $(awk -v c="$cluster" '{printf "%d:%d ", $1 * c, $2 * c}' <<<"$mft"); }
 dd_extents() {
+  local start count
   while read -r start count; do
-    dd if="$image" bs=1M skip=$((start * 4096)) count=$((count * 4096)) iflag=skip_bytes,count_bytes,fullblock \
+    dd if="$image" bs=1M skip=$((start * cluster)) count=$((count * cluster)) iflag=skip_bytes,count_bytes,fullblock \
       status=none of=/dev/null
-  done
+  done <<<"$mft"
+}
+scan_summary() { "$salvoran" scan "$image" --summary; }
+scan_json() { "$salvoran" scan "$image" --json; }
+undelete() { ntfsundelete -s "$image"; }
+fls_deleted() { fls -r -d "$image"; }
+
+row() { printf '| %s | %s | %s | %s |\n' "$1" "$2" "$3" "$4"; }
+declare -A label=([floor_read]="one reader over the MFT's extents, 4 MiB blocks (floor)"
+  [dd_extents]="\`dd\` per extent, 1 MiB blocks" [scan_summary]="\`salvoran scan --summary\`"
+  [scan_json]="\`salvoran scan --json > /dev/null\`" [undelete]="\`ntfsundelete -s\`" [fls_deleted]="\`fls -r -d\`")
+times_floor() { echo "scale=2; $1 / ${best[floor_read]}" | bc -l | sed 's/^\./0./'; }
+
+# listing NAME [fls]: the listing tables of one volume.
+listing() {
+  image="$work/$1.img"
+  cluster=4096
+  mft=$(extents_of "$image" 0)
+  local records mft_mib
+  records=$("$salvoran" scan "$image" --summary | awk -F: '/Records scanned/{gsub(/ /,"",$2); print $2}')
+  mft_mib=$(awk -v c="$cluster" '{n += $2} END{printf "%.0f", n * c / 1048576}' <<<"$mft")
+  printf '\n%s: %s records scanned, MFT of %s MiB in %s extents, %s deleted files listed\n' "$image" "$records" \
+    "$mft_mib" "$(wc -l <<<"$mft")" "$("$salvoran" scan "$image" --summary | awk -F: '/Files:/{n += $2} END{print n}')"
+
+  cat "$image" >/dev/null
+  local commands=(floor_read dd_extents scan_summary scan_json undelete)
+  if [ "${2:-}" = fls ]; then commands+=(fls_deleted); fi
+  cold=0
+  side_by_side "${commands[@]}"
+  printf '\nWarm page cache, best of %d rounds:\n\n' "$rounds"
+  row "listing" "seconds" "× floor" "peak memory"
+  row "---" "---" "---" "---"
+  row "${label[floor_read]}" "${best[floor_read]}" 1.00 ""
+  row "${label[dd_extents]}" "${best[dd_extents]}" "$(times_floor "${best[dd_extents]}")" ""
+  row "${label[scan_summary]}" "${best[scan_summary]}" "$(times_floor "${best[scan_summary]}")" \
+    "$(peak_mib "$salvoran" scan "$image" --summary) MiB"
+  row "${label[scan_json]}" "${best[scan_json]}" "$(times_floor "${best[scan_json]}")" \
+    "$(peak_mib "$salvoran" scan "$image" --json) MiB"
+  row "\`salvoran scan --csv > /dev/null\`" "" "" "$(peak_mib "$salvoran" scan "$image" --csv) MiB"
+  row "\`salvoran scan --bodyfile > /dev/null\`" "" "" "$(peak_mib "$salvoran" scan "$image" --bodyfile) MiB"
+  row "\`salvoran scan\` (text listing)" "" "" "$(peak_mib "$salvoran" scan "$image") MiB"
+  row "${label[undelete]}" "${best[undelete]}" "$(times_floor "${best[undelete]}")" ""
+  if [ "${2:-}" = fls ]; then
+    row "${label[fls_deleted]}" "${best[fls_deleted]}" "$(times_floor "${best[fls_deleted]}")" ""
+  fi
+  printf '\n`ntfsundelete -s` takes %sx the time of `--summary`, %sx that of `--json`.\n' \
+    "$(echo "scale=1; ${best[undelete]} / ${best[scan_summary]}" | bc -l)" \
+    "$(echo "scale=1; ${best[undelete]} / ${best[scan_json]}" | bc -l)"
+
+  if sync && echo 3 2>/dev/null >/proc/sys/vm/drop_caches; then
+    cold=1
+    side_by_side floor_read dd_extents scan_summary scan_json
+    cold=0
+    local cold_floor=${best[floor_read]}
+    printf '\nCold page cache (dropped before every run), best of %d rounds:\n\n' "$cold_rounds"
+    row "listing, cold" "seconds" "× floor" "× dd"
+    row "---" "---" "---" "---"
+    for name in floor_read dd_extents scan_summary scan_json; do
+      row "${label[$name]}" "${best[$name]}" "$(echo "scale=2; ${best[$name]} / $cold_floor" | bc -l | sed 's/^\./0./')" \
+        "$(echo "scale=2; ${best[$name]} / ${best[dd_extents]}" | bc -l | sed 's/^\./0./')"
+    done
+  else
+    echo "Cold page cache: not measured (the page cache cannot be dropped here)."
+  fi
 }
 
-mft_dd() { mft_extents | dd_extents; }
+listing bench fls
+listing million
 
-summary=$("$salvoran" scan "$image" --summary 2>/dev/null)
-records=$(echo "$summary" | awk -F: '/Records scanned/{gsub(/ /,"",$2); print $2}')
-echo "Volume: $image, $records records scanned"
-echo "$summary" | sed 's/^/  /'
-
-cat "$image" >/dev/null  # warm the page cache
-mft_dd
-floor=$(best_of_three mft_dd)
-t_summary=$(best_of_three "$salvoran" scan "$image" --summary)
-t_json=$(best_of_three sh -c "'$salvoran' scan '$image' --json >/dev/null")
-t_fls=$(best_of_three fls -r -d "$image")
-t_undelete=$(best_of_three ntfsundelete -s "$image")
-
-ratio() { echo "scale=2; $1 / $floor" | bc -l; }
-printf '\n%-34s %8s %8s\n' "Listing" "seconds" "x dd"
-printf '%-34s %8s %8s\n' "dd of the MFT (1 MiB blocks)" "$floor" "1.00"
-printf '%-34s %8s %8s\n' "salvoran scan --summary" "$t_summary" "$(ratio "$t_summary")"
-printf '%-34s %8s %8s\n' "salvoran scan --json" "$t_json" "$(ratio "$t_json")"
-printf '%-34s %8s %8s\n' "fls -r -d" "$t_fls" "$(ratio "$t_fls")"
-printf '%-34s %8s %8s\n' "ntfsundelete -s" "$t_undelete" "$(ratio "$t_undelete")"
-
-# The largest deleted file and its extents.
+# Recovery of the largest deleted file of the benchmark volume.
+image="$work/bench.img"
+cat "$image" >/dev/null
 big=$("$salvoran" scan "$image" --json 2>/dev/null | python3 -c '
 import json, sys
 files = json.load(sys.stdin)["files"]
@@ -75,38 +154,32 @@ f = max(files, key=lambda f: f["size"])
 print(f["record"], f["size"])')
 record=${big% *}
 size=${big#* }
+file_extents=$(extents_of "$image" "$record")
 out="$work/restored"
-rm -rf "$out" && mkdir -p "$out"
-file_extents() {
-  istat "$image" "$record" | awk '/^Type: \$DATA/{on=1; next} /^Type:/{on=0} on' | tr ' ' '\n' | grep -E '^[0-9]+$' |
-    awk 'NR==1{start=$1; prev=$1; next} $1==prev+1{prev=$1; next} {print start, prev-start+1; start=$1; prev=$1} END{print start, prev-start+1}'
-}
-runs=$(file_extents | wc -l)
-# dd writes what it reads into a file, as a restore does; once per extent (one process each, as
+# dd writes what it reads into a file, as a restore does: once per extent (one process each, as
 # a script would), and once over a contiguous stretch of the same size (the pure floor).
 file_dd() {
   rm -f "$work/dd.out"
-  file_extents | while read -r start count; do
+  local start count
+  while read -r start count; do
     dd if="$image" of="$work/dd.out" bs=1M skip=$((start * 4096)) count=$((count * 4096)) \
       iflag=skip_bytes,count_bytes,fullblock oflag=append conv=notrunc status=none
-  done
+  done <<<"$file_extents"
 }
-contiguous_dd() {
-  dd if="$image" of="$work/dd.out" bs=1M count="$size" iflag=count_bytes,fullblock status=none
-}
+contiguous_dd() { dd if="$image" of="$work/dd.out" bs=1M count="$size" iflag=count_bytes,fullblock status=none; }
 recover_once() { rm -rf "$out" && mkdir -p "$out" && "$salvoran" recover "$image" --record "$record" --output "$out"; }
-t_contiguous=$(best_of_three contiguous_dd)
-t_file_dd=$(best_of_three file_dd)
-t_recover=$(best_of_three recover_once)
-t_icat=$(best_of_three sh -c "icat '$image' '$record' > '$work/icat.out'")
-peak=$( (rm -rf "$out/again"; /usr/bin/time -v "$salvoran" recover "$image" --record "$record" --output "$out/again" >/dev/null) 2>&1 |
-  awk -F: '/Maximum resident/{gsub(/ /,"",$2); print $2}')
+icat_once() { icat "$image" "$record" >"$work/icat.out"; }
+side_by_side contiguous_dd file_dd recover_once icat_once
+rm -rf "$out"
+peak=$(peak_mib "$salvoran" recover "$image" --record "$record" --output "$out")
 mib=$(echo "scale=1; $size / 1048576" | bc -l)
 throughput() { echo "scale=0; $size / 1048576 / $1" | bc -l; }
-printf '\nRecovery of record %s: %s MiB in %s runs, written to %s\n' "$record" "$mib" "$runs" "$work"
-printf '%-34s %8s %10s\n' "Command" "seconds" "MiB/s"
-printf '%-34s %8s %10s\n' "dd, one contiguous stretch" "$t_contiguous" "$(throughput "$t_contiguous")"
-printf '%-34s %8s %10s\n' "dd of its extents" "$t_file_dd" "$(throughput "$t_file_dd")"
-printf '%-34s %8s %10s\n' "salvoran recover" "$t_recover" "$(throughput "$t_recover")"
-printf '%-34s %8s %10s\n' "icat" "$t_icat" "$(throughput "$t_icat")"
-printf 'salvoran recover peak memory: %s KiB\n' "$peak"
+printf '\nRecovery of record %s: %s MiB in %s runs, best of %d rounds\n\n' "$record" "$mib" \
+  "$(wc -l <<<"$file_extents")" "$rounds"
+row "recovery" "seconds" "MiB/s" "peak memory"
+row "---" "---" "---" "---"
+row "\`dd\`, one contiguous stretch into a file" "${best[contiguous_dd]}" "$(throughput "${best[contiguous_dd]}")" ""
+row "\`dd\` of its extents into a file" "${best[file_dd]}" "$(throughput "${best[file_dd]}")" ""
+row "\`salvoran recover --record $record\`" "${best[recover_once]}" "$(throughput "${best[recover_once]}")" "$peak MiB"
+row "\`icat\`" "${best[icat_once]}" "$(throughput "${best[icat_once]}")" ""
+rm -rf "$out" "$work/dd.out" "$work/icat.out"
