@@ -5,7 +5,7 @@
 # round runs every command once, in turn, and each command keeps its best of five rounds.
 #   bash bench/scan_vs_peers.sh [BUILD_DIR] [WORK_DIR]
 # Warm: the image is read whole first. Cold: the page cache is dropped before every run
-# (echo 3 > /proc/sys/vm/drop_caches; needs root, skipped where the machine refuses it).
+# (echo 3 > /proc/sys/vm/drop_caches; needs root; skipped where the machine refuses it).
 set -euo pipefail
 build=${1:-build}
 work=${2:-/tmp/salvoran-bench}
@@ -13,10 +13,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 salvoran="$build/cli/salvoran"
 generator="$build/tests/fixtures/make_ntfs_image"
 rounds=5
-cold_rounds=3
 mkdir -p "$work"
 
-# The floor: one process reading the MFT's extents in 4 MiB blocks.
+# The floor: the fastest of one process reading the MFT's extents in 256 KiB blocks, the same
+# in 4 MiB blocks, and one dd per extent.
 reader="$work/read_extents"
 if [ ! "$reader" -nt "$here/ReadExtents.cpp" ]; then
   c++ -O2 -std=c++20 -o "$reader" "$here/ReadExtents.cpp"
@@ -47,7 +47,7 @@ cold=0
 side_by_side() {
   local round name took
   for name in "$@"; do best[$name]=""; done
-  for ((round = 0; round < (cold ? cold_rounds : rounds); round++)); do
+  for ((round = 0; round < rounds; round++)); do
     for name in "$@"; do
       if ((cold)); then sync; echo 3 >/proc/sys/vm/drop_caches; fi
       took=$(seconds $name)
@@ -69,7 +69,9 @@ extents_of() {
 }
 
 # The commands compared, on $image with the MFT's extents in $mft ("cluster count" lines).
-floor_read() { "$reader" "$image" $(awk -v c="$cluster" '{printf "%d:%d ", $1 * c, $2 * c}' <<<"$mft"); }
+mft_bytes() { awk -v c="$cluster" '{printf "%d:%d ", $1 * c, $2 * c}' <<<"$mft"; }
+read_small() { "$reader" "$image" 256 $(mft_bytes); }
+read_large() { "$reader" "$image" 4096 $(mft_bytes); }
 dd_extents() {
   local start count
   while read -r start count; do
@@ -82,11 +84,28 @@ scan_json() { "$salvoran" scan "$image" --json; }
 undelete() { ntfsundelete -s "$image"; }
 fls_deleted() { fls -r -d "$image"; }
 
-row() { printf '| %s | %s | %s | %s |\n' "$1" "$2" "$3" "$4"; }
-declare -A label=([floor_read]="one reader over the MFT's extents, 4 MiB blocks (floor)"
+# A row of a Markdown table.
+row() {
+  local line="|" cell
+  for cell in "$@"; do line+=" $cell |"; done
+  echo "$line"
+}
+declare -A label=([read_small]="one reader over the MFT's extents, 256 KiB blocks"
+  [read_large]="one reader over the MFT's extents, 4 MiB blocks"
   [dd_extents]="\`dd\` per extent, 1 MiB blocks" [scan_summary]="\`salvoran scan --summary\`"
   [scan_json]="\`salvoran scan --json > /dev/null\`" [undelete]="\`ntfsundelete -s\`" [fls_deleted]="\`fls -r -d\`")
-times_floor() { echo "scale=2; $1 / ${best[floor_read]}" | bc -l | sed 's/^\./0./'; }
+floor=""
+# The floor: the fastest of the ways to read the MFT that were run.
+set_floor() {
+  floor=$(printf '%s\n' "${best[read_small]}" "${best[read_large]}" "${best[dd_extents]}" | sort -n | head -1)
+}
+times_floor() { echo "scale=2; $1 / $floor" | bc -l | sed 's/^\./0./'; }
+floor_rows() {
+  local name
+  for name in read_small read_large dd_extents; do
+    row "${label[$name]}" "${best[$name]}" "$(times_floor "${best[$name]}")" "$@"
+  done
+}
 
 # listing NAME [fls]: the listing tables of one volume.
 listing() {
@@ -100,15 +119,15 @@ listing() {
     "$mft_mib" "$(wc -l <<<"$mft")" "$("$salvoran" scan "$image" --summary | awk -F: '/Files:/{n += $2} END{print n}')"
 
   cat "$image" >/dev/null
-  local commands=(floor_read dd_extents scan_summary scan_json undelete)
+  local commands=(read_small read_large dd_extents scan_summary scan_json undelete)
   if [ "${2:-}" = fls ]; then commands+=(fls_deleted); fi
   cold=0
   side_by_side "${commands[@]}"
-  printf '\nWarm page cache, best of %d rounds:\n\n' "$rounds"
+  set_floor
+  printf '\nWarm page cache, best of %d rounds; floor: the fastest of the first three rows:\n\n' "$rounds"
   row "listing" "seconds" "× floor" "peak memory"
   row "---" "---" "---" "---"
-  row "${label[floor_read]}" "${best[floor_read]}" 1.00 ""
-  row "${label[dd_extents]}" "${best[dd_extents]}" "$(times_floor "${best[dd_extents]}")" ""
+  floor_rows ""
   row "${label[scan_summary]}" "${best[scan_summary]}" "$(times_floor "${best[scan_summary]}")" \
     "$(peak_mib "$salvoran" scan "$image" --summary) MiB"
   row "${label[scan_json]}" "${best[scan_json]}" "$(times_floor "${best[scan_json]}")" \
@@ -126,21 +145,24 @@ listing() {
 
   if sync && echo 3 2>/dev/null >/proc/sys/vm/drop_caches; then
     cold=1
-    side_by_side floor_read dd_extents scan_summary scan_json
+    side_by_side read_small read_large dd_extents scan_summary scan_json
     cold=0
-    local cold_floor=${best[floor_read]}
+    set_floor
     printf '\nCold page cache (dropped before every run), best of %d rounds:\n\n' "$cold_rounds"
-    row "listing, cold" "seconds" "× floor" "× dd"
-    row "---" "---" "---" "---"
-    for name in floor_read dd_extents scan_summary scan_json; do
-      row "${label[$name]}" "${best[$name]}" "$(echo "scale=2; ${best[$name]} / $cold_floor" | bc -l | sed 's/^\./0./')" \
-        "$(echo "scale=2; ${best[$name]} / ${best[dd_extents]}" | bc -l | sed 's/^\./0./')"
+    row "listing, cold" "seconds" "× floor"
+    row "---" "---" "---"
+    floor_rows
+    local name
+    for name in scan_summary scan_json; do
+      row "${label[$name]}" "${best[$name]}" "$(times_floor "${best[$name]}")"
     done
   else
     echo "Cold page cache: not measured (the page cache cannot be dropped here)."
   fi
 }
 
+# Other work on the machine shows in every figure.
+echo "Load average before the runs: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 listing bench fls
 listing million
 
