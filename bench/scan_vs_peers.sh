@@ -148,7 +148,7 @@ listing() {
     side_by_side read_small read_large dd_extents scan_summary scan_json
     cold=0
     set_floor
-    printf '\nCold page cache (dropped before every run), best of %d rounds:\n\n' "$cold_rounds"
+    printf '\nCold page cache (dropped before every run), best of %d rounds:\n\n' "$rounds"
     row "listing, cold" "seconds" "× floor"
     row "---" "---" "---"
     floor_rows
