@@ -15,10 +15,11 @@ void AppendJsonField(std::string& out, std::string_view name, const Value& value
   if constexpr (std::is_same_v<Value, std::vector<NamedStream>>) {
     if (value.empty()) return;
   }
-  out += first ? "\n      " : ",\n      ";
+  // The names are the program's own plain words: no escape to look for.
+  out += first ? "\n      \"" : ",\n      \"";
   first = false;
-  AppendJsonString(out, name);
-  out += ": ";
+  out += name;
+  out += "\": ";
   if constexpr (std::is_same_v<Value, std::string_view>) {
     AppendJsonString(out, value);
   } else if constexpr (std::is_same_v<Value, bool>) {
