@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/Commands.h"
+#include "cli/PipelinedPrinter.h"
 #include "cli/ScanCollector.h"
 #include "cli/ScanPrinter.h"
 #include "cli/SourceChoice.h"
@@ -21,7 +22,8 @@ std::unique_ptr<ScanPrinter> MakePrinter(ScanOutput output) {
   return MakeListingPrinter();
 }
 
-// These write each file as it is found: on a terminal, a progress line would be drawn between.
+// These write each file as it is found, on a thread beside the scan; on a terminal, a progress
+// line would be drawn between.
 bool WritesWhileScanning(ScanOutput output) {
   return output == ScanOutput::Json || output == ScanOutput::Csv || output == ScanOutput::Bodyfile;
 }
@@ -32,8 +34,10 @@ int RunScan(const std::string& source, uint32_t partition, ScanOutput output, co
   const std::optional<VolumeLocation> volume = ChooseVolume(source, partition);
   if (!volume) return UsageOrSourceError;
   VolumeGeometry geometry;
-  const std::unique_ptr<ScanPrinter> printer = MakePrinter(output);
-  ScanCollector collector(filter, *printer, !(WritesWhileScanning(output) && ::isatty(STDOUT_FILENO) == 1));
+  const bool writesWhileScanning = WritesWhileScanning(output);
+  std::unique_ptr<ScanPrinter> printer = MakePrinter(output);
+  if (writesWhileScanning) printer = std::make_unique<PipelinedPrinter>(std::move(printer));
+  ScanCollector collector(filter, *printer, !(writesWhileScanning && ::isatty(STDOUT_FILENO) == 1));
   ScanSummary summary;
   if (!CollectScan(*volume, geometry, collector, summary)) return UsageOrSourceError;
   printer->Finish(summary);
