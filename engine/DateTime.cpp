@@ -36,11 +36,15 @@ CivilDateTime CivilFromDays(int64_t days) {
 }
 
 double EncodeDateTime(const CivilDateTime& civil) {
-  const int64_t days = DaysFromCivil(civil.Year, static_cast<unsigned>(civil.Month),
-                                     static_cast<unsigned>(civil.Day)) + DaysFrom1899To1970;
   const int64_t milliseconds =
       ((civil.Hour * 60LL + civil.Minute) * 60 + civil.Second) * 1000 + civil.Millisecond;
-  const double fraction = static_cast<double>(milliseconds) / MillisecondsPerDay;
+  return EncodeDaysAndTime(
+      DaysFromCivil(civil.Year, static_cast<unsigned>(civil.Month), static_cast<unsigned>(civil.Day)), milliseconds);
+}
+
+double EncodeDaysAndTime(int64_t daysSince1970, int64_t millisecondOfDay) {
+  const int64_t days = daysSince1970 + DaysFrom1899To1970;
+  const double fraction = static_cast<double>(millisecondOfDay) / MillisecondsPerDay;
   return days >= 0 ? static_cast<double>(days) + fraction : static_cast<double>(days) - fraction;
 }
 

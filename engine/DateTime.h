@@ -18,6 +18,8 @@ struct CivilDateTime {
 };
 
 double EncodeDateTime(const CivilDateTime& civil);
+// The same value from a day count since 1970-01-01 and the milliseconds past that midnight.
+double EncodeDaysAndTime(int64_t daysSince1970, int64_t millisecondOfDay);
 CivilDateTime DecodeDateTime(double value);
 
 // Days from 1970-01-01 to the given civil date (proleptic Gregorian), and back.

@@ -27,6 +27,17 @@ SplitTime SplitFileTime(uint64_t fileTime) {
           static_cast<int>(milliseconds % MillisecondsPerSecond)};
 }
 
+// Days since 1970-01-01, rounded down, and the seconds past that midnight.
+struct DaySplit {
+  int64_t Day;
+  int64_t SecondOfDay;
+};
+
+DaySplit SplitDays(int64_t seconds) {
+  const int64_t day = seconds >= 0 ? seconds / SecondsPerDay : -((-seconds + SecondsPerDay - 1) / SecondsPerDay);
+  return {day, seconds - day * SecondsPerDay};
+}
+
 CivilDateTime ToCivil(const std::tm& parts, int milliseconds) {
   return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
           parts.tm_min,         parts.tm_sec,     milliseconds};
@@ -54,14 +65,42 @@ double FileTimeToLocalDateTime(uint64_t fileTime) {
   return EncodeDateTime(ToCivil(local, split.Milliseconds));
 }
 
+LocalTimeConverter::DayOffset LocalTimeConverter::Measure(int64_t day) {
+  DayOffset measured;
+  measured.Day = day;
+  const std::time_t start = static_cast<std::time_t>(day * SecondsPerDay);
+  const std::time_t last = start + (SecondsPerDay - 1);
+  std::tm atStart{};
+  std::tm atLast{};
+  if (::localtime_r(&start, &atStart) == nullptr || ::localtime_r(&last, &atLast) == nullptr) return measured;
+  measured.OffsetSeconds = atStart.tm_gmtoff;
+  // The offset must explain the clock reading too: in a zone that counts leap seconds it does not.
+  const auto [localDay, secondOfDay] = SplitDays(start + atStart.tm_gmtoff);
+  const CivilDateTime expected = CivilFromDays(localDay);
+  const bool explained = expected.Year == atStart.tm_year + 1900 && expected.Month == atStart.tm_mon + 1 &&
+                         expected.Day == atStart.tm_mday &&
+                         secondOfDay == (atStart.tm_hour * 60 + atStart.tm_min) * 60 + atStart.tm_sec;
+  measured.Uniform = explained && atLast.tm_gmtoff == atStart.tm_gmtoff;
+  return measured;
+}
+
+double LocalTimeConverter::ToLocalDateTime(uint64_t fileTime) {
+  if (fileTime > LargestConvertibleFileTime) return 0;
+  const SplitTime split = SplitFileTime(fileTime);
+  const int64_t day = SplitDays(split.Seconds).Day;
+  DayOffset& cached = days_[static_cast<size_t>(static_cast<uint64_t>(day) % CachedDays)];
+  if (cached.Day != day) cached = Measure(day);
+  if (!cached.Uniform) return FileTimeToLocalDateTime(fileTime);
+  const auto [localDay, secondOfDay] = SplitDays(split.Seconds + cached.OffsetSeconds);
+  return EncodeDaysAndTime(localDay, secondOfDay * static_cast<int64_t>(MillisecondsPerSecond) + split.Milliseconds);
+}
+
 // Formats by hand: a listing of a million files calls this twice per file, and the C library's
 // calendar and printf machinery was most of its cost.
 std::string FileTimeToIsoUtc(uint64_t fileTime) {
   if (fileTime > LargestConvertibleFileTime) return {};
   const SplitTime split = SplitFileTime(fileTime);
-  const int64_t seconds = split.Seconds;
-  const int64_t days = seconds >= 0 ? seconds / SecondsPerDay : -((-seconds + SecondsPerDay - 1) / SecondsPerDay);
-  const int64_t secondOfDay = seconds - days * SecondsPerDay;
+  const auto [days, secondOfDay] = SplitDays(split.Seconds);
   const CivilDateTime date = CivilFromDays(days);
   char text[] = "-00-00T00:00:00.000Z";
   const auto put = [&text](size_t at, int value, int width) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace salvoran {
 
@@ -9,6 +10,25 @@ namespace salvoran {
 // time zone, with the daylight-saving rule in force on that date. Values the platform cannot
 // convert give 0.
 double FileTimeToLocalDateTime(uint64_t fileTime);
+
+// The same conversion for many file times in one time zone: the C library is asked for the
+// zone's offset once per day met rather than once per value, since a scan converts two times per
+// file. Days with a change of offset, and zones that count leap seconds, go the slow way.
+class LocalTimeConverter {
+ public:
+  double ToLocalDateTime(uint64_t fileTime);
+
+ private:
+  struct DayOffset {
+    int64_t Day = INT64_MIN;  // days since 1970-01-01, UTC
+    int64_t OffsetSeconds = 0;
+    bool Uniform = false;  // one offset the whole day
+  };
+  static DayOffset Measure(int64_t day);
+
+  static constexpr size_t CachedDays = 4096;  // 11 years of distinct days
+  std::vector<DayOffset> days_ = std::vector<DayOffset>(CachedDays);
+};
 
 // A file time as seconds since 1970-01-01 UTC (negative before it) and the 100 ns ticks past
 // that second, as the platform's file times count.

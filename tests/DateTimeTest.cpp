@@ -149,6 +149,36 @@ TEST_P(UnconvertibleFileTimeTest, GivesZeroAndEmptyText) {
 INSTANTIATE_TEST_SUITE_P(Values, UnconvertibleFileTimeTest,
                          ::testing::Values(FirstUnconvertible, FirstUnconvertible + 1, UINT64_MAX));
 
+// The scan's converter, which asks for the zone's offset once per day, must give what the C
+// library gives for every value: on days the clocks change (by an hour, by half an hour at Lord
+// Howe), in a zone that counts leap seconds, and at random over the whole range.
+class LocalTimeConverterTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LocalTimeConverterTest, AgreesWithTheCLibraryEverywhere) {
+  test::ScopedTimeZone zone(GetParam());
+  LocalTimeConverter converter;
+  constexpr uint64_t QuarterHour = 15 * 60 * TicksPerSecond;
+  for (const CivilDateTime& changeDay : {CivilDateTime{2023, 3, 26}, CivilDateTime{2023, 10, 29},
+                                         CivilDateTime{2023, 4, 2}, CivilDateTime{2023, 10, 1},
+                                         CivilDateTime{2016, 12, 31}}) {
+    const uint64_t dayStart = FileTimeOf(changeDay) - 86'400 * TicksPerSecond;
+    for (uint64_t fileTime = dayStart; fileTime < dayStart + 3 * 86'400 * TicksPerSecond; fileTime += QuarterHour) {
+      ASSERT_EQ(converter.ToLocalDateTime(fileTime + 7'770'000), FileTimeToLocalDateTime(fileTime + 7'770'000))
+          << fileTime;
+    }
+  }
+  std::mt19937_64 random(1970);
+  std::uniform_int_distribution<uint64_t> fileTimes(0, FirstUnconvertible + 1000);
+  for (int round = 0; round < 20'000; ++round) {
+    const uint64_t fileTime = fileTimes(random);
+    ASSERT_EQ(converter.ToLocalDateTime(fileTime), FileTimeToLocalDateTime(fileTime)) << fileTime;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, LocalTimeConverterTest,
+                         ::testing::Values("UTC", "Europe/Berlin", "Australia/Lord_Howe", "America/St_Johns",
+                                           "right/Europe/London"));
+
 }  // namespace
 }  // namespace salvoran
 
