@@ -1,5 +1,7 @@
 #include "engine/AttributeValues.h"
 
+#include <algorithm>
+
 namespace salvoran {
 namespace {
 
@@ -26,14 +28,10 @@ StandardTimes ReadStandardTimes(ByteView standardInformation) {
 uint64_t ReadParentReference(ByteView fileName) { return ReadLE<uint64_t>(fileName, ParentReferenceField); }
 
 std::u16string ReadFileName(ByteView fileName) {
-  const size_t length = ReadLE<uint8_t>(fileName, NameLengthField);
-  std::u16string name;
-  name.reserve(length);
-  for (size_t i = 0; i < length; ++i) {
-    const size_t offset = NameField + 2 * i;
-    if (!RangeFits(fileName.size(), offset, 2)) break;
-    name.push_back(static_cast<char16_t>(ReadLE<uint16_t>(fileName, offset)));
-  }
+  // The name stops where the attribute does.
+  const size_t room = fileName.size() > NameField ? (fileName.size() - NameField) / 2 : 0;
+  std::u16string name(std::min<size_t>(ReadLE<uint8_t>(fileName, NameLengthField), room), u'\0');
+  for (size_t i = 0; i < name.size(); ++i) name[i] = static_cast<char16_t>(ReadLE<uint16_t>(fileName, NameField + 2 * i));
   return name;
 }
 

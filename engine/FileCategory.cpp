@@ -1,7 +1,10 @@
 #include "engine/FileCategory.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <initializer_list>
+#include <optional>
+#include <vector>
 
 #include "support/StringTable.h"
 
@@ -24,13 +27,45 @@ const CategoryRow CategoryTable[] = {
     {FileCategory::Html, {u".JS", u".HTM", u".HTML", u".CSS", u".ASP", u".PHP", u".MHT"}},
 };
 
+// Every listed file is looked up, so an extension is compared as one number: its characters a
+// byte each. Eight ASCII characters fit, more than the longest in the table; without NUL the
+// number tells the text.
+constexpr unsigned BitsPerCharacter = 8;
+constexpr size_t LongestPackedExtension = 64 / BitsPerCharacter;
+constexpr char16_t LastAscii = 0x7F;
+
+std::optional<uint64_t> Packed(std::u16string_view extension) {
+  if (extension.empty() || extension.size() > LongestPackedExtension) return std::nullopt;
+  uint64_t packed = 0;
+  for (const char16_t unit : extension) {
+    if (unit == 0 || unit > LastAscii) return std::nullopt;  // no listed extension holds one
+    packed = packed << BitsPerCharacter | unit;
+  }
+  return packed;
+}
+
+struct PackedRow {
+  FileCategory Category;
+  std::vector<uint64_t> Extensions;
+};
+
+std::vector<PackedRow> PackTable() {
+  std::vector<PackedRow> rows;
+  for (const CategoryRow& row : CategoryTable) {
+    PackedRow& packed = rows.emplace_back(PackedRow{row.Category, {}});
+    for (const std::u16string_view extension : row.Extensions) packed.Extensions.push_back(*Packed(extension));
+  }
+  return rows;
+}
+
 }  // namespace
 
 FileCategory CategoryOfExtension(std::u16string_view upperExtension) {
-  for (const CategoryRow& row : CategoryTable) {
-    if (std::find(row.Extensions.begin(), row.Extensions.end(), upperExtension) != row.Extensions.end()) {
-      return row.Category;
-    }
+  static const std::vector<PackedRow> table = PackTable();
+  const std::optional<uint64_t> packed = Packed(upperExtension);
+  if (!packed) return FileCategory::Other;
+  for (const PackedRow& row : table) {
+    if (std::find(row.Extensions.begin(), row.Extensions.end(), *packed) != row.Extensions.end()) return row.Category;
   }
   return FileCategory::Other;
 }
