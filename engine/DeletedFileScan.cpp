@@ -48,7 +48,7 @@ class ScanRecordFetcher : public VolumeRecordFetcher {
 // The listing test on a free record whose fixups are applied: a base record with times, a long
 // name and the file's own data, wherever its attribute list puts them.
 bool DescribeDeletedFile(ByteView record, const VolumeGeometry& geometry, int32_t index, RecordFetcher& fetcher,
-                         FileAttributes& attributes, FoundFile& file) {
+                         FileAttributes& attributes, LocalTimeConverter& localTime, FoundFile& file) {
   // An extension record is part of the file its base record describes.
   if (BaseRecordIndex(record) != 0) return false;
   GatherFileAttributes(record, static_cast<uint64_t>(index), fetcher, attributes);
@@ -63,8 +63,8 @@ bool DescribeDeletedFile(ByteView record, const VolumeGeometry& geometry, int32_
   TDeletedFileData& fileData = file.Data;
   fileData.FileName = ReadFileName(attributes.FileName);
   fileData.Extension = ExtensionOf(fileData.FileName);
-  fileData.CreateTime = FileTimeToLocalDateTime(times.Created);
-  fileData.ModifyTime = FileTimeToLocalDateTime(times.Modified);
+  fileData.CreateTime = localTime.ToLocalDateTime(times.Created);
+  fileData.ModifyTime = localTime.ToLocalDateTime(times.Modified);
   fileData.FileSize = static_cast<int64_t>(content->Size());
   fileData.IsFileEntry = 1;
   file.Category = CategoryOfExtension(UpperAscii(fileData.Extension));
@@ -94,7 +94,7 @@ class BlockRecordTest {
     const ByteView raw = reader_.Record(index);
     if (raw.empty() || RecordFlags(raw) != 0) return false;
     const ByteView record = reader_.FixedRecord(index);
-    if (record.empty() || !DescribeDeletedFile(record, geometry_, index, fetcher_, attributes_, file)) return false;
+    if (record.empty() || !DescribeDeletedFile(record, geometry_, index, fetcher_, attributes_, localTime_, file)) return false;
     const ClusterUse use = CountClusterUse(*attributes_.Stream(u""), geometry_.TotalClusters, bitmap_);
     file.Clusters = use.Clusters;
     file.OverwrittenClusters = use.InUse;
@@ -107,6 +107,7 @@ class BlockRecordTest {
   MftBlockReader& reader_;
   ScanRecordFetcher fetcher_;
   FileAttributes attributes_;
+  LocalTimeConverter localTime_;
   OriginalFolders folders_;
   ClusterBitmap bitmap_;
 };
@@ -131,9 +132,12 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
   // a claimed size costs no time. A source of unknown size (0) is read to the MFT's end.
   const int32_t scanEnd = ReadableRecordEnd(volume, geometry);
   const int32_t recordsPerBlock = RecordsPerBlock(geometry.FileRecordSize);
-  // No block holds more records than the MFT has, so a small MFT costs little memory.
-  MftBlockReader reader(volume, geometry, std::min(recordsPerBlock, geometry.RecordCount));
-  BlockRecordTest test(volume, geometry, reader);
+  // No block holds more records than the MFT has, so a small MFT costs little memory. The
+  // block is read by a thread of its own while its first records are decoded here.
+  SerializedVolume shared(volume);
+  MftBlockReader reader(shared, geometry, std::min(recordsPerBlock, geometry.RecordCount),
+                        MftBlockReader::Filling::InBackground);
+  BlockRecordTest test(shared, geometry, reader);
   int32_t blockEnd = FirstUserRecord;
   for (int32_t index = FirstUserRecord; index < scanEnd; ++index) {
     if (index % ProgressInterval == 0) observer.Progress(index);
@@ -145,13 +149,15 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
       // In 64 bits: the next block boundary after the last records can pass INT32_MAX.
       const int64_t nextBoundary = (int64_t{index} / recordsPerBlock + 1) * recordsPerBlock;
       blockEnd = static_cast<int32_t>(std::min<int64_t>(scanEnd, nextBoundary));
-      reader.Read(index, blockEnd - index);
       summary.UnreadableRecords += reader.UnreadableInBlock();
+      reader.Read(index, blockEnd - index);
     }
     ++summary.RecordsScanned;
     FoundFile file;
     if (test.Describe(index, file)) observer.FileFound(std::move(file));
   }
+  // A block is read whole once asked for, even when the scan stops inside it.
+  summary.UnreadableRecords += reader.UnreadableInBlock();
   const int32_t pastTheEnd = geometry.RecordCount - std::max(scanEnd, FirstUserRecord);
   if (!summary.Stopped && pastTheEnd > 0) {
     summary.RecordsScanned += pastTheEnd;

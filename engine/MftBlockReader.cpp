@@ -6,27 +6,100 @@
 #include "engine/FileRecord.h"
 
 namespace salvoran {
+namespace {
 
-MftBlockReader::MftBlockReader(VolumeSource& volume, const VolumeGeometry& geometry, int32_t recordsPerBlock)
+// What the background thread reads before handing the records over: small enough that the
+// caller soon has work at a block's start, large enough that handing over costs little.
+constexpr uint64_t PieceBytes = 64u << 10;
+
+}  // namespace
+
+MftBlockReader::MftBlockReader(VolumeSource& volume, const VolumeGeometry& geometry, int32_t recordsPerBlock,
+                               Filling filling)
     : volume_(volume),
       geometry_(geometry),
       buffer_(static_cast<size_t>(recordsPerBlock) * geometry.FileRecordSize),
-      state_(static_cast<size_t>(recordsPerBlock)) {}
+      state_(static_cast<size_t>(recordsPerBlock)) {
+  if (filling == Filling::InBackground) filler_ = std::thread([this] { FillInBackground(); });
+}
+
+MftBlockReader::~MftBlockReader() {
+  if (!filler_.joinable()) return;
+  {
+    const std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  blockAsked_.notify_one();
+  filler_.join();
+}
 
 void MftBlockReader::Read(int32_t first, int32_t count) {
-  first_ = first;
-  count_ = count;
-  std::fill_n(state_.begin(), count, Unchecked);
+  if (!filler_.joinable()) {
+    first_ = first;
+    count_ = count;
+    unreadable_ = 0;
+    Fill(0, count);
+    filled_ = count;
+    return;
+  }
+  WaitForSlots(count_);
+  {
+    const std::lock_guard lock(mutex_);
+    first_ = first;
+    count_ = count;
+    unreadable_ = 0;
+    filled_ = 0;
+    asked_ = true;
+  }
+  blockAsked_.notify_one();
+}
+
+void MftBlockReader::FillInBackground() {
+  const int32_t slotsPerPiece = static_cast<int32_t>(std::max<uint64_t>(1, PieceBytes / geometry_.FileRecordSize));
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    blockAsked_.wait(lock, [this] { return asked_ || quit_; });
+    if (quit_) return;
+    asked_ = false;
+    for (int32_t done = 0; done < count_ && !quit_;) {
+      const int32_t slots = std::min(slotsPerPiece, count_ - done);
+      lock.unlock();
+      try {
+        Fill(done, slots);
+      } catch (...) {
+        lock.lock();
+        failure_ = std::current_exception();
+        slotsFilled_.notify_all();
+        break;
+      }
+      lock.lock();
+      done += slots;
+      filled_.store(done, std::memory_order_release);
+      slotsFilled_.notify_all();
+    }
+  }
+}
+
+void MftBlockReader::WaitForSlots(int32_t slots) {
+  if (filled_.load(std::memory_order_acquire) >= slots) return;
+  std::unique_lock lock(mutex_);
+  slotsFilled_.wait(lock, [&] { return filled_.load(std::memory_order_relaxed) >= slots || failure_; });
+  if (failure_) std::rethrow_exception(failure_);
+}
+
+void MftBlockReader::Fill(int32_t firstSlot, int32_t slots) {
+  std::fill_n(state_.begin() + firstSlot, slots, Unchecked);
   const uint64_t recordSize = geometry_.FileRecordSize;
-  const uint64_t start = static_cast<uint64_t>(first) * recordSize;
-  const uint64_t length = static_cast<uint64_t>(count) * recordSize;
+  const uint64_t start = (static_cast<uint64_t>(first_) + static_cast<uint64_t>(firstSlot)) * recordSize;
+  const uint64_t length = static_cast<uint64_t>(slots) * recordSize;
   uint64_t covered = 0;
   geometry_.Mft.ForEachPiece(start, length, [&](uint64_t volumeByte, uint64_t pieceLength, uint64_t mftByte) {
     ReadPiece(volumeByte, pieceLength, mftByte);
     covered += pieceLength;
   });
   if (covered < length) MarkUnreadable(start + covered, length - covered);
-  unreadable_ = static_cast<int32_t>(std::count(state_.begin(), state_.begin() + count, Unreadable));
+  unreadable_ += static_cast<int32_t>(
+      std::count(state_.begin() + firstSlot, state_.begin() + firstSlot + slots, Unreadable));
 }
 
 void MftBlockReader::ReadPiece(uint64_t volumeByte, uint64_t length, uint64_t mftByte) {
@@ -61,13 +134,14 @@ MutableByteView MftBlockReader::Slot(int32_t index) {
   return MutableByteView(buffer_).subspan(slot * geometry_.FileRecordSize, geometry_.FileRecordSize);
 }
 
-ByteView MftBlockReader::Record(int32_t index) const {
-  const size_t slot = static_cast<size_t>(index - first_);
-  if (state_[slot] == Unreadable) return {};
-  return ByteView(buffer_).subspan(slot * geometry_.FileRecordSize, geometry_.FileRecordSize);
+ByteView MftBlockReader::Record(int32_t index) {
+  WaitForSlots(index - first_ + 1);
+  if (state_[static_cast<size_t>(index - first_)] == Unreadable) return {};
+  return Slot(index);
 }
 
 ByteView MftBlockReader::FixedRecord(int32_t index) {
+  WaitForSlots(index - first_ + 1);
   SlotState& state = state_[static_cast<size_t>(index - first_)];
   if (state == Unchecked) {
     try {
@@ -78,6 +152,11 @@ ByteView MftBlockReader::FixedRecord(int32_t index) {
     }
   }
   return state == Fixed ? Slot(index) : ByteView{};
+}
+
+int32_t MftBlockReader::UnreadableInBlock() {
+  WaitForSlots(count_);
+  return unreadable_;
 }
 
 }  // namespace salvoran

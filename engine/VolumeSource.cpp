@@ -5,6 +5,11 @@
 
 namespace salvoran {
 
+ReadOutcome SerializedVolume::ReadAt(uint64_t offset, std::span<std::byte> buffer) {
+  const std::lock_guard lock(mutex_);
+  return inner_.ReadAt(offset, buffer);
+}
+
 ReadOutcome MemoryVolume::ReadAt(uint64_t offset, std::span<std::byte> buffer) {
   if (offset >= bytes_.size()) return {};
   const size_t count = static_cast<size_t>(std::min<uint64_t>(buffer.size(), bytes_.size() - offset));

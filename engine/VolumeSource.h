@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,6 +23,19 @@ class VolumeSource {
   // Reads up to buffer.size() bytes at an absolute offset. Past the end fewer bytes arrive.
   virtual ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) = 0;
   virtual uint64_t Size() const = 0;
+};
+
+// Lets two threads share a source that may keep state between reads (an image format's
+// library, a test's record of reads): one read at a time.
+class SerializedVolume : public VolumeSource {
+ public:
+  explicit SerializedVolume(VolumeSource& inner) : inner_(inner) {}
+  ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override;
+  uint64_t Size() const override { return inner_.Size(); }
+
+ private:
+  VolumeSource& inner_;
+  std::mutex mutex_;
 };
 
 // Volume bytes held in memory, for tests and fuzzing.
