@@ -4,11 +4,13 @@
 #include <iterator>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "engine/DateTime.h"
 #include "engine/DeletedFileScan.h"
+#include "engine/EngineError.h"
 #include "engine/FileCategory.h"
 #include "engine/FileRecord.h"
 #include "tests/support/CraftedVolume.h"
@@ -295,6 +297,32 @@ TEST_F(DeletedFileScanTest, AStopHandledAtAProgressPointEndsTheScanBeforeThatRec
   EXPECT_EQ(ListedIndexes(observer_), (std::set<int32_t>{1000, 1023}));
   EXPECT_EQ(observer_.ProgressIndexes.back(), 1024);
   EXPECT_FALSE(volume.Touched(MftCluster * ClusterBytes + 1024 * RecordBytes, RecordBytes));
+}
+
+// A source that fails outright (a memory request, an image library) while the MFT is read on
+// the reading thread: the scan ends with that error, after the files found before it.
+TEST_F(DeletedFileScanTest, AnErrorWhileTheMftIsReadEndsTheScanWithItsMessage) {
+  class FailingVolume : public MemoryVolume {
+   public:
+    using MemoryVolume::MemoryVolume;
+    ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override {
+      if (offset <= FailAt && FailAt < offset + buffer.size()) throw EngineError("Read failed!");
+      return MemoryVolume::ReadAt(offset, buffer);
+    }
+    uint64_t FailAt = UINT64_MAX;
+  };
+  VolumeSpec spec = ScanVolume(ProgressMftClusters);
+  for (int32_t index : {100, 1030}) PlaceDeletedFile(spec, index);
+  FailingVolume volume(test::BuildVolume(spec));
+  volume.FailAt = MftCluster * ClusterBytes + 1030 * RecordBytes;
+
+  try {
+    Scan(volume);
+    ADD_FAILURE() << "the scan ended without the error";
+  } catch (const EngineError& error) {
+    EXPECT_STREQ(error.what(), "Read failed!");
+  }
+  EXPECT_EQ(ListedIndexes(observer_), std::set<int32_t>{100});
 }
 
 TEST_F(DeletedFileScanTest, AnMftOfSixteenRecordsOrFewerHasNothingToScan) {
