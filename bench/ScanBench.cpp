@@ -1,6 +1,10 @@
 // The scan engine alone on an NTFS image: the best of several whole scans, with an observer that
-// only counts, so the figure leaves out what a front end does with the files.
+// only counts, so the figure leaves out what a front end does with the files. Beside the time it
+// gives the processor time of the whole process and of the thread that decodes the records (the
+// MFT is read on another): with two cores free the larger of the two threads sets the pace.
 //   scan_bench IMAGE [RUNS]
+#include <time.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,21 +30,36 @@ class CountingObserver : public ScanObserver {
   uint64_t FolderBytes = 0;
 };
 
+double CpuSeconds(clockid_t clock) {
+  timespec now{};
+  ::clock_gettime(clock, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
 int Run(const char* image, int runs) {
   double best = 0;
+  double bestProcess = 0;
+  double bestDecoding = 0;
   for (int run = 0; run < runs; ++run) {
     CountingObserver observer;
     VolumeGeometry geometry;
+    const double processStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double decodingStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     const auto start = std::chrono::steady_clock::now();
     const ScanSummary summary = ScanDrive(VolumeLocation(image), geometry, observer);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const double process = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
+    const double decoding = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - decodingStart;
     if (run == 0 || took.count() < best) best = took.count();
+    if (run == 0 || process < bestProcess) bestProcess = process;
+    if (run == 0 || decoding < bestDecoding) bestDecoding = decoding;
     if (run == 0) {
       std::printf("%d records, %d unreadable, %lld files listed\n", summary.RecordsScanned, summary.UnreadableRecords,
                   static_cast<long long>(observer.Files));
     }
   }
-  std::printf("scan, best of %d: %.3f s\n", runs, best);
+  std::printf("scan, best of %d: %.3f s; processor time %.3f s, of it %.3f s decoding\n", runs, best, bestProcess,
+              bestDecoding);
   return 0;
 }
 

@@ -11,6 +11,18 @@ namespace {
 // What the background thread reads before handing the records over: small enough that the
 // caller soon has work at a block's start, large enough that handing over costs little.
 constexpr uint64_t PieceBytes = 64u << 10;
+// Waking a sleeping thread can take longer than reading a piece, so each side first looks
+// again for a while, giving up the processor between looks, before it sleeps.
+constexpr int LooksBeforeSleep = 100;
+
+template <typename Ready>
+bool ReadySoon(Ready ready) {
+  for (int look = 0; look < LooksBeforeSleep; ++look) {
+    if (ready()) return true;
+    std::this_thread::yield();
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -56,9 +68,15 @@ void MftBlockReader::Read(int32_t first, int32_t count) {
 
 void MftBlockReader::FillInBackground() {
   const int32_t slotsPerPiece = static_cast<int32_t>(std::max<uint64_t>(1, PieceBytes / geometry_.FileRecordSize));
+  const auto askedOrQuit = [this] { return asked_.load() || quit_.load(); };
   std::unique_lock lock(mutex_);
   for (;;) {
-    blockAsked_.wait(lock, [this] { return asked_ || quit_; });
+    if (!askedOrQuit()) {
+      lock.unlock();
+      ReadySoon(askedOrQuit);
+      lock.lock();
+      blockAsked_.wait(lock, askedOrQuit);
+    }
     if (quit_) return;
     asked_ = false;
     for (int32_t done = 0; done < count_ && !quit_;) {
@@ -69,6 +87,7 @@ void MftBlockReader::FillInBackground() {
       } catch (...) {
         lock.lock();
         failure_ = std::current_exception();
+        failed_ = true;
         slotsFilled_.notify_all();
         break;
       }
@@ -81,10 +100,16 @@ void MftBlockReader::FillInBackground() {
 }
 
 void MftBlockReader::WaitForSlots(int32_t slots) {
+  const auto ready = [&] { return filled_.load(std::memory_order_acquire) >= slots || failed_.load(); };
   if (filled_.load(std::memory_order_acquire) >= slots) return;
-  std::unique_lock lock(mutex_);
-  slotsFilled_.wait(lock, [&] { return filled_.load(std::memory_order_relaxed) >= slots || failure_; });
-  if (failure_) std::rethrow_exception(failure_);
+  if (!ReadySoon(ready)) {
+    std::unique_lock lock(mutex_);
+    slotsFilled_.wait(lock, ready);
+  }
+  if (failed_) {
+    const std::lock_guard lock(mutex_);
+    std::rethrow_exception(failure_);
+  }
 }
 
 void MftBlockReader::Fill(int32_t firstSlot, int32_t slots) {

@@ -68,8 +68,9 @@ class MftBlockReader {
   std::condition_variable blockAsked_;
   std::condition_variable slotsFilled_;
   std::atomic<int32_t> filled_ = 0;
-  bool asked_ = false;
-  bool quit_ = false;
+  std::atomic<bool> asked_ = false;
+  std::atomic<bool> quit_ = false;
+  std::atomic<bool> failed_ = false;
   std::exception_ptr failure_;
   std::thread filler_;
 };
