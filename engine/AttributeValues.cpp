@@ -31,7 +31,9 @@ std::u16string ReadFileName(ByteView fileName) {
   // The name stops where the attribute does.
   const size_t room = fileName.size() > NameField ? (fileName.size() - NameField) / 2 : 0;
   std::u16string name(std::min<size_t>(ReadLE<uint8_t>(fileName, NameLengthField), room), u'\0');
-  for (size_t i = 0; i < name.size(); ++i) name[i] = static_cast<char16_t>(ReadLE<uint16_t>(fileName, NameField + 2 * i));
+  for (size_t i = 0; i < name.size(); ++i) {
+    name[i] = static_cast<char16_t>(ReadLE<uint16_t>(fileName, NameField + 2 * i));
+  }
   return name;
 }
 

@@ -94,7 +94,9 @@ class BlockRecordTest {
     const ByteView raw = reader_.Record(index);
     if (raw.empty() || RecordFlags(raw) != 0) return false;
     const ByteView record = reader_.FixedRecord(index);
-    if (record.empty() || !DescribeDeletedFile(record, geometry_, index, fetcher_, attributes_, localTime_, file)) return false;
+    if (record.empty() || !DescribeDeletedFile(record, geometry_, index, fetcher_, attributes_, localTime_, file)) {
+      return false;
+    }
     const ClusterUse use = CountClusterUse(*attributes_.Stream(u""), geometry_.TotalClusters, bitmap_);
     file.Clusters = use.Clusters;
     file.OverwrittenClusters = use.InUse;
