@@ -55,16 +55,37 @@ void ClusterBitmap::Open() {
   if (volume_.Size() != 0) countableClusters_ = std::min(countableClusters_, volume_.Size() / geometry.BytesPerCluster);
 }
 
-void ClusterBitmap::LoadWindow(uint64_t window) {
-  if (window == windowIndex_) return;
-  windowIndex_ = window;
-  window_.assign(WindowBytes, std::byte{0});
+const std::vector<std::byte>& ClusterBitmap::LoadWindow(uint64_t window) {
+  ++uses_;
+  if (lastWindow_ < windows_.size() && windows_[lastWindow_].Index == window) {
+    windows_[lastWindow_].LastUse = uses_;
+    return windows_[lastWindow_].Bits;
+  }
+  const auto kept = std::find_if(windows_.begin(), windows_.end(), [&](const Window& w) { return w.Index == window; });
+  const bool wasKept = kept != windows_.end();
+  if (wasKept) {
+    lastWindow_ = static_cast<size_t>(kept - windows_.begin());
+  } else if (windows_.size() < KeptWindows) {
+    lastWindow_ = windows_.size();
+    windows_.emplace_back();
+  } else {
+    const auto oldest = std::min_element(windows_.begin(), windows_.end(),
+                                         [](const Window& a, const Window& b) { return a.LastUse < b.LastUse; });
+    lastWindow_ = static_cast<size_t>(oldest - windows_.begin());
+  }
+  Window& slot = windows_[lastWindow_];
+  slot.LastUse = uses_;
+  if (wasKept) return slot.Bits;
+
+  slot.Index = window;
+  slot.Bits.assign(WindowBytes, std::byte{0});
   const uint64_t first = window * WindowBytes;
   const uint64_t length = std::min(WindowBytes, bitmapBytes_ - first);
   // What cannot be read stays zero: free.
   map_.ForEachPiece(first, length, [&](uint64_t volumeByte, uint64_t pieceLength, uint64_t bitmapByte) {
-    volume_.ReadAt(volumeByte, std::span(window_).subspan(static_cast<size_t>(bitmapByte - first), pieceLength));
+    volume_.ReadAt(volumeByte, std::span(slot.Bits).subspan(static_cast<size_t>(bitmapByte - first), pieceLength));
   });
+  return slot.Bits;
 }
 
 uint64_t ClusterBitmap::CountInUse(uint64_t first, uint64_t count) {
@@ -76,8 +97,7 @@ uint64_t ClusterBitmap::CountInUse(uint64_t first, uint64_t count) {
   while (count > 0) {
     const uint64_t offset = first % WindowClusters;
     const uint64_t span = std::min(count, WindowClusters - offset);
-    LoadWindow(first / WindowClusters);
-    inUse += CountSetBits(window_, offset, span);
+    inUse += CountSetBits(LoadWindow(first / WindowClusters), offset, span);
     first += span;
     count -= span;
   }

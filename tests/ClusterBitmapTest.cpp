@@ -61,5 +61,22 @@ TEST(ClusterBitmapTest, CountsAcrossWindowsAndNothingPastTheSource) {
   }
 }
 
+// Deleted files lie all over a volume: counting back and forth between windows reads each once.
+TEST(ClusterBitmapTest, ReadsAWindowOnceWhileItIsKept) {
+  VolumeGeometry geometry;
+  geometry.BytesPerCluster = ClusterBytes;
+  geometry.TotalClusters = VolumeClusters;
+  MemoryRecords records = BitmapRecordOnly();
+  SparseVolume source = VolumeWithBitmap(VolumeClusters);
+  WatchedVolume volume(source);
+  ClusterBitmap bitmap(volume, geometry, records);
+  for (int round = 0; round < 10; ++round) {
+    for (const uint64_t first : {WindowClusters + 20, 2 * WindowClusters + 5, uint64_t{5}}) {
+      EXPECT_EQ(bitmap.CountInUse(first, 10), CountExpected(first, 10, VolumeClusters));
+    }
+  }
+  EXPECT_EQ(volume.Reads().size(), 3u);
+}
+
 }  // namespace
 }  // namespace salvoran::test
