@@ -14,6 +14,9 @@ constexpr uint64_t PieceBytes = 64u << 10;
 // Waking a sleeping thread can take longer than reading a piece, so each side first looks
 // again for a while, giving up the processor between looks, before it sleeps.
 constexpr int LooksBeforeSleep = 100;
+// Blocks after the one asked for that the device is told of: from a cold disk, reads of one
+// piece at a time would leave it idle between them.
+constexpr int64_t BlocksAnnounced = 2;
 
 template <typename Ready>
 bool ReadySoon(Ready ready) {
@@ -79,6 +82,9 @@ void MftBlockReader::FillInBackground() {
     }
     if (quit_) return;
     asked_ = false;
+    lock.unlock();
+    AnnounceFollowingBlocks();
+    lock.lock();
     for (int32_t done = 0; done < count_ && !quit_;) {
       const int32_t slots = std::min(slotsPerPiece, count_ - done);
       lock.unlock();
@@ -97,6 +103,17 @@ void MftBlockReader::FillInBackground() {
       slotsFilled_.notify_all();
     }
   }
+}
+
+void MftBlockReader::AnnounceFollowingBlocks() {
+  const uint64_t recordSize = geometry_.FileRecordSize;
+  const int64_t from = int64_t{first_} + count_;
+  const int64_t to = std::min<int64_t>(geometry_.RecordCount, from + BlocksAnnounced * int64_t{count_});
+  if (to <= from) return;
+  geometry_.Mft.ForEachPiece(static_cast<uint64_t>(from) * recordSize, static_cast<uint64_t>(to - from) * recordSize,
+                             [&](uint64_t volumeByte, uint64_t pieceLength, uint64_t) {
+                               volume_.WillRead(volumeByte, pieceLength);
+                             });
 }
 
 void MftBlockReader::WaitForSlots(int32_t slots) {

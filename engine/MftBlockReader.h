@@ -21,6 +21,7 @@ namespace salvoran {
 // In the background, a thread of its own fills each block a piece at a time while the caller
 // works through the records already there, so reading and decoding overlap. It never reads
 // ahead of the block asked for: a scan that stops at a block's start reads nothing past it.
+// The next blocks are only announced to the source (WillRead), so a cold disk stays busy.
 // The volume is then read from two threads and must allow it (SerializedVolume).
 class MftBlockReader {
  public:
@@ -53,6 +54,7 @@ class MftBlockReader {
   MutableByteView Slot(int32_t index);
   void WaitForSlots(int32_t slots);
   void FillInBackground();
+  void AnnounceFollowingBlocks();
 
   VolumeSource& volume_;
   const VolumeGeometry& geometry_;

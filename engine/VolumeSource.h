@@ -23,6 +23,9 @@ class VolumeSource {
   // Reads up to buffer.size() bytes at an absolute offset. Past the end fewer bytes arrive.
   virtual ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) = 0;
   virtual uint64_t Size() const = 0;
+  // Says that these bytes will be read soon, so a device can fetch them while others are being
+  // decoded. Only a hint: nothing is read for the caller, and a source may ignore it.
+  virtual void WillRead(uint64_t /*offset*/, uint64_t /*length*/) {}
 };
 
 // Lets two threads share a source that may keep state between reads (an image format's
@@ -32,6 +35,8 @@ class SerializedVolume : public VolumeSource {
   explicit SerializedVolume(VolumeSource& inner) : inner_(inner) {}
   ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override;
   uint64_t Size() const override { return inner_.Size(); }
+  // Reads nothing, so it need not wait for a read under way.
+  void WillRead(uint64_t offset, uint64_t length) override { inner_.WillRead(offset, length); }
 
  private:
   VolumeSource& inner_;

@@ -23,4 +23,9 @@ ReadOutcome VolumeWindow::ReadAt(uint64_t offset, std::span<std::byte> buffer) {
   return disk_.ReadAt(offset_ + offset, buffer.first(count));
 }
 
+void VolumeWindow::WillRead(uint64_t offset, uint64_t length) {
+  if (offset >= size_) return;
+  disk_.WillRead(offset_ + offset, std::min(length, size_ - offset));
+}
+
 }  // namespace salvoran

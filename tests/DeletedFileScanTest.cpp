@@ -297,6 +297,8 @@ TEST_F(DeletedFileScanTest, AStopHandledAtAProgressPointEndsTheScanBeforeThatRec
   EXPECT_EQ(ListedIndexes(observer_), (std::set<int32_t>{1000, 1023}));
   EXPECT_EQ(observer_.ProgressIndexes.back(), 1024);
   EXPECT_FALSE(volume.Touched(MftCluster * ClusterBytes + 1024 * RecordBytes, RecordBytes));
+  // Only announced, so that a disk can fetch it while the block before is decoded.
+  EXPECT_TRUE(volume.Announced(MftCluster * ClusterBytes + 1024 * RecordBytes, RecordBytes));
 }
 
 // A source that fails outright (a memory request, an image library) while the MFT is read on

@@ -337,10 +337,25 @@ SparseVolume BuildSparseVolume(const VolumeSpec& spec) {
   return volume;
 }
 
-bool WatchedVolume::Touched(uint64_t offset, uint64_t length) const {
-  return std::any_of(reads_.begin(), reads_.end(), [&](const Read& read) {
-    return read.Offset < offset + length && offset < read.Offset + read.Length;
+namespace {
+
+bool AnyOverlaps(const std::vector<WatchedVolume::Read>& stretches, uint64_t offset, uint64_t length) {
+  return std::any_of(stretches.begin(), stretches.end(), [&](const WatchedVolume::Read& stretch) {
+    return stretch.Offset < offset + length && offset < stretch.Offset + stretch.Length;
   });
+}
+
+}  // namespace
+
+bool WatchedVolume::Touched(uint64_t offset, uint64_t length) const { return AnyOverlaps(reads_, offset, length); }
+
+bool WatchedVolume::Announced(uint64_t offset, uint64_t length) const {
+  return AnyOverlaps(announcements_, offset, length);
+}
+
+void WatchedVolume::WillRead(uint64_t offset, uint64_t length) {
+  const std::lock_guard lock(announcementsMutex_);
+  announcements_.push_back({offset, length});
 }
 
 ReadOutcome WatchedVolume::ReadAt(uint64_t offset, std::span<std::byte> buffer) {

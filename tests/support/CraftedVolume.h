@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -138,14 +139,19 @@ class WatchedVolume : public VolumeSource {
   void FailStretch(uint64_t offset, uint64_t length) { badStretches_.push_back({offset, length}); }
   // True when some read asked for a byte of [offset, offset + length).
   bool Touched(uint64_t offset, uint64_t length) const;
+  // True when some WillRead named a byte of [offset, offset + length).
+  bool Announced(uint64_t offset, uint64_t length) const;
   const std::vector<Read>& Reads() const { return reads_; }
 
   ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override;
   uint64_t Size() const override { return inner_.Size(); }
+  void WillRead(uint64_t offset, uint64_t length) override;
 
  private:
   VolumeSource& inner_;
   std::vector<Read> reads_;
+  std::vector<Read> announcements_;
+  std::mutex announcementsMutex_;  // announced from the reading thread
   std::vector<Read> badStretches_;
 };
 
