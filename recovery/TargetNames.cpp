@@ -1,7 +1,5 @@
 #include "recovery/TargetNames.h"
 
-#include <system_error>
-
 #include "engine/FileNameText.h"
 
 namespace salvoran {
@@ -63,14 +61,6 @@ std::string UniqueName(const std::string& name, std::set<std::string>& taken,
       return candidate;
     }
   }
-}
-
-std::filesystem::path UniqueTargetPath(const std::filesystem::path& folder, const std::string& name,
-                                       std::set<std::string>& taken) {
-  return folder / UniqueName(name, taken, [&](const std::string& candidate) {
-           std::error_code error;
-           return std::filesystem::exists(std::filesystem::symlink_status(folder / candidate, error));
-         });
 }
 
 }  // namespace salvoran

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -22,11 +21,5 @@ std::string NumberedName(const std::string& name, unsigned number);
 // it is added to taken.
 std::string UniqueName(const std::string& name, std::set<std::string>& taken,
                        const std::function<bool(const std::string& candidate)>& exists);
-
-// A path in folder for name that neither an earlier file of the same restore (taken) nor a file
-// already in the folder holds: "name.ext", then "name (2).ext", "name (3).ext", ... The chosen
-// name is added to taken.
-std::filesystem::path UniqueTargetPath(const std::filesystem::path& folder, const std::string& name,
-                                       std::set<std::string>& taken);
 
 }  // namespace salvoran

@@ -38,6 +38,7 @@ inline constexpr std::string_view FilterPlaceholder = "Show files whose name or 
 inline constexpr std::string_view HideOverwrittenCaption = "Hide overwritten files";
 inline constexpr std::string_view FilesSavedMessage = "The files have been saved to the disk!";
 inline constexpr std::string_view ChooseFolderPrompt = "Please choose a folder to save the files";
+inline constexpr std::string_view KeepFoldersCaption = "Restore each file under its original folder";
 inline constexpr std::string_view RecoverFailedMessage =
     "For some reason, the file you selected can not be recovied!";
 inline constexpr std::string_view OpenImageCaption = "Open Image…";
@@ -51,6 +52,11 @@ inline constexpr std::string_view NothingToScanMessage =
 // files that could not be restored, each with its reason.
 inline constexpr std::string_view SavedCountLabel = "Files saved to the disk: ";
 inline constexpr std::string_view FailedCountLabel = "Files that could not be restored: ";
+// Restored files some of whose clusters the volume has given to other files since.
+inline constexpr std::string_view DamagedCountLabel =
+    "Files saved whose content is likely damaged (other files now use some of their clusters): ";
+inline constexpr std::string_view DamagedFileNote =
+    "Its content is likely damaged: other files now use some of its clusters.";
 inline constexpr std::string_view CopyListCaption = "Copy List";
 // The progress of a restore; %1, %2 and %3 stand for the numbers and the name.
 inline constexpr std::string_view RestoringFileText = "Restoring file %1 of %2: %3";

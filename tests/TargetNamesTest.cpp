@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
 #include <string>
 
+#include "recovery/RestoreFolder.h"
 #include "recovery/TargetNames.h"
 #include "tests/support/CraftedVolume.h"
 #include "tests/support/TempDir.h"
@@ -55,9 +55,9 @@ TEST_P(HostileNameTest, SafeNameIsOneEntryOfTheFolder) {
 
 TEST_P(HostileNameTest, RestoredPathNeverLeavesTargetFolder) {
   test::TempDir folder;
-  std::set<std::string> taken;
+  RestoreFolder output(folder.Path());
   for (int repeat = 0; repeat < 3; ++repeat) {
-    const fs::path path = UniqueTargetPath(folder.Path(), SafeFileName(GetParam()), taken);
+    const fs::path path = output.TargetFor(GetParam()).Path;
     EXPECT_EQ(path.parent_path(), folder.Path());
     EXPECT_EQ(path.lexically_normal().parent_path(), folder.Path());
     ExpectSafe(path.filename().string());
@@ -131,48 +131,48 @@ INSTANTIATE_TEST_SUITE_P(
                                }()}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
-class UniqueTargetPathTest : public ::testing::Test {
+class UniqueTargetNameTest : public ::testing::Test {
  protected:
-  std::string Next(const std::string& name) { return UniqueTargetPath(folder_.Path(), name, taken_).filename().string(); }
+  std::string Next(std::u16string_view name) { return output_.TargetFor(name).Name; }
   void CreateInFolder(const std::string& name) { test::WriteImage(folder_.Path() / name, test::ToBytes("x")); }
 
   test::TempDir folder_;
-  std::set<std::string> taken_;
+  RestoreFolder output_{folder_.Path()};
 };
 
-TEST_F(UniqueTargetPathTest, NumbersNamesTakenEarlierInTheSameRestore) {
-  EXPECT_EQ(Next("report.txt"), "report.txt");
-  EXPECT_EQ(Next("report.txt"), "report (2).txt");
-  EXPECT_EQ(Next("report.txt"), "report (3).txt");
-  EXPECT_EQ(Next("other.txt"), "other.txt");
-  EXPECT_EQ(taken_, (std::set<std::string>{"report.txt", "report (2).txt", "report (3).txt", "other.txt"}));
+TEST_F(UniqueTargetNameTest, NumbersNamesTakenEarlierInTheSameRestore) {
+  EXPECT_EQ(Next(u"report.txt"), "report.txt");
+  EXPECT_EQ(Next(u"report.txt"), "report (2).txt");
+  EXPECT_EQ(Next(u"report.txt"), "report (3).txt");
+  EXPECT_EQ(Next(u"other.txt"), "other.txt");
 }
 
-TEST_F(UniqueTargetPathTest, NumbersNamesOfFilesAlreadyInTheFolder) {
+TEST_F(UniqueTargetNameTest, NumbersNamesOfFilesAlreadyInTheFolder) {
   CreateInFolder("photo.jpg");
   CreateInFolder("photo (2).jpg");
-  EXPECT_EQ(Next("photo.jpg"), "photo (3).jpg");
-  EXPECT_EQ(Next("photo.jpg"), "photo (4).jpg");
+  EXPECT_EQ(Next(u"photo.jpg"), "photo (3).jpg");
+  EXPECT_EQ(Next(u"photo.jpg"), "photo (4).jpg");
 }
 
-TEST_F(UniqueTargetPathTest, ADanglingLinkInTheFolderCountsAsTaken) {
+TEST_F(UniqueTargetNameTest, ADanglingLinkInTheFolderCountsAsTaken) {
   fs::create_symlink(folder_.Path() / "nowhere", folder_.Path() / "link.txt");
-  EXPECT_EQ(Next("link.txt"), "link (2).txt");
+  EXPECT_EQ(Next(u"link.txt"), "link (2).txt");
 }
 
-TEST_F(UniqueTargetPathTest, NumbersANameWithoutExtensionAtItsEnd) {
-  EXPECT_EQ(Next("README"), "README");
-  EXPECT_EQ(Next("README"), "README (2)");
-  EXPECT_EQ(Next(".bashrc"), ".bashrc");
-  EXPECT_EQ(Next(".bashrc"), ".bashrc (2)");
-  EXPECT_EQ(Next("archive.tar.gz"), "archive.tar.gz");
-  EXPECT_EQ(Next("archive.tar.gz"), "archive.tar (2).gz");
+TEST_F(UniqueTargetNameTest, NumbersANameWithoutExtensionAtItsEnd) {
+  EXPECT_EQ(Next(u"README"), "README");
+  EXPECT_EQ(Next(u"README"), "README (2)");
+  EXPECT_EQ(Next(u".bashrc"), ".bashrc");
+  EXPECT_EQ(Next(u".bashrc"), ".bashrc (2)");
+  EXPECT_EQ(Next(u"archive.tar.gz"), "archive.tar.gz");
+  EXPECT_EQ(Next(u"archive.tar.gz"), "archive.tar (2).gz");
 }
 
-TEST_F(UniqueTargetPathTest, NumbersALongestNameWithinTheLimit) {
-  const std::string longest = SafeFileName(std::u16string(251, u'\u00E9') + u".txt");
-  EXPECT_EQ(Next(longest), longest);
-  const std::string second = Next(longest);
+TEST_F(UniqueTargetNameTest, NumbersALongestNameWithinTheLimit) {
+  const std::u16string original = std::u16string(251, u'\u00E9') + u".txt";
+  const std::string longest = SafeFileName(original);
+  EXPECT_EQ(Next(original), longest);
+  const std::string second = Next(original);
   EXPECT_LE(second.size(), MaxNameBytes);
   EXPECT_TRUE(IsValidUtf8(second));
   EXPECT_TRUE(EndsWith(second, " (2).txt")) << second;

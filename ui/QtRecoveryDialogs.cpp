@@ -1,6 +1,7 @@
 #include "ui/QtRecoveryDialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -44,7 +45,7 @@ std::optional<std::filesystem::path> QtRecoveryDialogs::ChooseSaveFile(const std
 
 // Qt's own folder dialog inside one that shows the prompt above it: a desktop's native dialog
 // would show the prompt in its title bar only.
-std::optional<std::filesystem::path> QtRecoveryDialogs::ChooseFolder(std::string_view prompt) {
+std::optional<FolderChoice> QtRecoveryDialogs::ChooseFolder(std::string_view prompt) {
   QDialog dialog(parent_);
   dialog.setWindowTitle(ToQString(prompt));
   auto* promptLabel = new QLabel(ToQString(prompt), &dialog);
@@ -55,11 +56,16 @@ std::optional<std::filesystem::path> QtRecoveryDialogs::ChooseFolder(std::string
   folders->setOption(QFileDialog::ShowDirsOnly);
   folders->setFileMode(QFileDialog::Directory);
   QObject::connect(folders, &QFileDialog::finished, &dialog, &QDialog::done);
+  auto* keepFolders = new QCheckBox(ToQString(strings::KeepFoldersCaption), &dialog);
+  keepFolders->setObjectName("KeepFolders");
   auto* layout = new QVBoxLayout(&dialog);
   layout->addWidget(promptLabel);
   layout->addWidget(folders);
+  layout->addWidget(keepFolders);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return ChosenPath(folders->selectedFiles().value(0));
+  const std::optional<std::filesystem::path> folder = ChosenPath(folders->selectedFiles().value(0));
+  if (!folder) return std::nullopt;
+  return FolderChoice{*folder, keepFolders->isChecked()};
 }
 
 bool QtRecoveryDialogs::AskYesNo(std::string_view question) {
@@ -68,8 +74,9 @@ bool QtRecoveryDialogs::AskYesNo(std::string_view question) {
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
-void QtRecoveryDialogs::ShowPlainMessage(std::string_view caption, std::string_view text) {
+void QtRecoveryDialogs::ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note) {
   QMessageBox box(QMessageBox::NoIcon, ToQString(caption), ToQString(text), QMessageBox::Ok, parent_);
+  if (!note.empty()) box.setInformativeText(ToQString(note));
   box.exec();
 }
 

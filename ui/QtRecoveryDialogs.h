@@ -13,9 +13,9 @@ class QtRecoveryDialogs : public RecoveryDialogs {
   explicit QtRecoveryDialogs(QWidget* parent) : parent_(parent) {}
 
   std::optional<std::filesystem::path> ChooseSaveFile(const std::string& suggestedName) override;
-  std::optional<std::filesystem::path> ChooseFolder(std::string_view prompt) override;
+  std::optional<FolderChoice> ChooseFolder(std::string_view prompt) override;
   bool AskYesNo(std::string_view question) override;
-  void ShowPlainMessage(std::string_view caption, std::string_view text) override;
+  void ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note) override;
   void ShowFailures(std::string_view caption, std::string_view summary,
                     const std::vector<RestoreFailure>& failures) override;
 

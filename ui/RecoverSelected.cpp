@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <optional>
-#include <set>
 #include <utility>
 
+#include "engine/EngineError.h"
 #include "recovery/RestoreStop.h"
 #include "recovery/TargetNames.h"
 #include "support/Diagnostics.h"
@@ -23,17 +23,25 @@ std::string FailureCause(std::string failure) {
   return failure;
 }
 
+// The count of damaged files, or nothing when there are none.
+std::string DamagedCountText(uint64_t damaged) {
+  return damaged == 0 ? std::string() : std::string(strings::DamagedCountLabel) + std::to_string(damaged);
+}
+
+bool IsDamaged(const ClusterUse& clusters) { return clusters.Overwritten > 0; }
+
 }  // namespace
 
-std::optional<std::string> RecoverListedFile(const VolumeGeometry& geometry, const std::filesystem::path& target,
+std::optional<std::string> RecoverListedFile(const VolumeGeometry& geometry, const RestoreTarget& target,
                                              int64_t recordOffset, OutputFile::ExistingTarget existing,
                                              const ContentProgress& progress) {
   return TryRecoverFile(geometry, target, recordOffset, existing, progress);
 }
 
 std::string RestoreSummaryText(const RestoreTally& tally) {
-  return std::string(strings::SavedCountLabel) + std::to_string(tally.Saved) + "\n" +
-         std::string(strings::FailedCountLabel) + std::to_string(tally.Failures.size());
+  std::string text = std::string(strings::SavedCountLabel) + std::to_string(tally.Saved) + "\n";
+  if (tally.Damaged > 0) text += DamagedCountText(tally.Damaged) + "\n";
+  return text + std::string(strings::FailedCountLabel) + std::to_string(tally.Failures.size());
 }
 
 struct SelectedFilesRecovery::CheckedFiles {
@@ -109,39 +117,51 @@ void SelectedFilesRecovery::Run() {
       RecoverMany(checked, treeGeneration_);
     } else {
       // Passed as a copy: the node is not looked at again once dialogs have run.
-      RecoverOne(*tree_.NodeData(checked.First), treeGeneration_);
+      RecoverOne(*tree_.NodeData(checked.First), checked.First->Clusters(), treeGeneration_);
     }
   } catch (const RestoreStopped&) {
     // The file being written has removed itself; a stop is no failure to warn of.
   }
 }
 
-void SelectedFilesRecovery::RecoverOne(TDeletedFileData file, uint64_t generation) {
-  const std::optional<std::filesystem::path> target = dialogs_.ChooseSaveFile(SafeFileName(file.FileName));
-  if (!target || !ConfirmTarget(*target)) return;
+void SelectedFilesRecovery::RecoverOne(TDeletedFileData file, ClusterUse clusters, uint64_t generation) {
+  const std::optional<std::filesystem::path> path = dialogs_.ChooseSaveFile(SafeFileName(file.FileName));
+  if (!path || !ConfirmTarget(*path)) return;
   // A new scan would have replaced the geometry the record offset belongs to.
   if (generation != treeGeneration_ || RestoreStopRequested()) return;
   std::optional<std::string> failure;
   {
     ProgressScope shown(progress_, 1, ListedBytes(file));
-    // The save dialog has already asked before replacing a file.
-    failure = Restore(SafeFileName(file.FileName), file, *target, OutputFile::ExistingTarget::Replace);
+    try {
+      const RestoreTarget target = TargetAtPath(*path);
+      // The save dialog has already asked before replacing a file.
+      failure = Restore(SafeFileName(file.FileName), file, target, OutputFile::ExistingTarget::Replace);
+    } catch (const EngineError& error) {
+      // The chosen file's folder cannot be opened.
+      failure = std::string(strings::RecoverFailedMessage) + error.what();
+    }
   }
   if (failure) {
     ShowWarning(*failure);
   } else {
-    ReportSaved();
+    ReportSaved(IsDamaged(clusters) ? strings::DamagedFileNote : std::string_view());
   }
 }
 
 void SelectedFilesRecovery::RecoverMany(const CheckedFiles& checked, uint64_t generation) {
-  const std::optional<std::filesystem::path> folder = dialogs_.ChooseFolder(strings::ChooseFolderPrompt);
-  if (!folder || !ConfirmTarget(*folder)) return;
+  const std::optional<FolderChoice> choice = dialogs_.ChooseFolder(strings::ChooseFolderPrompt);
+  if (!choice || !ConfirmTarget(choice->Folder)) return;
   if (generation != treeGeneration_) return;
+  std::optional<RestoreFolder> output;
+  try {
+    output.emplace(choice->Folder);
+  } catch (const EngineError& error) {
+    ShowWarning(error.what());
+    return;
+  }
   RestoreTally tally;
   {
     ProgressScope shown(progress_, checked.Count, checked.Bytes);
-    std::set<std::string> taken;
     // The next checked node is looked up only once the current one is done, so check marks
     // changed meanwhile count for the nodes not yet reached.
     const ResultNode* node = tree_.FirstNodeInCheckState(csCheckedNormal);
@@ -149,30 +169,45 @@ void SelectedFilesRecovery::RecoverMany(const CheckedFiles& checked, uint64_t ge
       processEvents_();
       if (generation != treeGeneration_ || RestoreStopRequested()) return;
       if (IsFile(tree_, node)) {
-        const TDeletedFileData& file = *tree_.NodeData(node);
-        const std::string name = SafeFileName(file.FileName);
-        const std::filesystem::path target = UniqueTargetPath(*folder, name, taken);
-        std::optional<std::string> failure = Restore(name, file, target, OutputFile::ExistingTarget::Keep);
+        RecoverInto(*output, choice->KeepFolders, *node, tally);
         // Events were handled during the copy; the node may be gone.
         if (generation != treeGeneration_) return;
-        if (failure) {
-          tally.Failures.push_back({name, FailureCause(std::move(*failure))});
-        } else {
-          ++tally.Saved;
-        }
       }
       node = tree_.NextNodeInCheckState(node, csCheckedNormal);
     }
   }
   if (tally.Failures.empty()) {
-    ReportSaved();
+    ReportSaved(DamagedCountText(tally.Damaged));
   } else {
     dialogs_.ShowFailures(strings::ApplicationTitle, RestoreSummaryText(tally), tally.Failures);
   }
 }
 
+void SelectedFilesRecovery::RecoverInto(RestoreFolder& output, bool keepFolders, const ResultNode& node,
+                                        RestoreTally& tally) {
+  // The node is not looked at once the copy has begun: events handled meanwhile may remove it.
+  const TDeletedFileData& file = node.Data();
+  const std::string name = SafeFileName(file.FileName);
+  const bool damaged = IsDamaged(node.Clusters());
+  std::optional<std::string> failure;
+  try {
+    const RestoreTarget target = output.TargetFor(
+        file.FileName, keepFolders ? std::optional<std::string_view>(node.Folder().Text) : std::nullopt);
+    failure = Restore(name, file, target, OutputFile::ExistingTarget::Keep);
+  } catch (const EngineError& error) {
+    // A folder of the copied chain could not be made.
+    failure = error.what();
+  }
+  if (failure) {
+    tally.Failures.push_back({name, FailureCause(std::move(*failure))});
+  } else {
+    ++tally.Saved;
+    tally.Damaged += damaged ? 1 : 0;
+  }
+}
+
 std::optional<std::string> SelectedFilesRecovery::Restore(const std::string& name, const TDeletedFileData& file,
-                                                          const std::filesystem::path& target,
+                                                          const RestoreTarget& target,
                                                           OutputFile::ExistingTarget existing) {
   const int64_t recordOffset = file.RecordOffset;
   return progress_.Run(name, ListedBytes(file), [this, &target, recordOffset, existing](const ContentProgress& copied) {
@@ -184,8 +219,8 @@ bool SelectedFilesRecovery::ConfirmTarget(const std::filesystem::path& target) {
   return !isOnSourceDevice_(target, geometry_.DrivePath.Path) || dialogs_.AskYesNo(SourceDeviceQuestion);
 }
 
-void SelectedFilesRecovery::ReportSaved() {
-  dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::FilesSavedMessage);
+void SelectedFilesRecovery::ReportSaved(std::string_view note) {
+  dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::FilesSavedMessage, note);
 }
 
 }  // namespace salvoran

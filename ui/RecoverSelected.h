@@ -12,6 +12,7 @@
 #include "engine/VolumeGeometry.h"
 #include "recovery/OutputFile.h"
 #include "recovery/RecoverFile.h"
+#include "recovery/RestoreFolder.h"
 #include "ui/RecoveryDialogs.h"
 #include "ui/RestoreProgress.h"
 #include "ui/model/ResultTree.h"
@@ -25,26 +26,31 @@ inline constexpr std::string_view SourceDeviceQuestion =
 // What a restore of several files came to.
 struct RestoreTally {
   uint64_t Saved = 0;
+  // Of those saved, the files some of whose clusters other files use now.
+  uint64_t Damaged = 0;
   std::vector<RestoreFailure> Failures;
 };
 
-// TryRecoverFile for a listed file's own content, to a path: what the recover button restores.
-std::optional<std::string> RecoverListedFile(const VolumeGeometry& geometry, const std::filesystem::path& target,
+// TryRecoverFile for a listed file's own content: what the recover button restores.
+std::optional<std::string> RecoverListedFile(const VolumeGeometry& geometry, const RestoreTarget& target,
                                              int64_t recordOffset, OutputFile::ExistingTarget existing,
                                              const ContentProgress& progress);
 
-// The closing message of a restore of several files that did not save them all.
+// The closing message of a restore of several files that did not save them all; the damaged
+// count only where there are damaged files.
 std::string RestoreSummaryText(const RestoreTally& tally);
 
 // Restores the checked files of the result tree: one file through a save dialog, several into a
-// chosen folder, each copy run through the progress. Category roots are never restored. A failed
-// single file is shown at once with ShowWarning; the failures of several are collected and shown
-// together at the end.
+// chosen folder (RestoreFolder: flat, or each under a copy of its original folder when the user
+// asks), each copy run through the progress. Category roots are never restored. A failed single
+// file is shown at once with ShowWarning; the failures of several are collected and shown
+// together at the end. Files saved while other files use some of their clusters are reported as
+// likely damaged.
 class SelectedFilesRecovery {
  public:
   // Answers the failure text, or nothing when the file was written (TryRecoverFile).
   using RecoverFunction = std::function<std::optional<std::string>(
-      const VolumeGeometry& geometry, const std::filesystem::path& target, int64_t recordOffset,
+      const VolumeGeometry& geometry, const RestoreTarget& target, int64_t recordOffset,
       OutputFile::ExistingTarget existing, const ContentProgress& progress)>;
   using SourceDeviceCheck = std::function<bool(const std::filesystem::path& target, const std::string& source)>;
   using RunningChangedHandler = std::function<void(bool running)>;
@@ -79,13 +85,15 @@ class SelectedFilesRecovery {
   struct CheckedFiles;
 
   static CheckedFiles FindCheckedFiles(const ResultTree& tree);
-  void RecoverOne(TDeletedFileData file, uint64_t generation);
+  void RecoverOne(TDeletedFileData file, ClusterUse clusters, uint64_t generation);
   void RecoverMany(const CheckedFiles& checked, uint64_t generation);
+  // Restores the next file into output, counting it in tally.
+  void RecoverInto(RestoreFolder& output, bool keepFolders, const ResultNode& node, RestoreTally& tally);
   std::optional<std::string> Restore(const std::string& name, const TDeletedFileData& file,
-                                     const std::filesystem::path& target, OutputFile::ExistingTarget existing);
+                                     const RestoreTarget& target, OutputFile::ExistingTarget existing);
   // False when the user declined to write on the source device.
   bool ConfirmTarget(const std::filesystem::path& target);
-  void ReportSaved();
+  void ReportSaved(std::string_view note);
 
   ResultTree& tree_;
   const VolumeGeometry& geometry_;

@@ -46,7 +46,7 @@ constexpr int StallPollLimit = 4000;
 
 // A copy that stalls after its first stretch, as on a failing disk, until it is asked to stop
 // (or a while has passed, so that a broken test ends).
-std::optional<std::string> StallingCopy(const VolumeGeometry& geometry, const fs::path& target, int64_t recordOffset,
+std::optional<std::string> StallingCopy(const VolumeGeometry& geometry, const RestoreTarget& target, int64_t recordOffset,
                                         OutputFile::ExistingTarget existing, const ContentProgress& progress) {
   return TryRecoverFile(geometry, target, recordOffset, existing, [&progress](uint64_t bytes) {
     progress(bytes);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -79,25 +80,36 @@ TEST_F(QtRecoveryDialogsTest, CancellingEitherFileDialogAnswersNothing) {
   EXPECT_FALSE(dialogs_.ChooseFolder(strings::ChooseFolderPrompt).has_value());
 }
 
-TEST_F(QtRecoveryDialogsTest, TheFolderDialogShowsThePromptInsideAndAnswersTheFolderInUtf8) {
+TEST_F(QtRecoveryDialogsTest, TheFolderDialogShowsThePromptInsideAndAnswersTheFolderInUtf8AndTheKeepFoldersBox) {
   QString title;
   QString prompt;
+  QString keepFoldersCaption;
+  bool keepFoldersAtFirst = true;
   WhenShown<QDialog>([&](QDialog& dialog) {
     title = dialog.windowTitle();
     const auto* label = dialog.findChild<QLabel*>("FolderPrompt");
     if (label != nullptr && label->isVisible()) prompt = label->text();
+    auto* keepFolders = dialog.findChild<QCheckBox*>("KeepFolders");
+    if (keepFolders != nullptr && keepFolders->isVisible()) {
+      keepFoldersCaption = keepFolders->text();
+      keepFoldersAtFirst = keepFolders->isChecked();
+      keepFolders->click();
+    }
     auto* folders = dialog.findChild<QFileDialog*>();
     EXPECT_EQ(folders->fileMode(), QFileDialog::Directory);
     folders->setDirectory(FromPath(folderPath_));
     static_cast<QDialog*>(folders)->accept();  // public in QDialog, reaches QFileDialog's checks
   });
 
-  const std::optional<fs::path> chosen = dialogs_.ChooseFolder(strings::ChooseFolderPrompt);
+  const std::optional<FolderChoice> chosen = dialogs_.ChooseFolder(strings::ChooseFolderPrompt);
 
   EXPECT_EQ(title.toStdString(), strings::ChooseFolderPrompt);
   EXPECT_EQ(prompt.toStdString(), strings::ChooseFolderPrompt);
   ASSERT_TRUE(chosen.has_value());
-  EXPECT_EQ(chosen->string(), folderPath_.string());
+  EXPECT_EQ(chosen->Folder.string(), folderPath_.string());
+  EXPECT_EQ(keepFoldersCaption.toStdString(), strings::KeepFoldersCaption);
+  EXPECT_FALSE(keepFoldersAtFirst);
+  EXPECT_TRUE(chosen->KeepFolders);
 }
 
 TEST_F(QtRecoveryDialogsTest, TheQuestionDefaultsToNoAndAnswersTheButtonPressed) {
@@ -124,7 +136,7 @@ TEST_F(QtRecoveryDialogsTest, ThePlainMessageHasNoIconAndOnlyAnOkButton) {
     box.button(QMessageBox::Ok)->click();
   });
 
-  dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::FilesSavedMessage);
+  dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::FilesSavedMessage, {});
   EXPECT_TRUE(shown);
 }
 

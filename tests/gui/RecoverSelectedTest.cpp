@@ -153,9 +153,9 @@ class RecoverSelectedTest : public ::testing::Test {
             ++eventPasses_;
             if (onEvents_) onEvents_(eventPasses_);
           },
-          [this](const VolumeGeometry& geometry, const fs::path& target, int64_t recordOffset,
+          [this](const VolumeGeometry& geometry, const RestoreTarget& target, int64_t recordOffset,
                  OutputFile::ExistingTarget existing, const ContentProgress& progress) {
-            targets_.push_back(target);
+            targets_.push_back(target.Path);
             existing_.push_back(existing);
             if (beforeRecover_) beforeRecover_();
             return TryRecoverFile(geometry, target, recordOffset, existing, progress);

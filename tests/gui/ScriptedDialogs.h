@@ -20,18 +20,20 @@ class ScriptedDialogs : public RecoveryDialogs {
     Asking();
     return SaveAnswer;
   }
-  std::optional<std::filesystem::path> ChooseFolder(std::string_view prompt) override {
+  std::optional<FolderChoice> ChooseFolder(std::string_view prompt) override {
     FolderPrompts.emplace_back(prompt);
     Asking();
-    return FolderAnswer;
+    if (!FolderAnswer) return std::nullopt;
+    return FolderChoice{*FolderAnswer, KeepFoldersAnswer};
   }
   bool AskYesNo(std::string_view question) override {
     Questions.emplace_back(question);
     Asking();
     return YesAnswer;
   }
-  void ShowPlainMessage(std::string_view caption, std::string_view text) override {
+  void ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note) override {
     Messages.emplace_back(caption, text);
+    MessageNotes.emplace_back(note);
     Asking();
   }
   void ShowFailures(std::string_view caption, std::string_view summary,
@@ -42,6 +44,7 @@ class ScriptedDialogs : public RecoveryDialogs {
 
   std::optional<std::filesystem::path> SaveAnswer;
   std::optional<std::filesystem::path> FolderAnswer;
+  bool KeepFoldersAnswer = false;
   bool YesAnswer = true;
   // Runs while each question is open, as the user could act behind a real dialog.
   std::function<void()> WhileAsking;
@@ -50,6 +53,8 @@ class ScriptedDialogs : public RecoveryDialogs {
   std::vector<std::string> FolderPrompts;
   std::vector<std::string> Questions;
   std::vector<std::pair<std::string, std::string>> Messages;
+  // The note below each message, "" for none.
+  std::vector<std::string> MessageNotes;
   struct FailureList {
     std::string Caption;
     std::string Summary;
