@@ -20,6 +20,7 @@
 #include "tests/gui/ScriptedDialogs.h"
 #include "tests/gui/WindowDriver.h"
 #include "tests/support/TempDir.h"
+#include "ui/QtText.h"
 
 namespace salvoran {
 namespace {
@@ -356,6 +357,77 @@ class MainWindowRecoveryTest : public QObject {
     QVERIFY(fs::exists(folder_->Path() / "saved.bin"));
     QVERIFY(driver_->ScanNow->isEnabled());
     QCOMPARE(driver_->Model().rowCount(driver_->Root(OtherRow)), LargeRecordCount - FirstUserRecord);
+  }
+
+  // The folders image: whole chains, chains broken at a reused parent record, files whose
+  // clusters newer files took.
+  void severalFilesLandInTheirOriginalFoldersWhenAskedElseFlat_data() {
+    QTest::addColumn<bool>("keepFolders");
+    QTest::newRow("folders kept") << true;
+    QTest::newRow("flat") << false;
+  }
+
+  void severalFilesLandInTheirOriginalFoldersWhenAskedElseFlat() {
+    QFETCH(bool, keepFolders);
+    const test::TestImage image = test::LoadTestImage("folders");
+    Scan(image.Image);
+    for (int row = 0; row < driver_->Model().rowCount(); ++row) Check(driver_->Root(row));
+    dialogs_.FolderAnswer = folder_->Path();
+    dialogs_.KeepFoldersAnswer = keepFolders;
+
+    QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+
+    QStringList expected;
+    for (const test::ManifestFile* file : image.ListedDeletedFiles()) {
+      fs::path relative = file->Name;
+      if (keepFolders) {
+        const std::string& folder = file->ExpectedFolder;
+        const fs::path copy =
+            folder.starts_with('/') ? fs::path(folder.substr(1)) : fs::path(messages::UnknownFolderName) / folder;
+        relative = (copy / file->Name).lexically_normal();
+      }
+      expected.append(QString::fromStdString(relative.string()));
+      if (file->OverwrittenClusters == 0u) {
+        QCOMPARE(Contents(folder_->Path() / relative), Contents(file->Expected));
+      }
+    }
+    QStringList restored;
+    for (const auto& entry : fs::recursive_directory_iterator(folder_->Path())) {
+      if (!entry.is_directory()) restored.append(QString::fromStdString(entry.path().lexically_relative(folder_->Path()).string()));
+    }
+    expected.sort();
+    restored.sort();
+    QCOMPARE(restored, expected);
+    QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
+  }
+
+  void theClosingMessageSaysWhichContentIsLikelyDamaged_data() {
+    QTest::addColumn<QStringList>("checked");  // "row/name", or "row" for a whole category
+    QTest::addColumn<QString>("note");
+    QTest::newRow("several, two partly or wholly overwritten")
+        << QStringList{QString::number(MusicRow), QString::number(VideoRow), "0/cover.jpg"}
+        << QString::fromStdString(std::string(strings::DamagedCountLabel) + "2");
+    QTest::newRow("one partly overwritten") << QStringList{"2/clip.mp4"} << ToQString(strings::DamagedFileNote);
+    QTest::newRow("one whole") << QStringList{"0/cover.jpg"} << QString();
+  }
+
+  void theClosingMessageSaysWhichContentIsLikelyDamaged() {
+    QFETCH(QStringList, checked);
+    QFETCH(QString, note);
+    Scan(test::LoadTestImage("folders").Image);
+    for (const QString& item : checked) {
+      const QStringList parts = item.split('/');
+      const int row = parts[0].toInt();
+      Check(parts.size() == 1 ? driver_->Root(row) : driver_->FileIndex(row, parts[1]));
+    }
+    dialogs_.FolderAnswer = folder_->Path();
+    dialogs_.SaveAnswer = folder_->Path() / "chosen";
+
+    QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+
+    QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
+    QCOMPARE(dialogs_.MessageNotes, std::vector<std::string>{note.toStdString()});
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
   }
 
  private:

@@ -373,8 +373,11 @@ TEST_F(RecoverSelectedTest, AFolderOnTheSourceDeviceIsFilledOnlyAfterTheUserAgre
 
 TEST_F(RecoverSelectedTest, FailuresOfSeveralFilesAreListedOnceAtTheEndWithTheCounts) {
   // Offset 0 is the boot sector, not a file record.
-  AddFile(FileCategory::Music, TDeletedFileData{u"lost.mp3", u".mp3", 0, 0, 10, 0, 1}, 99);
+  ResultNode* lost = AddFile(FileCategory::Music, TDeletedFileData{u"lost.mp3", u".mp3", 0, 0, 10, 0, 1}, 99);
   AddFile(FileCategory::Music, TDeletedFileData{u"gone.mp3", u".mp3", 0, 0, 10, 0, 1}, 98);
+  // Counted as likely damaged only when saved.
+  tree_.SetClusterUse(File(SongRecord), {2, 1});
+  tree_.SetClusterUse(lost, {2, 2});
   Check(Root(FileCategory::Music));
   Check(Root(FileCategory::Other));
   dialogs_.FolderAnswer = output_;
@@ -389,7 +392,8 @@ TEST_F(RecoverSelectedTest, FailuresOfSeveralFilesAreListedOnceAtTheEndWithTheCo
   ASSERT_EQ(dialogs_.FailureLists.size(), 1u);
   const ScriptedDialogs::FailureList& list = dialogs_.FailureLists[0];
   EXPECT_EQ(list.Caption, strings::ApplicationTitle);
-  EXPECT_EQ(list.Summary, std::string(strings::SavedCountLabel) + "2\n" + std::string(strings::FailedCountLabel) + "2");
+  EXPECT_EQ(list.Summary, std::string(strings::SavedCountLabel) + "2\n" + std::string(strings::DamagedCountLabel) +
+                              "1\n" + std::string(strings::FailedCountLabel) + "2");
   ASSERT_EQ(list.Failures.size(), 2u);
   EXPECT_EQ(list.Failures[0].Name, "lost.mp3");
   EXPECT_EQ(list.Failures[0].Reason, BadRecordCause);
