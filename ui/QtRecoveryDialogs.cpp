@@ -60,8 +60,9 @@ std::optional<FolderChoice> QtRecoveryDialogs::ChooseFolder(std::string_view pro
   keepFolders->setObjectName("KeepFolders");
   auto* layout = new QVBoxLayout(&dialog);
   layout->addWidget(promptLabel);
-  layout->addWidget(folders);
+  // Above the folders, so that it is seen before the Choose button below them.
   layout->addWidget(keepFolders);
+  layout->addWidget(folders);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const std::optional<std::filesystem::path> folder = ChosenPath(folders->selectedFiles().value(0));
   if (!folder) return std::nullopt;
