@@ -279,8 +279,8 @@ TEST(SortKeyAgreementTest, SortKeysGiveTheSameOrderAsTheComparisonAlone) {
                      int{rcState}, UnknownColumn}) {
     for (TSortDirection direction : {sdAscending, sdDescending}) {
       // The keys of single nodes, and those of one sort of the whole tree (folders by rank).
-      for (const ResultTree::NodeSortKey& keys : {ResultTree::NodeSortKey(RestoreTreeSortKey),
-                                                   RestoreTreeSortKeyFor(keyed, column)}) {
+      for (const ResultTree::NodeSortKeys& keys : {ResultTree::NodeSortKeys(RestoreTreeSortKey),
+                                                    RestoreTreeSortKeyFor(keyed, column)}) {
         keyed.Sort(column, direction, RestoreTreeCompareNodes, keys);
         compared.Sort(column, direction, RestoreTreeCompareNodes);
         ASSERT_EQ(RecordOffsetsInOrder(keyed), RecordOffsetsInOrder(compared))

@@ -142,10 +142,10 @@ void ResultTreeModel::ChangeLayout(QAbstractItemModel::LayoutChangeHint hint, co
 }
 
 void ResultTreeModel::SortTree(int column, TSortDirection direction, const ResultTree::NodeCompare& compare,
-                               const ResultTree::NodeSortKey& sortKey) {
+                               const ResultTree::NodeSortKeys& sortKeys) {
   AnnounceNewRows();  // rows views do not know yet must not be mixed in among those they do
   ChangeLayout(QAbstractItemModel::VerticalSortHint, [&] {
-    tree_.Sort(column, direction, compare, sortKey);
+    tree_.Sort(column, direction, compare, sortKeys);
     if (tree_.Filtering()) RebuildShownRows();
   });
 }
@@ -236,7 +236,9 @@ Qt::ItemFlags ResultTreeModel::flags(const QModelIndex& index) const {
   const ResultNode* node = NodeOf(index);
   if (node == nullptr) return Qt::NoItemFlags;
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (index.column() == 0 && tree_.CheckType(node) != ctNone) flags |= Qt::ItemIsUserCheckable;
+  if (index.column() == 0 && (tree_.AllHaveCheckMarks() || tree_.CheckType(node) != ctNone)) {
+    flags |= Qt::ItemIsUserCheckable;
+  }
   return flags;
 }
 

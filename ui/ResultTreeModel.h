@@ -39,7 +39,7 @@ class ResultTreeModel : public QAbstractItemModel {
   void AnnounceNewRows();
   // Sorts the whole tree; selection, expansion and the current row stay with their nodes.
   void SortTree(int column, TSortDirection direction, const ResultTree::NodeCompare& compare,
-                const ResultTree::NodeSortKey& sortKey = nullptr);
+                const ResultTree::NodeSortKeys& sortKeys = {});
   // Filters the tree (ResultTree::SetFilter; always through here, so that views follow). Views
   // see one change of layout and keep their expansion, selection and current row for the nodes
   // that stay shown.

@@ -19,6 +19,8 @@ constexpr char16_t FirstNonAscii = 0x80;
 constexpr int SignBit = 63;
 constexpr int BitsPerByte = 8;
 constexpr int RankBytes = 4;
+// Rounding a difference of at most this many days to the nearest whole day (halves to even) gives 0.
+constexpr double HalfDay = 0.5;
 
 size_t Utf8Length(std::u16string_view text) {
   size_t length = 0;
@@ -163,8 +165,17 @@ bool RestoreTreeSortKey(const ResultNode& node, int column, std::string& key) {
   }
 }
 
-ResultTree::NodeSortKey RestoreTreeSortKeyFor(const ResultTree& tree, int column) {
-  if (column != rcFolder) return RestoreTreeSortKey;
+ResultTree::NodeSortKeys RestoreTreeSortKeyFor(const ResultTree& tree, int column) {
+  switch (column) {
+    case rcCreateTime:
+      return ResultTree::NodeSortNumber{[](const ResultNode& node) { return node.Data().CreateTime; }, HalfDay};
+    case rcModifyTime:
+      return ResultTree::NodeSortNumber{[](const ResultNode& node) { return node.Data().ModifyTime; }, HalfDay};
+    case rcFolder:
+      break;
+    default:
+      return RestoreTreeSortKey;
+  }
   auto ranks = std::make_shared<const std::vector<uint32_t>>(FolderRanks(tree));
   return [ranks](const ResultNode& node, int, std::string& key) {
     AppendBigEndian((*ranks)[node.Folder().Id], RankBytes, key);

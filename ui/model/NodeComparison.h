@@ -35,7 +35,8 @@ bool RestoreTreeSortKey(const ResultNode& node, int column, std::string& key);
 
 // The sort keys for one sort of tree by column. By folder, each node's key is its folder's rank
 // among the tree's folders, worked out once: most files share their folder's first bytes with
-// many others, so folded texts as keys would be compared in full again and again.
-ResultTree::NodeSortKey RestoreTreeSortKeyFor(const ResultTree& tree, int column);
+// many others, so folded texts as keys would be compared in full again and again. By a time, the
+// time itself, equal to those at most half a day from it.
+ResultTree::NodeSortKeys RestoreTreeSortKeyFor(const ResultTree& tree, int column);
 
 }  // namespace salvoran

@@ -59,6 +59,7 @@ void ResultTree::Clear() {
   ClearFolders();
   filter_ = nullptr;  // it may know the folders by Id
   countInCheckState_ = {};
+  withoutCheckMark_ = 0;
   SetFocusedNode(nullptr);
 }
 
@@ -85,6 +86,7 @@ ResultNode* ResultTree::AddChild(ResultNode* parent) {
   node.row_ = static_cast<uint32_t>(siblings.size());
   siblings.push_back(&node);
   ++countInCheckState_[node.checkState_];
+  ++withoutCheckMark_;
   return &node;
 }
 
@@ -211,6 +213,8 @@ void ResultTree::SetCheckType(ResultNode* node, TCheckType type) {
     if (IsTrackedCheckType(node->checkType_)) siblings.UncountTracked(node->checkState_);
     if (IsTrackedCheckType(type)) siblings.CountTracked(node->checkState_);
   }
+  if (node->checkType_ == ctNone) --withoutCheckMark_;
+  if (type == ctNone) ++withoutCheckMark_;
   node->checkType_ = type;
 }
 
@@ -310,8 +314,8 @@ void ResultTree::ExpandAncestors(const ResultNode* node) {
   }
 }
 
-void ResultTree::Sort(int column, TSortDirection direction, const NodeCompare& compare, const NodeSortKey& sortKey) {
-  SiblingSorter sorter(column, direction, compare, sortKey);
+void ResultTree::Sort(int column, TSortDirection direction, const NodeCompare& compare, const NodeSortKeys& sortKeys) {
+  SiblingSorter sorter(column, direction, compare, sortKeys);
   std::vector<ResultNode*> parents{&root_};
   while (!parents.empty()) {
     ResultNode* parent = parents.back();
@@ -320,6 +324,7 @@ void ResultTree::Sort(int column, TSortDirection direction, const NodeCompare& c
     std::vector<ResultNode*>& siblings = parent->children_->nodes;
     sorter.Sort(siblings);
     for (size_t row = 0; row < siblings.size(); ++row) {
+      if (row + LookAheadDistance < siblings.size()) __builtin_prefetch(siblings[row + LookAheadDistance], 1);
       siblings[row]->row_ = static_cast<uint32_t>(row);
       if (siblings[row]->children_) parents.push_back(siblings[row]);
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <variant>
 #include <vector>
 
 #include "engine/DeletedFileData.h"
@@ -77,6 +78,15 @@ class ResultTree {
   // NodeCompare's wherever two keys differ. True when the key is the whole order, so that equal
   // keys compare equal; false leaves nodes with equal keys to NodeCompare.
   using NodeSortKey = std::function<bool(const ResultNode& node, int column, std::string& key)>;
+  // For a column whose NodeCompare orders nodes by a number and calls two numbers equal when they
+  // are at most Tolerance apart (so "equal" need not carry over from one pair to the next): the
+  // number of each node.
+  struct NodeSortNumber {
+    std::function<double(const ResultNode& node)> Value;
+    double Tolerance = 0;
+  };
+  // What a sort may use instead of asking NodeCompare about every pair.
+  using NodeSortKeys = std::variant<std::monostate, NodeSortKey, NodeSortNumber>;
   using FocusChangedHandler = std::function<void(ResultNode* focused)>;
   using CheckStateChangedHandler = std::function<void(ResultNode& node)>;
   // True for a file the list is to show.
@@ -137,6 +147,9 @@ class ResultTree {
 
   void SetCheckType(ResultNode* node, TCheckType type);
   TCheckType CheckType(const ResultNode* node) const;
+  // True when no node is without a check mark, so that views asking about each of a million rows
+  // need not reach into the nodes for it.
+  bool AllHaveCheckMarks() const { return withoutCheckMark_ == 0; }
   TCheckState CheckState(const ResultNode* node) const;
   // Sets the state and keeps parents and children in step with it: a checked or unchecked state
   // goes down to every shown child with a check box, and a tri-state parent follows its children
@@ -175,9 +188,9 @@ class ResultTree {
   // Sorts every list of siblings, the top level included, with a stable merge sort: while runs
   // are merged, the left node goes first unless compare(left, right) is above 0 (ascending) or
   // below 0 (descending). Nodes that compare equal keep their order in both directions. Check
-  // states, selection, focus and expansion stay with their nodes. Sort keys, when given, only
-  // make it faster.
-  void Sort(int column, TSortDirection direction, const NodeCompare& compare, const NodeSortKey& sortKey = nullptr);
+  // states, selection, focus and expansion stay with their nodes. Sort keys or numbers, when
+  // given, only make it faster.
+  void Sort(int column, TSortDirection direction, const NodeCompare& compare, const NodeSortKeys& sortKeys = {});
 
  private:
   const ResultNode& ParentOrRoot(const ResultNode* parent) const { return parent ? *parent : root_; }
@@ -195,6 +208,7 @@ class ResultTree {
   NodeFilter filter_;
   // Of the shown nodes.
   std::array<size_t, CheckStateCount> countInCheckState_{};
+  size_t withoutCheckMark_ = 0;  // nodes of type ctNone
   std::vector<ResultNode*> selected_;
   ResultNode* focused_ = nullptr;
   FocusChangedHandler focusChanged_;

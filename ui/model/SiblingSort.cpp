@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ui/model/KeyRadixSort.h"
 #include "ui/model/StableMergeSort.h"
 
 namespace salvoran {
@@ -21,35 +22,73 @@ uint64_t PrefixOf(std::string_view key) {
   return prefix;
 }
 
+// Sorted siblings lie all over memory: fetch the nodes a few rows ahead while this one is read,
+// and once a node is in, its name, which lies elsewhere again.
+template <typename Visit>
+void VisitPrefetching(const std::vector<ResultNode*>& siblings, Visit visit) {
+  const size_t count = siblings.size();
+  for (size_t row = 0; row < count; ++row) {
+    if (row + 2 * LookAheadDistance < count) __builtin_prefetch(siblings[row + 2 * LookAheadDistance]);
+    if (row + LookAheadDistance < count) __builtin_prefetch(siblings[row + LookAheadDistance]->Data().FileName.data());
+    visit(siblings[row]);
+  }
+}
+
 }  // namespace
 
 SiblingSorter::SiblingSorter(int column, TSortDirection direction, const ResultTree::NodeCompare& compare,
-                             const ResultTree::NodeSortKey& sortKey)
-    : column_(column), descending_(direction == sdDescending), compare_(compare), sortKey_(sortKey) {}
+                             const ResultTree::NodeSortKeys& sortKeys)
+    : column_(column), descending_(direction == sdDescending), compare_(compare), sortKeys_(sortKeys) {}
 
 void SiblingSorter::Sort(std::vector<ResultNode*>& siblings) {
+  if (const auto* number = std::get_if<ResultTree::NodeSortNumber>(&sortKeys_)) {
+    SortByNumbers(siblings, *number);
+    return;
+  }
+  const auto* sortKey = std::get_if<ResultTree::NodeSortKey>(&sortKeys_);
+  SortByKeys(siblings, sortKey ? *sortKey : ResultTree::NodeSortKey());
+}
+
+void SiblingSorter::SortByKeys(std::vector<ResultNode*>& siblings, const ResultTree::NodeSortKey& sortKey) {
   keys_.clear();
   entries_.clear();
   entries_.reserve(siblings.size());
-  keysDecide_ = static_cast<bool>(sortKey_);
-  for (size_t row = 0; row < siblings.size(); ++row) {
-    if (row + LookAheadDistance < siblings.size()) __builtin_prefetch(siblings[row + LookAheadDistance]);
-    AddEntry(siblings[row]);
-  }
-  const auto takeRight = [this](const Entry& left, const Entry& right) { return TakeRight(left, right); };
+  keysDecide_ = static_cast<bool>(sortKey);
+  VisitPrefetching(siblings, [&](ResultNode* node) { AddEntry(node, sortKey); });
   if (keysDecide_) {
-    StableMergeSort(entries_, buffer_, takeRight);
-  } else {
-    // Comparisons reach into the nodes, which lie all over memory.
-    StableMergeSort(entries_, buffer_, takeRight, [](const Entry& entry) { __builtin_prefetch(entry.Node); });
+    // Equal keys compare equal, so the order is one that any stable sort gives.
+    std::vector<std::string_view> keys(entries_.size());
+    std::transform(entries_.begin(), entries_.end(), keys.begin(), [this](const Entry& entry) { return KeyOf(entry); });
+    const std::vector<uint32_t> order = StableKeyOrder(keys, descending_);
+    for (size_t row = 0; row < siblings.size(); ++row) siblings[row] = entries_[order[row]].Node;
+    return;
   }
+  // Comparisons reach into the nodes, which lie all over memory.
+  StableMergeSort(
+      entries_, buffer_, [this](const Entry& left, const Entry& right) { return TakeRight(left, right); },
+      [](const Entry& entry) { __builtin_prefetch(entry.Node); });
   for (size_t row = 0; row < siblings.size(); ++row) siblings[row] = entries_[row].Node;
 }
 
-void SiblingSorter::AddEntry(ResultNode* node) {
+// The same merge sort as with the comparison, each decision taken from the two numbers alone, so
+// the order is the comparison's even where "equal" does not carry over.
+void SiblingSorter::SortByNumbers(std::vector<ResultNode*>& siblings, const ResultTree::NodeSortNumber& number) {
+  std::vector<NumberEntry> entries;
+  entries.reserve(siblings.size());
+  VisitPrefetching(siblings, [&](ResultNode* node) { entries.push_back({number.Value(*node), node}); });
+  std::vector<NumberEntry> buffer;
+  const double tolerance = number.Tolerance;
+  StableMergeSort(entries, buffer, [this, tolerance](const NumberEntry& left, const NumberEntry& right) {
+    const double difference = left.Value - right.Value;
+    return TakeRight((difference > tolerance) - (difference < -tolerance));
+  });
+  for (size_t row = 0; row < siblings.size(); ++row) siblings[row] = entries[row].Node;
+}
+
+void SiblingSorter::AddEntry(ResultNode* node, const ResultTree::NodeSortKey& sortKey) {
   const size_t offset = keys_.size();
   keys_.append(sizeof(KeyLength), '\0');
-  if (sortKey_) keysDecide_ = sortKey_(*node, column_, keys_) && keysDecide_;
+  if (sortKey) keysDecide_ = sortKey(*node, column_, keys_) && keysDecide_;
   const KeyLength length = keys_.size() - offset - sizeof(KeyLength);
   std::memcpy(keys_.data() + offset, &length, sizeof length);
   const std::string_view key = std::string_view(keys_).substr(offset + sizeof length);
@@ -74,8 +113,8 @@ int SiblingSorter::CompareKeys(const Entry& left, const Entry& right) const {
 
 bool SiblingSorter::TakeRight(const Entry& left, const Entry& right) const {
   int order = CompareKeys(left, right);
-  if (order == 0 && !keysDecide_) order = compare_(*left.Node, *right.Node, column_);
-  return descending_ ? order < 0 : order > 0;
+  if (order == 0) order = compare_(*left.Node, *right.Node, column_);
+  return TakeRight(order);
 }
 
 }  // namespace salvoran
