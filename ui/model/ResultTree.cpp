@@ -9,6 +9,11 @@
 #include "ui/model/StableMergeSort.h"
 
 namespace salvoran {
+namespace {
+
+constexpr size_t NodesPerBlock = 4096;
+
+}  // namespace
 
 struct ResultNode::ChildList {
   std::vector<ResultNode*> nodes;  // never empty: made with the first child
@@ -46,7 +51,7 @@ struct ResultNode::ChildList {
 // Parent, children, folder, row and marks: the node's cost beyond its data and cluster counts.
 static_assert(sizeof(ResultNode) <= sizeof(TDeletedFileData) + sizeof(ClusterUse) + 4 * sizeof(void*));
 
-ResultNode::ResultNode(Key) {}
+ResultNode::ResultNode() = default;
 ResultNode::~ResultNode() = default;
 
 ResultTree::ResultTree() { ClearFolders(); }
@@ -56,6 +61,7 @@ void ResultTree::Clear() {
   selected_.clear();
   root_.children_.reset();
   nodes_.clear();
+  nodeCount_ = 0;
   ClearFolders();
   filter_ = nullptr;  // it may know the folders by Id
   countInCheckState_ = {};
@@ -80,7 +86,11 @@ ResultNode* ResultTree::AddChild(ResultNode* parent) {
   if (siblings.size() > std::numeric_limits<decltype(ResultNode::row_)>::max()) {
     throw std::length_error("too many children for one result tree node");
   }
-  ResultNode& node = nodes_.emplace_back(ResultNode::Key());
+  if (nodeCount_ % NodesPerBlock == 0) {
+    std::unique_ptr<ResultNode[]> block(new ResultNode[NodesPerBlock]);
+    nodes_.push_back(std::move(block));
+  }
+  ResultNode& node = nodes_.back()[nodeCount_++ % NodesPerBlock];
   node.parent_ = &owner;
   node.folder_ = &folders_.front();
   node.row_ = static_cast<uint32_t>(siblings.size());
@@ -159,7 +169,7 @@ void ResultTree::AppendShownChildren(const ResultNode* parent, size_t fromRow, s
   toRow = std::min(toRow, children.size());
   for (size_t row = fromRow; row < toRow; ++row) {
     // Sorted siblings lie all over memory.
-    if (row + LookAheadDistance < toRow) __builtin_prefetch(children[row + LookAheadDistance]);
+    if (row + NodeWalkLookAhead < toRow) __builtin_prefetch(children[row + NodeWalkLookAhead]);
     if (!children[row]->hidden_) shown.push_back(children[row]);
   }
 }
@@ -169,7 +179,8 @@ void ResultTree::SetFilter(NodeFilter shows) {
   // In the order the nodes lie in memory, not in the (sorted) order of their siblings: a million
   // nodes are then read front to back instead of one cache miss each.
   std::vector<ResultNode*> changedParents;
-  for (ResultNode& node : nodes_) {
+  for (size_t index = 0; index < nodeCount_; ++index) {
+    ResultNode& node = nodes_[index / NodesPerBlock][index % NodesPerBlock];
     if (node.parent_ == &root_ || node.parent_->parent_ != &root_) continue;
     if (SetShown(node, Shows(node)) && (changedParents.empty() || changedParents.back() != node.parent_)) {
       changedParents.push_back(node.parent_);
@@ -324,7 +335,7 @@ void ResultTree::Sort(int column, TSortDirection direction, const NodeCompare& c
     std::vector<ResultNode*>& siblings = parent->children_->nodes;
     sorter.Sort(siblings);
     for (size_t row = 0; row < siblings.size(); ++row) {
-      if (row + LookAheadDistance < siblings.size()) __builtin_prefetch(siblings[row + LookAheadDistance], 1);
+      if (row + NodeWalkLookAhead < siblings.size()) __builtin_prefetch(siblings[row + NodeWalkLookAhead], 1);
       siblings[row]->row_ = static_cast<uint32_t>(row);
       if (siblings[row]->children_) parents.push_back(siblings[row]);
     }

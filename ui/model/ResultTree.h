@@ -34,13 +34,6 @@ struct TreeFolder {
 // their address until the tree is cleared, so a pointer to one is the node's handle.
 class ResultNode {
  public:
-  // Lets nothing but ResultTree make nodes, while they still live in a standard container.
-  class Key {
-    friend class ResultTree;
-    Key() = default;
-  };
-
-  explicit ResultNode(Key);
   ~ResultNode();
   ResultNode(const ResultNode&) = delete;
   ResultNode& operator=(const ResultNode&) = delete;
@@ -52,6 +45,9 @@ class ResultNode {
  private:
   friend class ResultTree;
   struct ChildList;
+
+  // Only ResultTree makes nodes.
+  ResultNode();
 
   // Kept to 152 bytes with the data block: a tree may hold a million nodes.
   TDeletedFileData data_;
@@ -122,7 +118,7 @@ class ResultTree {
   // 0 for a top-level node, -1 for nullptr (the invisible root).
   int Level(const ResultNode* node) const;
   // Nodes of all levels; the invisible root does not count.
-  size_t TotalCount() const { return nodes_.size(); }
+  size_t TotalCount() const { return nodeCount_; }
 
   // Shows only the files (the nodes below the top level) that shows answers true for; an empty
   // filter shows them all. A hidden file keeps its check mark but takes no part in check marks
@@ -201,8 +197,11 @@ class ResultTree {
   bool Shows(const ResultNode& node) const { return !filter_ || filter_(node); }
   void ClearFolders();
 
-  ResultNode root_{ResultNode::Key()};
-  std::deque<ResultNode> nodes_;  // stable addresses, no per-node allocation
+  ResultNode root_;
+  // Stable addresses in large blocks, the last one used up to nodeCount_: a deque's blocks hold
+  // three nodes each, and their allocations would cost a sixth more than the nodes.
+  std::vector<std::unique_ptr<ResultNode[]>> nodes_;
+  size_t nodeCount_ = 0;
   std::deque<TreeFolder> folders_;  // the empty folder first
   std::unordered_map<std::string_view, const TreeFolder*> folderByText_;
   NodeFilter filter_;

@@ -28,8 +28,8 @@ template <typename Visit>
 void VisitPrefetching(const std::vector<ResultNode*>& siblings, Visit visit) {
   const size_t count = siblings.size();
   for (size_t row = 0; row < count; ++row) {
-    if (row + 2 * LookAheadDistance < count) __builtin_prefetch(siblings[row + 2 * LookAheadDistance]);
-    if (row + LookAheadDistance < count) __builtin_prefetch(siblings[row + LookAheadDistance]->Data().FileName.data());
+    if (row + 2 * NodeWalkLookAhead < count) __builtin_prefetch(siblings[row + 2 * NodeWalkLookAhead]);
+    if (row + NodeWalkLookAhead < count) __builtin_prefetch(siblings[row + NodeWalkLookAhead]->Data().FileName.data());
     visit(siblings[row]);
   }
 }

@@ -9,6 +9,8 @@ namespace salvoran {
 
 // Far enough ahead to cover a fetch from memory, near enough to be in cache when reached.
 inline constexpr size_t LookAheadDistance = 6;
+// A walk over a list of sorted siblings does little with each node, so it fetches further ahead.
+inline constexpr size_t NodeWalkLookAhead = 24;
 
 struct NoLookAhead {
   template <typename T>
