@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/model/ResultTree.h"
@@ -25,8 +27,12 @@ class FileListFilter {
   enum class Match : uint8_t { Unknown, Yes, No };
 
   bool FolderMatches(const TreeFolder& folder);
+  bool NameMatches(std::u16string_view name) const;
 
   QString text_;
+  // The text lower-cased when it is all ASCII, else empty: names of ASCII only are then searched
+  // without Unicode's case folding, which costs more than the search itself.
+  std::u16string asciiText_;
   bool hideOverwritten_;
   std::vector<Match> folderMatches_;  // by TreeFolder::Id
 };

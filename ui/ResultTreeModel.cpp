@@ -117,13 +117,31 @@ void ResultTreeModel::AnnounceChildren(const ResultNode* parent) {
 }
 
 void ResultTreeModel::RebuildShownRows() {
+  auto shown = tree_.Filtering() ? tree_.ShownChildren() : decltype(tree_.ShownChildren()){};
   for (auto& [parent, rows] : rows_) {
     rows.Shown.clear();
-    if (FiltersChildrenOf(parent)) {
-      tree_.AppendShownChildren(parent, 0, rows.Announced, rows.Shown);
-    } else {
+    const auto found = shown.find(parent);
+    if (!FiltersChildrenOf(parent) || found == shown.end()) {
       rows.Shown.shrink_to_fit();
+      continue;
     }
+    // Views know only the announced rows.
+    rows.Shown = std::move(found->second);
+    const auto unannounced = std::partition_point(rows.Shown.begin(), rows.Shown.end(), [&](const ResultNode* node) {
+      return tree_.Row(node) < rows.Announced;
+    });
+    rows.Shown.erase(unannounced, rows.Shown.end());
+  }
+}
+
+void ResultTreeModel::ReorderShownRows() {
+  std::vector<std::pair<size_t, ResultNode*>> byRow;
+  for (auto& [parent, rows] : rows_) {
+    if (!FiltersChildrenOf(parent)) continue;
+    byRow.clear();
+    for (ResultNode* node : rows.Shown) byRow.emplace_back(tree_.Row(node), node);
+    std::sort(byRow.begin(), byRow.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::transform(byRow.begin(), byRow.end(), rows.Shown.begin(), [](const auto& entry) { return entry.second; });
   }
 }
 
@@ -146,7 +164,7 @@ void ResultTreeModel::SortTree(int column, TSortDirection direction, const Resul
   AnnounceNewRows();  // rows views do not know yet must not be mixed in among those they do
   ChangeLayout(QAbstractItemModel::VerticalSortHint, [&] {
     tree_.Sort(column, direction, compare, sortKeys);
-    if (tree_.Filtering()) RebuildShownRows();
+    if (tree_.Filtering()) ReorderShownRows();
   });
 }
 

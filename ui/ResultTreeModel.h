@@ -76,6 +76,9 @@ class ResultTreeModel : public QAbstractItemModel {
   int ModelRow(const ResultNode* node) const;
   void AnnounceChildren(const ResultNode* parent);
   void RebuildShownRows();
+  // After a sort the same nodes are shown in a new order: only the shown ones need be looked at,
+  // not every file of a category.
+  void ReorderShownRows();
   // Runs change between the two layout signals; persistent indexes follow their nodes.
   void ChangeLayout(QAbstractItemModel::LayoutChangeHint hint, const std::function<void()>& change);
   void NoteCheckStateChanged(const ResultNode& node);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <unordered_set>
 #include <utility>
 
 #include "ui/model/SiblingSort.h"
@@ -174,20 +175,47 @@ void ResultTree::AppendShownChildren(const ResultNode* parent, size_t fromRow, s
   }
 }
 
+template <typename Visit>
+void ResultTree::ForEachNode(Visit visit) const {
+  for (size_t index = 0; index < nodeCount_; ++index) visit(nodes_[index / NodesPerBlock][index % NodesPerBlock]);
+}
+
+std::unordered_map<const ResultNode*, std::vector<ResultNode*>> ResultTree::ShownChildren() const {
+  std::unordered_map<const ResultNode*, std::vector<std::pair<uint32_t, ResultNode*>>> byParent;
+  const ResultNode* lastParent = nullptr;
+  std::vector<std::pair<uint32_t, ResultNode*>>* lastList = nullptr;
+  ForEachNode([&](ResultNode& node) {
+    if (node.hidden_) return;
+    if (lastList == nullptr || node.parent_ != lastParent) {
+      lastParent = node.parent_;
+      lastList = &byParent[lastParent == &root_ ? nullptr : lastParent];
+    }
+    lastList->emplace_back(node.row_, &node);
+  });
+  std::unordered_map<const ResultNode*, std::vector<ResultNode*>> shown;
+  for (auto& [parent, children] : byParent) {
+    std::sort(children.begin(), children.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<ResultNode*>& list = shown[parent];
+    list.reserve(children.size());
+    for (const auto& child : children) list.push_back(child.second);
+  }
+  return shown;
+}
+
 void ResultTree::SetFilter(NodeFilter shows) {
   filter_ = std::move(shows);
   // In the order the nodes lie in memory, not in the (sorted) order of their siblings: a million
-  // nodes are then read front to back instead of one cache miss each.
-  std::vector<ResultNode*> changedParents;
-  for (size_t index = 0; index < nodeCount_; ++index) {
-    ResultNode& node = nodes_[index / NodesPerBlock][index % NodesPerBlock];
-    if (node.parent_ == &root_ || node.parent_->parent_ != &root_) continue;
-    if (SetShown(node, Shows(node)) && (changedParents.empty() || changedParents.back() != node.parent_)) {
-      changedParents.push_back(node.parent_);
+  // nodes are then read front to back instead of one cache miss each. The files of different
+  // categories lie mixed, so the parents are kept in a set.
+  std::unordered_set<ResultNode*> changedParents;
+  const ResultNode* lastChanged = nullptr;
+  ForEachNode([&](ResultNode& node) {
+    if (node.parent_ == &root_ || node.parent_->parent_ != &root_) return;
+    if (SetShown(node, Shows(node)) && node.parent_ != lastChanged) {
+      lastChanged = node.parent_;
+      changedParents.insert(node.parent_);
     }
-  }
-  std::sort(changedParents.begin(), changedParents.end());
-  changedParents.erase(std::unique(changedParents.begin(), changedParents.end()), changedParents.end());
+  });
   for (ResultNode* parent : changedParents) {
     if (parent->checkType_ == ctTriStateCheckBox) {
       SetCheckState(parent, parent->children_->StateFromTracked(csUncheckedNormal));
