@@ -52,6 +52,19 @@ class FileListFilterTest : public QObject {
     }
     QCOMPARE(actual, shown);
   }
+
+  // Unicode folds the long s to "s" and the Kelvin sign to "k": typed text of ASCII finds them too.
+  void asciiTextFindsLettersOutsideAsciiThatFoldToIt() {
+    ResultTree tree;
+    ResultNode* root = AddRoot(tree, u"Other Files");
+    ResultNode* folded = AddFile(tree, root, u"\u017f\u212a.dat");
+    ResultNode* plain = AddFile(tree, root, u"SKY.dat");
+    ResultNode* other = AddFile(tree, root, u"s_k.dat");
+    FileListFilter filter("sk", false);
+    QVERIFY(filter.Shows(*folded));
+    QVERIFY(filter.Shows(*plain));
+    QVERIFY(!filter.Shows(*other));
+  }
 };
 
 }  // namespace salvoran
