@@ -72,7 +72,8 @@ class KeySorter {
       std::stable_sort(items, items + count, [&](const Item& a, const Item& b) { return Before(a, b, depth); });
       return;
     }
-    std::array<std::array<uint32_t, Radix>, DigitCount> counts{};
+    std::array<std::array<uint32_t, Radix>, DigitCount>& counts = counts_;
+    counts = {};
     for (size_t at = 0; at < count; ++at) {
       LoadChunk(items[at], depth);
       for (size_t digit = 0; digit < DigitCount; ++digit) ++counts[digit][Digit(items[at], digit)];
@@ -102,6 +103,9 @@ class KeySorter {
   bool descending_;
   std::vector<Item> items_;
   std::vector<Item> scratch_;
+  // One set for all depths: a run's counts are done with before its shorter runs are sorted, and
+  // names may be long enough for a deep recursion.
+  std::array<std::array<uint32_t, Radix>, DigitCount> counts_{};
 };
 
 }  // namespace
