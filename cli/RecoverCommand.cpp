@@ -76,11 +76,8 @@ std::optional<RestorePlan> PlanRecords(const RecoverOptions& options, const Volu
   try {
     volume = OpenVolumeToScan(location);
     ReadVolumeGeometry(*volume, plan.Geometry);
-    for (int64_t record : options.Records) {
-      plan.Items.push_back({record, record >= 0 && record <= INT32_MAX
-                                        ? ReadDeletedFile(*volume, plan.Geometry, static_cast<int32_t>(record))
-                                        : std::nullopt});
-    }
+    DeletedFileReader files(*volume, plan.Geometry);
+    for (int64_t record : options.Records) plan.Items.push_back({record, files.Read(record)});
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", TerminalText(error.what()).c_str());
     return std::nullopt;

@@ -168,13 +168,24 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
   return summary;
 }
 
-std::optional<FoundFile> ReadDeletedFile(VolumeSource& volume, const VolumeGeometry& geometry, int32_t index) {
-  if (index < FirstUserRecord || index >= geometry.RecordCount) return std::nullopt;
-  MftBlockReader reader(volume, geometry, 1);
-  reader.Read(index, 1);
-  BlockRecordTest test(volume, geometry, reader);
+struct DeletedFileReader::Parts {
+  Parts(VolumeSource& volume, const VolumeGeometry& geometry)
+      : Reader(volume, geometry, 1), Test(volume, geometry, Reader) {}
+  MftBlockReader Reader;
+  BlockRecordTest Test;
+};
+
+DeletedFileReader::DeletedFileReader(VolumeSource& volume, const VolumeGeometry& geometry)
+    : parts_(std::make_unique<Parts>(volume, geometry)), geometry_(geometry) {}
+
+DeletedFileReader::~DeletedFileReader() = default;
+
+std::optional<FoundFile> DeletedFileReader::Read(int64_t index) {
+  if (index < FirstUserRecord || index >= geometry_.RecordCount) return std::nullopt;
+  const auto record = static_cast<int32_t>(index);
+  parts_->Reader.Read(record, 1);
   FoundFile file;
-  if (!test.Describe(index, file)) return std::nullopt;
+  if (!parts_->Test.Describe(record, file)) return std::nullopt;
   return file;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,9 +63,23 @@ struct ScanSummary {
 // The opening phase and the record loop on a volume already open. Throws EngineError.
 ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanObserver& observer);
 
-// The deleted file that record `index` describes, when it passes the listing test. Reads just that
-// record, so restoring a few known records needs no scan of the whole MFT.
-std::optional<FoundFile> ReadDeletedFile(VolumeSource& volume, const VolumeGeometry& geometry, int32_t index);
+// The deleted files that chosen records describe, when they pass the listing test. Reads just
+// those records, so restoring a few known records needs no scan of the whole MFT; the folders
+// resolved and the bitmap read serve every record asked of one reader.
+class DeletedFileReader {
+ public:
+  DeletedFileReader(VolumeSource& volume, const VolumeGeometry& geometry);
+  ~DeletedFileReader();
+  DeletedFileReader(const DeletedFileReader&) = delete;
+  DeletedFileReader& operator=(const DeletedFileReader&) = delete;
+
+  std::optional<FoundFile> Read(int64_t index);
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+  const VolumeGeometry& geometry_;
+};
 
 // Opens geometry.DrivePath = location and scans it. Throws EngineError with the user's message.
 ScanSummary ScanDrive(const VolumeLocation& location, VolumeGeometry& geometry, ScanObserver& observer);

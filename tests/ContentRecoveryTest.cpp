@@ -367,7 +367,7 @@ TEST_F(ContentRecoveryTest, AnEncryptedFileIsRefused) {
   MemoryVolume volume(test::BuildVolume(spec_));
   VolumeGeometry geometry;
   ReadVolumeGeometry(volume, geometry);
-  EXPECT_TRUE(ReadDeletedFile(volume, geometry, FileIndex)->Encrypted == false);
+  EXPECT_TRUE(DeletedFileReader(volume, geometry).Read(FileIndex)->Encrypted == false);
 
   PlaceFileWithData(NonResidentDataAttribute(test::EncodeRunList({{1, 300, false}}), 100, 0, 0x4000));
   EXPECT_EQ(RecoverError(), Encrypted);
@@ -434,7 +434,7 @@ TEST_F(ContentRecoveryTest, AFileWhoseExtensionRecordWasTakenIsListedButNotResto
   VolumeGeometry geometry;
   ReadVolumeGeometry(volume, geometry);
 
-  const std::optional<FoundFile> listed = ReadDeletedFile(volume, geometry, FileIndex);
+  const std::optional<FoundFile> listed = DeletedFileReader(volume, geometry).Read(FileIndex);
   ASSERT_TRUE(listed);
   EXPECT_EQ(listed->Data.FileSize, static_cast<int64_t>(2 * ClusterBytes));
   EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }),
