@@ -52,12 +52,13 @@ std::string NumberedName(const std::string& name, unsigned number) {
   return FitName(stem, extension, number == 1 ? "" : " (" + std::to_string(number) + ")");
 }
 
-std::string UniqueName(const std::string& name, std::set<std::string>& taken,
-                       const std::function<bool(const std::string& candidate)>& exists) {
-  for (unsigned number = 1;; ++number) {
+std::string FolderNames::Unique(const std::string& name,
+                                const std::function<bool(const std::string& candidate)>& exists) {
+  unsigned& number = reached_.try_emplace(name, 1).first->second;
+  for (;; ++number) {
     std::string candidate = NumberedName(name, number);
-    if (taken.count(candidate) == 0 && !exists(candidate)) {
-      taken.insert(candidate);
+    if (given_.count(candidate) == 0 && !exists(candidate)) {
+      given_.insert(candidate);
       return candidate;
     }
   }

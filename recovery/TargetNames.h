@@ -1,9 +1,10 @@
 #pragma once
 
 #include <functional>
-#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace salvoran {
 
@@ -17,9 +18,17 @@ std::string SafeFileName(std::string_view name);
 // system's limit with the extension kept.
 std::string NumberedName(const std::string& name, unsigned number);
 
-// The first of "name.ext", "name (2).ext", "name (3).ext", ... that taken lacks and exists denies;
-// it is added to taken.
-std::string UniqueName(const std::string& name, std::set<std::string>& taken,
-                       const std::function<bool(const std::string& candidate)>& exists);
+// The names given in one folder of a restore, and for each name the number it has reached, so
+// that the ten thousandth file called Thumbs.db costs what the first did.
+class FolderNames {
+ public:
+  // The first of "name.ext", "name (2).ext", "name (3).ext", ..., from the number name reached
+  // last time on, that no earlier call gave and exists denies.
+  std::string Unique(const std::string& name, const std::function<bool(const std::string& candidate)>& exists);
+
+ private:
+  std::unordered_set<std::string> given_;
+  std::unordered_map<std::string, unsigned> reached_;
+};
 
 }  // namespace salvoran
