@@ -12,15 +12,6 @@ constexpr char UnnamedFile[] = "unnamed";
 
 bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
-// Cuts at a character boundary so the result stays valid UTF-8.
-std::string CutUtf8(std::string text, size_t maxBytes) {
-  if (text.size() <= maxBytes) return text;
-  size_t end = maxBytes;
-  while (end > 0 && IsUtf8Continuation(text[end])) --end;
-  text.resize(end);
-  return text;
-}
-
 std::pair<std::string, std::string> SplitExtension(const std::string& name) {
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0) return {name, ""};
@@ -34,6 +25,14 @@ std::string FitName(const std::string& stem, const std::string& extension, const
 }
 
 }  // namespace
+
+std::string CutUtf8(std::string text, size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  size_t end = maxBytes;
+  while (end > 0 && IsUtf8Continuation(text[end])) --end;
+  text.resize(end);
+  return text;
+}
 
 std::string SafeFileName(std::u16string_view name) { return SafeFileName(std::string_view(ToUtf8(name))); }
 

@@ -8,6 +8,10 @@
 
 namespace salvoran {
 
+// The text cut to maxBytes at a character boundary, so that it stays valid UTF-8: file systems
+// that check names (ntfs-3g, exFAT) refuse a cut character.
+std::string CutUtf8(std::string text, size_t maxBytes);
+
 // A name from the volume made safe to create in a folder: UTF-8, no path separator, NUL or
 // control character, never empty, "." or "..", and short enough for the file system.
 std::string SafeFileName(std::u16string_view name);

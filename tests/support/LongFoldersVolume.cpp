@@ -10,7 +10,6 @@
 namespace salvoran::test {
 namespace {
 
-constexpr int32_t FolderDepth = 5;
 constexpr size_t NameCharacters = 255;
 constexpr char16_t FirstFolderCharacter = u'\u4E00';
 constexpr char16_t FileCharacter = u'\u6587';
@@ -32,30 +31,38 @@ RecordSpec FolderSpec(std::u16string_view name) {
 
 }  // namespace
 
-LongFoldersVolume FilesInLongFolders(int32_t files) {
-  constexpr int32_t FirstFile = FirstUserRecord + FolderDepth;
+LongFoldersVolume FilesInLongFolders(int32_t files, int32_t depth) {
+  std::vector<std::u16string> folders;
+  for (int32_t level = 0; level < depth; ++level) {
+    folders.emplace_back(NameCharacters, static_cast<char16_t>(FirstFolderCharacter + level));
+  }
+  return FilesInFolders(files, folders);
+}
+
+LongFoldersVolume FilesInFolders(int32_t files, const std::vector<std::u16string>& folders) {
+  const int32_t depth = static_cast<int32_t>(folders.size());
+  const int32_t firstFile = FirstUserRecord + depth;
   VolumeSpec spec;
   const uint64_t mftClusters =
-      (static_cast<uint64_t>(FirstFile + files) * spec.RecordSize + spec.BytesPerCluster - 1) / spec.BytesPerCluster;
+      (static_cast<uint64_t>(firstFile + files) * spec.RecordSize + spec.BytesPerCluster - 1) / spec.BytesPerCluster;
   const uint64_t mftStart = spec.MftRuns.front().StartCluster;
   spec.MftRuns = {{mftClusters, mftStart, false}};
   spec.TotalClusters = mftStart + mftClusters + 16;
 
   LongFoldersVolume volume;
   spec.Records[RootFolderRecord] = InFolder(RootFolderRecord, FolderSpec(u"."));
-  for (int32_t level = 0; level < FolderDepth; ++level) {
-    const std::u16string name(NameCharacters, static_cast<char16_t>(FirstFolderCharacter + level));
+  for (int32_t level = 0; level < depth; ++level) {
     const int32_t parent = level == 0 ? static_cast<int32_t>(RootFolderRecord) : FirstUserRecord + level - 1;
-    spec.Records[FirstUserRecord + level] = InFolder(static_cast<uint64_t>(parent), FolderSpec(name));
-    volume.Folder += "/" + ToUtf8(name);
+    spec.Records[FirstUserRecord + level] = InFolder(static_cast<uint64_t>(parent), FolderSpec(folders[level]));
+    volume.Folder += "/" + ToUtf8(folders[level]);
   }
   const std::u16string fileName = std::u16string(NameCharacters - 4, FileCharacter) + u".txt";
   volume.FileName = ToUtf8(fileName);
   volume.Image = BuildVolume(spec);
   // The file records are copied in place rather than laid out one by one: a benchmark asks for
   // half a million of them.
-  const Bytes file = InFolder(FirstFile - 1, DeletedFileSpec(fileName, ResidentDataAttribute(ToBytes("x"))));
-  for (int32_t record = FirstFile; record < FirstFile + files; ++record) {
+  const Bytes file = InFolder(firstFile - 1, DeletedFileSpec(fileName, ResidentDataAttribute(ToBytes("x"))));
+  for (int32_t record = firstFile; record < firstFile + files; ++record) {
     std::copy(file.begin(), file.end(),
               volume.Image.begin() +
                   static_cast<ptrdiff_t>(mftStart * spec.BytesPerCluster + uint64_t{spec.RecordSize} * record));
