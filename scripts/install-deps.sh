@@ -10,7 +10,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   ntfs-3g ntfs-3g-dev sleuthkit dosfstools fuse3 exfat-fuse exfatprogs
   fdisk gdisk ewf-tools mount dbus-daemon umockdev
-  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wqy-microhei time bc
+  xvfb xauth xdotool imagemagick lame python3 fonts-dejavu-core fonts-wqy-microhei time bc
   librsvg2-bin desktop-file-utils appstream man-db file dpkg-dev
 )
 

@@ -39,7 +39,7 @@ class Mp4Check final : public FormatCheck {
   std::string_view Extension() const override { return extension_; }
 
  private:
-  enum class Expect { TypeHeader, TypeBody, BoxHeader, LargeSize, ChildHeader };
+  enum class Expect { TypeHeader, TypeBody, BoxHeader, LargeSize, ChildHeader, Body };
 
   Step Next(Expect what, size_t count) {
     expect_ = what;
@@ -77,8 +77,11 @@ class Mp4Check final : public FormatCheck {
         const uint64_t size = ReadBE<uint32_t>(bytes, 0);
         // A child that claims more than its parent has left breaks the parent.
         if (!IsBoxType(bytes.subspan(4)) || size < BoxHeaderBytes || size > boxEnd_ - Position()) return Broken();
+        expect_ = Expect::Body;
         return Pass(size - BoxHeaderBytes);
       }
+      case Expect::Body:
+        break;
     }
     return Broken();
   }
@@ -88,6 +91,7 @@ class Mp4Check final : public FormatCheck {
   Step OnBoxSize(uint64_t size, size_t headerBytes) {
     if (size < headerBytes || size > UINT64_MAX - boxStart_) return Broken();
     boxEnd_ = boxStart_ + size;
+    expect_ = Expect::Body;
     return Pass(isMovie_ ? 0 : size - headerBytes);
   }
 
@@ -98,6 +102,7 @@ class Mp4Check final : public FormatCheck {
   }
 
   Step FileEnds() { return sawMovie_ ? End(boxesEnd_) : Broken(); }
+  // Only the data ending where a box would begin ends the file.
   Step AtEndOfData() override { return expect_ == Expect::BoxHeader ? FileEnds() : Broken(); }
 
   static std::string_view ExtensionOfBrand(ByteView typeBody) {

@@ -58,7 +58,7 @@ class PdfCheck final : public FormatCheck {
       probe_.append(reinterpret_cast<const char*>(data), part);
       if (probe_.size() == ProbeBytes) {
         if (const auto end = DecideAfterEof()) {
-          used = 0;
+          used = part;
           return *end;
         }
       }
