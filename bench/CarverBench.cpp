@@ -39,7 +39,8 @@ void Carve(benchmark::State& state, std::vector<std::string> names, size_t spaci
     area.ClusterBytes = ClusterBytes;
     if (withPredicate) area.ClusterIsFree = [&](uint64_t cluster) { return !inUse[cluster % inUse.size()]; };
     carving::Carver carver(area, [&](carving::CarvedFile&&) { ++files; });
-    for (size_t at = 0; at < StreamBytes; at += BlockBytes) carver.Consume(at, ByteView(stream).subspan(at, BlockBytes));
+    for (size_t at = 0; at < StreamBytes; at += BlockBytes)
+      carver.Consume(at, ByteView(stream).subspan(at, BlockBytes));
     carver.Finish();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * StreamBytes));

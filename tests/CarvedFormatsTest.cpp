@@ -40,12 +40,12 @@ TEST_P(CarvedSampleTest, CutShortIsNeverTakenWhole) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, CarvedSampleTest, testing::ValuesIn(CarvingSampleNames()),
-                         [](const auto& info) {
-                           std::string name = info.param;
-                           std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Samples, CarvedSampleTest, testing::ValuesIn(CarvingSampleNames()), [](const auto& info) {
+  std::string name = info.param;
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+  return name;
+});
 
 // A cluster in the middle overwritten with other data: formats whose content is checked (CRCs,
 // inflated entries, entropy-coded data) never take a file that holds it. (GIF's LZW data, BMP's
@@ -57,7 +57,8 @@ TEST(CarvedFormatsTest, OverwrittenClusterIsNeverInsideACheckedFile) {
     SampleBytes sample = ReadCarvingSample(name);
     const size_t overwritten = sample.size() / 2 / ClusterBytes * ClusterBytes;
     const SampleBytes other = RandomBytes(ClusterBytes, 99);
-    std::copy(other.begin(), other.begin() + static_cast<std::ptrdiff_t>(std::min(ClusterBytes, sample.size() - overwritten)),
+    std::copy(other.begin(),
+              other.begin() + static_cast<std::ptrdiff_t>(std::min(ClusterBytes, sample.size() - overwritten)),
               sample.begin() + static_cast<std::ptrdiff_t>(overwritten));
     const CheckResult result = RunFormatCheck(sample, 4096);
     if (result.Outcome == CheckOutcome::Complete) {
@@ -94,8 +95,8 @@ TEST(CarvedFormatsTest, PhotoKeepsTheDateItWasTaken) {
 // An APP1 body with a DateTimeOriginal of the given text, big-endian TIFF.
 SampleBytes ExifWithDate(std::string_view date) {
   std::string body("Exif\0\0MM\0\x2A\0\0\0\x08", 14);
-  body += std::string("\0\x01\x87\x69\0\x04\0\0\0\x01\0\0\0\x1A\0\0\0\0", 18);        // IFD0 at 8: EXIF IFD at 26
-  body += std::string("\0\x01\x90\x03\0\x02\0\0\0\x14\0\0\0\x2C\0\0\0\0", 18);        // EXIF IFD: date at 44
+  body += std::string("\0\x01\x87\x69\0\x04\0\0\0\x01\0\0\0\x1A\0\0\0\0", 18);  // IFD0 at 8: EXIF IFD at 26
+  body += std::string("\0\x01\x90\x03\0\x02\0\0\0\x14\0\0\0\x2C\0\0\0\0", 18);  // EXIF IFD: date at 44
   body += std::string(date) + '\0';
   SampleBytes bytes(body.size());
   std::transform(body.begin(), body.end(), bytes.begin(), [](char c) { return static_cast<std::byte>(c); });

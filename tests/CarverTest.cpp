@@ -57,10 +57,11 @@ CarvingArea Clusters(std::function<bool(uint64_t)> isFree = {}) {
 }
 
 TEST(CarverTest, FindsFilesStartingOnFreeClustersWhateverTheBlockSize) {
-  const std::vector<Placed> placed = {{"photo-exif.jpg", 2 * ClusterBytes},  {"picture.png", 30 * ClusterBytes},
-                                      {"archive.zip", 140 * ClusterBytes},   {"song.mp3", 160 * ClusterBytes},
-                                      {"document.pdf", 172 * ClusterBytes},  {"progressive.jpg", 180 * ClusterBytes + 512},
-                                      {"animation.gif", 190 * ClusterBytes}, {"movie.mp4", 200 * ClusterBytes}};
+  const std::vector<Placed> placed = {
+      {"photo-exif.jpg", 2 * ClusterBytes},  {"picture.png", 30 * ClusterBytes},
+      {"archive.zip", 140 * ClusterBytes},   {"song.mp3", 160 * ClusterBytes},
+      {"document.pdf", 172 * ClusterBytes},  {"progressive.jpg", 180 * ClusterBytes + 512},
+      {"animation.gif", 190 * ClusterBytes}, {"movie.mp4", 200 * ClusterBytes}};
   const SampleBytes source = BuildSource(260, placed);
   // The GIF's first cluster is in use: it is not a candidate. The MP4 runs into a cluster in use.
   const auto isFree = [](uint64_t cluster) { return cluster != 190 && cluster != 220; };
@@ -93,7 +94,8 @@ TEST(CarverTest, KeepsTheOuterFileOfAnEmbeddedOne) {
 }
 
 TEST(CarverTest, NamesFilesByTheirFirstClusterOrThePhotoDate) {
-  const SampleBytes source = BuildSource(60, {{"photo-exif.jpg", 5 * ClusterBytes}, {"report.docx", 40 * ClusterBytes}});
+  const SampleBytes source =
+      BuildSource(60, {{"photo-exif.jpg", 5 * ClusterBytes}, {"report.docx", 40 * ClusterBytes}});
   CarvingArea area = Clusters();
   area.Offset = ClusterBytes;  // the volume starts a cluster into the source
   const Carving carving = Carve(source, 1 << 20, area);
@@ -109,7 +111,11 @@ TEST(CarverTest, NamesFilesByTheirFirstClusterOrThePhotoDate) {
 // number of them and counts the rest.
 TEST(CarverTest, FollowsABoundedNumberOfCandidatesAtOnce) {
   SampleBytes source = RandomBytes(40 * ClusterBytes, 3);
-  const std::string header("\0\0\0\x10" "ftypisom\0\0\0\0" "\x40\0\0\0mdat", 24);
+  const std::string header(
+      "\0\0\0\x10"
+      "ftypisom\0\0\0\0"
+      "\x40\0\0\0mdat",
+      24);
   for (size_t cluster = 0; cluster < 20; ++cluster)
     std::transform(header.begin(), header.end(), source.begin() + static_cast<std::ptrdiff_t>(cluster * ClusterBytes),
                    [](char c) { return static_cast<std::byte>(c); });

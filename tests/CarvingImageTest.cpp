@@ -23,9 +23,9 @@ using carving::CarvedFile;
 
 constexpr size_t BlockBytes = 4u << 20;
 
-const std::set<std::string> CarvedExtensions = {"jpg", "png", "gif", "bmp", "pdf", "zip",  "docx", "xlsx", "pptx",
-                                                 "odt", "ods", "odp", "epub", "jar", "mp3", "wav",  "avi",  "mp4",
-                                                 "mov", "m4a"};
+const std::set<std::string> CarvedExtensions = {"jpg",  "png",  "gif", "bmp", "pdf", "zip",  "docx",
+                                                "xlsx", "pptx", "odt", "ods", "odp", "epub", "jar",
+                                                "mp3",  "wav",  "avi", "mp4", "mov", "m4a"};
 
 std::string LowerExtension(const std::string& name) {
   std::string extension = name.substr(name.rfind('.') + 1);
@@ -42,7 +42,8 @@ SampleBytes ReadImage(const std::filesystem::path& path) {
 
 bool SameBytes(ByteView bytes, const std::vector<uint8_t>& expected) {
   return bytes.size() == expected.size() &&
-         std::equal(bytes.begin(), bytes.end(), expected.begin(), [](std::byte a, uint8_t b) { return std::to_integer<uint8_t>(a) == b; });
+         std::equal(bytes.begin(), bytes.end(), expected.begin(),
+                    [](std::byte a, uint8_t b) { return std::to_integer<uint8_t>(a) == b; });
 }
 
 TEST(CarvingImageTest, FindsDeletedFilesWhoseClustersAreFreeContiguousAndIntact) {
@@ -93,8 +94,10 @@ TEST(CarvingImageTest, FindsDeletedFilesWhoseClustersAreFreeContiguousAndIntact)
       continue;
     ++targets;
     truthOffsets.insert(offset);
-    const auto match = std::find_if(carved.begin(), carved.end(), [&](const CarvedFile& c) { return c.SourceOffset == offset; });
-    const bool whole = match != carved.end() && match->Length == file.Size && match->Extension == LowerExtension(file.Name);
+    const auto match =
+        std::find_if(carved.begin(), carved.end(), [&](const CarvedFile& c) { return c.SourceOffset == offset; });
+    const bool whole =
+        match != carved.end() && match->Length == file.Size && match->Extension == LowerExtension(file.Name);
     found += whole ? 1 : 0;
     EXPECT_TRUE(whole) << file.Path << " is carved whole";
   }
@@ -119,7 +122,9 @@ TEST(CarvingImageTest, FindsDeletedFilesWhoseClustersAreFreeContiguousAndIntact)
   std::cout << "carved " << found << " of " << targets << " target files; dropped:";
   for (const auto& [type, counts] : dropped.ByType)
     for (size_t reason = 0; reason < carving::DropReasonCount; ++reason)
-      if (counts[reason]) std::cout << " " << type << " " << carving::DropReasonText(static_cast<carving::DropReason>(reason)) << " " << counts[reason] << ";";
+      if (counts[reason])
+        std::cout << " " << type << " " << carving::DropReasonText(static_cast<carving::DropReason>(reason)) << " "
+                  << counts[reason] << ";";
   std::cout << "\n";
 }
 

@@ -45,8 +45,7 @@ class BmpCheck final : public FormatCheck {
     const uint32_t compression = core ? 0 : ReadLE<uint32_t>(bytes, 30);
     if (width <= 0 || height == 0 || planes != 1 || !OneOf(depth, BitDepths) || compression > MaxCompression)
       return Broken();
-    if (fileSize < HeadersBytes || pixelOffset < FileHeaderBytes + infoSize || pixelOffset >= fileSize)
-      return Broken();
+    if (fileSize < HeadersBytes || pixelOffset < FileHeaderBytes + infoSize || pixelOffset >= fileSize) return Broken();
     if (OneOf(compression, UncompressedKinds)) {
       // Rows are padded to four bytes; the pixels must fit before the file's end.
       const uint64_t rowBytes = (static_cast<uint64_t>(width) * depth + 31) / 32 * 4;

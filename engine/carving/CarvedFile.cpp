@@ -4,12 +4,18 @@ namespace salvoran::carving {
 
 std::string_view DropReasonText(DropReason reason) {
   switch (reason) {
-    case DropReason::EndNotFound: return "end not found";
-    case DropReason::StructureBroken: return "structure broken";
-    case DropReason::RunsIntoClustersInUse: return "runs into clusters in use";
-    case DropReason::TooManyOpen: return "too many candidates at once";
-    case DropReason::InsideCarvedFile: return "inside another carved file";
-    case DropReason::ClaimedByListedFile: return "clusters claimed by a listed file";
+    case DropReason::EndNotFound:
+      return "end not found";
+    case DropReason::StructureBroken:
+      return "structure broken";
+    case DropReason::RunsIntoClustersInUse:
+      return "runs into clusters in use";
+    case DropReason::TooManyOpen:
+      return "too many candidates at once";
+    case DropReason::InsideCarvedFile:
+      return "inside another carved file";
+    case DropReason::ClaimedByListedFile:
+      return "clusters claimed by a listed file";
   }
   return "";
 }

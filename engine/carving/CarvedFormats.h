@@ -19,7 +19,7 @@ struct Signature {
 
 // One carved format: how its files start, the most bytes one may have, and its unit.
 struct CarvedFormat {
-  std::string_view Name;  // the type as counted before the content says more ("zip", "mp4")
+  std::string_view Name;                // the type as counted before the content says more ("zip", "mp4")
   std::array<Signature, 2> Signatures;  // all must match; an empty one matches anything
   uint64_t MaxBytes = 0;
   std::unique_ptr<FormatCheck> (*MakeCheck)() = nullptr;

@@ -38,8 +38,7 @@ std::string CarvedName(uint64_t firstCluster, const std::optional<CivilDateTime>
 
 }  // namespace
 
-Carver::Carver(CarvingArea area, FileSink sink)
-    : area_(std::move(area)), sink_(std::move(sink)) {
+Carver::Carver(CarvingArea area, FileSink sink) : area_(std::move(area)), sink_(std::move(sink)) {
   if (area_.ClusterBytes == 0) area_.ClusterBytes = SectorBytes;
   areaEnd_ = SaturatingAdd(area_.Offset, area_.Length);
   next_ = area_.Offset;

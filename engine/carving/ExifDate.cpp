@@ -62,8 +62,8 @@ std::optional<CivilDateTime> ParseExifDate(std::string_view text) {
   if (date.Year < 1900 || date.Month < 1 || date.Month > 12 || date.Day < 1 || date.Day > 31 || date.Hour > 23 ||
       date.Minute > 59 || date.Second > 60)
     return std::nullopt;
-  const CivilDateTime sameDay = CivilFromDays(DaysFromCivil(date.Year, static_cast<unsigned>(date.Month),
-                                                            static_cast<unsigned>(date.Day)));
+  const CivilDateTime sameDay =
+      CivilFromDays(DaysFromCivil(date.Year, static_cast<unsigned>(date.Month), static_cast<unsigned>(date.Day)));
   if (sameDay.Day != date.Day) return std::nullopt;
   return date;
 }

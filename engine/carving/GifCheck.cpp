@@ -38,10 +38,14 @@ class GifCheck final : public FormatCheck {
         return Pass(ColorTableBytes(ByteAt(bytes, 10)));
       case Expect::Introducer:
         switch (ByteAt(bytes, 0)) {
-          case ImageSeparator: return Next(Expect::ImageDescriptor, ImageDescriptorBytes);
-          case ExtensionIntroducer: return Next(Expect::ExtensionLabel, 1);
-          case Trailer: return sawImage_ ? End(Position() + 1) : Broken();
-          default: return Broken();
+          case ImageSeparator:
+            return Next(Expect::ImageDescriptor, ImageDescriptorBytes);
+          case ExtensionIntroducer:
+            return Next(Expect::ExtensionLabel, 1);
+          case Trailer:
+            return sawImage_ ? End(Position() + 1) : Broken();
+          default:
+            return Broken();
         }
       case Expect::ImageDescriptor:
         if (ReadLE<uint16_t>(bytes, 4) == 0 || ReadLE<uint16_t>(bytes, 6) == 0) return Broken();

@@ -22,7 +22,9 @@ constexpr size_t MinSofBody = 6;
 constexpr size_t MinSosBody = 4;
 constexpr uint8_t MaxComponents = 4;
 
-bool IsSof(uint8_t marker) { return marker >= FirstSof && marker <= LastSof && marker != Dht && marker != Jpg && marker != Dac; }
+bool IsSof(uint8_t marker) {
+  return marker >= FirstSof && marker <= LastSof && marker != Dht && marker != Jpg && marker != Dac;
+}
 bool IsRst(uint8_t marker) { return marker >= FirstRst && marker <= LastRst; }
 
 class JpegCheck final : public FormatCheck {

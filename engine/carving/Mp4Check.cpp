@@ -16,9 +16,9 @@ constexpr uint64_t LargeSizeMarker = 1;
 constexpr size_t MinTypeBoxBytes = 16;  // header, major brand, minor version
 constexpr size_t MaxTypeBoxBytes = 1024;
 // The boxes a file holds at its top level; anything else after the last of them is not the file's.
-constexpr std::array<std::string_view, 18> TopLevelTypes = {
-    "moov", "mdat", "free", "skip", "wide", "udta", "uuid", "meta", "pdin",
-    "moof", "mfra", "sidx", "ssix", "styp", "emsg", "prft", "pnot", "junk"};
+constexpr std::array<std::string_view, 18> TopLevelTypes = {"moov", "mdat", "free", "skip", "wide", "udta",
+                                                            "uuid", "meta", "pdin", "moof", "mfra", "sidx",
+                                                            "ssix", "styp", "emsg", "prft", "pnot", "junk"};
 
 bool IsBoxType(ByteView type) {
   for (size_t i = 0; i < 4; ++i) {
@@ -52,8 +52,7 @@ class Mp4Check final : public FormatCheck {
     switch (expect_) {
       case Expect::TypeHeader: {
         const uint64_t size = ReadBE<uint32_t>(bytes, 0);
-        if (!StartsWith(bytes.subspan(4), "ftyp") || size < MinTypeBoxBytes || size > MaxTypeBoxBytes ||
-            size % 4 != 0)
+        if (!StartsWith(bytes.subspan(4), "ftyp") || size < MinTypeBoxBytes || size > MaxTypeBoxBytes || size % 4 != 0)
           return Broken();
         return Next(Expect::TypeBody, static_cast<size_t>(size - BoxHeaderBytes));
       }

@@ -115,9 +115,9 @@ class PdfCheck final : public FormatCheck {
 
   void OnEof(uint64_t end) {
     eofEnd_ = end;
-    eofValid_ = haveStartxref_ && startxrefValue_ < startxrefAt_ &&
-                (sawXrefStream_ ||
-                 std::find(xrefTables_.begin(), xrefTables_.end(), startxrefValue_) != xrefTables_.end());
+    eofValid_ =
+        haveStartxref_ && startxrefValue_ < startxrefAt_ &&
+        (sawXrefStream_ || std::find(xrefTables_.begin(), xrefTables_.end(), startxrefValue_) != xrefTables_.end());
     haveStartxref_ = false;
     readingOffset_ = false;
     probing_ = true;

@@ -92,9 +92,7 @@ class RiffCheck final : public FormatCheck {
     return Next(Expect::Extension, RiffHeaderBytes);
   }
 
-  Step AtEndOfData() override {
-    return expect_ == Expect::Extension ? End(riffEnd_) : Broken();
-  }
+  Step AtEndOfData() override { return expect_ == Expect::Extension ? End(riffEnd_) : Broken(); }
 
   bool video_;
   Expect expect_ = Expect::RiffHeader;

@@ -44,8 +44,17 @@ class ZipCheck final : public FormatCheck {
   }
 
  private:
-  enum class Expect { Signature, LocalHeader, LocalNames, Mimetype, Descriptor, DescriptorSizes, CentralHeader,
-                      Zip64EndSize, EndRecord };
+  enum class Expect {
+    Signature,
+    LocalHeader,
+    LocalNames,
+    Mimetype,
+    Descriptor,
+    DescriptorSizes,
+    CentralHeader,
+    Zip64EndSize,
+    EndRecord
+  };
   enum class Passing { Skip, StoredData, Central, Comment };
 
   Step Next(Expect what, size_t count) {
@@ -61,9 +70,12 @@ class ZipCheck final : public FormatCheck {
 
   Step OnRead(ByteView bytes) override {
     switch (expect_) {
-      case Expect::Signature: return OnSignature(ReadLE<uint32_t>(bytes, 0));
-      case Expect::LocalHeader: return OnLocalHeader(bytes);
-      case Expect::LocalNames: return OnLocalNames(bytes);
+      case Expect::Signature:
+        return OnSignature(ReadLE<uint32_t>(bytes, 0));
+      case Expect::LocalHeader:
+        return OnLocalHeader(bytes);
+      case Expect::LocalNames:
+        return OnLocalNames(bytes);
       case Expect::Mimetype:
         hints_.Mimetype.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         crc_ = UpdateCrc32(0, bytes);
@@ -84,12 +96,13 @@ class ZipCheck final : public FormatCheck {
       }
       case Expect::CentralHeader:
         ++centralEntries_;
-        return Skip(Passing::Central, uint64_t{ReadLE<uint16_t>(bytes, 24)} + ReadLE<uint16_t>(bytes, 26) +
-                                          ReadLE<uint16_t>(bytes, 28));
+        return Skip(Passing::Central,
+                    uint64_t{ReadLE<uint16_t>(bytes, 24)} + ReadLE<uint16_t>(bytes, 26) + ReadLE<uint16_t>(bytes, 28));
       case Expect::Zip64EndSize:
         sawZip64End_ = true;
         return Skip(Passing::Skip, ReadLE<uint64_t>(bytes, 0));
-      case Expect::EndRecord: return OnEndRecord(bytes);
+      case Expect::EndRecord:
+        return OnEndRecord(bytes);
     }
     return Broken();
   }
@@ -173,7 +186,8 @@ class ZipCheck final : public FormatCheck {
         const ByteView field = extra.subspan(at + 4, std::min<size_t>(size, extra.size() - at - 4));
         size_t next = 0;
         zip64_ = true;
-        if (headerUncompressed_ == Zip64Marker) headerUncompressed_ = ReadLittleEndian(field, std::exchange(next, 8), 8);
+        if (headerUncompressed_ == Zip64Marker)
+          headerUncompressed_ = ReadLittleEndian(field, std::exchange(next, 8), 8);
         if (headerCompressed_ == Zip64Marker) headerCompressed_ = ReadLittleEndian(field, next, 8);
         return;
       }
@@ -203,7 +217,8 @@ class ZipCheck final : public FormatCheck {
   Step OnScan(ByteView bytes, size_t& used) override {
     const bool descriptor = (flags_ & DescriptorFlag) != 0;
     // With the size known, the stream must end exactly there.
-    if (!descriptor) bytes = bytes.first(static_cast<size_t>(std::min<uint64_t>(bytes.size(), headerCompressed_ - deflated_)));
+    if (!descriptor)
+      bytes = bytes.first(static_cast<size_t>(std::min<uint64_t>(bytes.size(), headerCompressed_ - deflated_)));
     const DeflateCheck::State state = deflate_->Take(bytes, used);
     deflated_ += used;
     if (state == DeflateCheck::State::Broken) return Broken();

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/carving/Carver.h"
 #include "engine/carving/CarvedFormats.h"
+#include "engine/carving/Carver.h"
 
 using namespace salvoran;
 using namespace salvoran::carving;

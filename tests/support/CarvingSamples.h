@@ -60,7 +60,8 @@ struct CheckResult {
 // Runs the unit of the format whose signature the bytes match over them, `blockSize` bytes at a
 // time, and ends the data after them.
 inline CheckResult RunFormatCheck(ByteView bytes, size_t blockSize) {
-  const carving::CarvedFormat* format = carving::MatchCarvedFormat(bytes.first(std::min(bytes.size(), carving::SignatureSpan)));
+  const carving::CarvedFormat* format =
+      carving::MatchCarvedFormat(bytes.first(std::min(bytes.size(), carving::SignatureSpan)));
   CheckResult result;
   if (!format) return result;
   result.Check = format->MakeCheck();
