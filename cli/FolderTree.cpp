@@ -49,7 +49,9 @@ FolderTree::Id FolderTree::Child(Id parent, std::string_view name) {
 std::string FolderTree::Text(Id folder) const {
   std::vector<std::string_view> names;
   Id id = folder;
-  for (; id > WholeRoot; id = levels_[id].Parent) names.push_back(std::string_view(*levels_[id].Key).substr(sizeof(Id)));
+  for (; id > WholeRoot; id = levels_[id].Parent) {
+    names.push_back(std::string_view(*levels_[id].Key).substr(sizeof(Id)));
+  }
   std::string text = id == WholeRoot ? "/" : "";
   for (auto name = names.rbegin(); name != names.rend(); ++name) {
     if (name != names.rbegin()) text += '/';
