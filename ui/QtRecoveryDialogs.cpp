@@ -75,9 +75,11 @@ bool QtRecoveryDialogs::AskYesNo(std::string_view question) {
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
-void QtRecoveryDialogs::ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note) {
+void QtRecoveryDialogs::ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note,
+                                         std::string_view details) {
   QMessageBox box(QMessageBox::NoIcon, ToQString(caption), ToQString(text), QMessageBox::Ok, parent_);
   if (!note.empty()) box.setInformativeText(ToQString(note));
+  if (!details.empty()) box.setDetailedText(ToQString(details));
   box.exec();
 }
 

@@ -125,19 +125,23 @@ TEST_F(QtRecoveryDialogsTest, TheQuestionDefaultsToNoAndAnswersTheButtonPressed)
   }
 }
 
-TEST_F(QtRecoveryDialogsTest, ThePlainMessageHasNoIconAndOnlyAnOkButton) {
-  bool shown = false;
+TEST_F(QtRecoveryDialogsTest, ThePlainMessageHasNoIconAndOnlyAnOkButtonAndShowsItsDetails) {
+  int shown = 0;
+  QString details;
   WhenShown<QMessageBox>([&](QMessageBox& box) {
-    shown = true;
+    ++shown;
     EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
     EXPECT_EQ(box.windowTitle().toStdString(), strings::ApplicationTitle);
     EXPECT_EQ(box.text().toStdString(), strings::FilesSavedMessage);
     EXPECT_EQ(box.standardButtons(), QMessageBox::Ok);
+    EXPECT_EQ(box.informativeText(), "a note");
+    details = box.detailedText();
     box.button(QMessageBox::Ok)->click();
   });
 
-  dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::FilesSavedMessage, {});
-  EXPECT_TRUE(shown);
+  dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::FilesSavedMessage, "a note", "one.jpg\ntwo.jpg");
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(details, "one.jpg\ntwo.jpg");
 }
 
 // A batch from a damaged area: one dialog for all, every line in it, and the list on the
