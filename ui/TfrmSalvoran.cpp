@@ -189,7 +189,7 @@ void TfrmSalvoran::CreateFind(std::function<void()> beep) {
       [&model](const ResultNode& node, int column) {
         return RestoreTreeGetText(model.Tree(), node, column).toStdString();
       },
-      *findView_);
+      *findView_, [] { QCoreApplication::processEvents(); });
   findDialog_ = new FindDialog(*treeSearch_, this);
   findDialog_->setObjectName("FindDialog");
 
