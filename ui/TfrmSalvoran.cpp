@@ -141,7 +141,8 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   filterBar_->setObjectName("FilterBar");
   connect(filterBar_, &FilterBar::FilterChanged, restoreTree_, &RestoreTree::SetFileFilter);
   connect(restoreTree_, &RestoreTree::FocusChanged, this, &TfrmSalvoran::RestoreTreeFocusChanged);
-  rowAnnouncer_ = std::make_unique<RowAnnouncer>(restoreTree_->Model());
+  rowAnnouncer_ =
+      std::make_unique<RowAnnouncer>(restoreTree_->Model(), [this] { return restoreTree_->RowsInSight(); });
   restoreTree_->installEventFilter(this);
   recovery_ = std::make_unique<SelectedFilesRecovery>(
       restoreTree_->Tree(), geometry_, dialogs, restoreProgress_, [] { QCoreApplication::processEvents(); },
