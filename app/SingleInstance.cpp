@@ -3,9 +3,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <memory>
 #include <utility>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,10 +32,32 @@ QString RuntimeFolder() {
   return runtime.isEmpty() ? QDir::tempPath() : runtime;
 }
 
+// A key is kept short, so that the socket's path fits its address (108 bytes).
+constexpr qsizetype LongestSessionKey = 32;
+
+// The logon session, as it tells itself apart from the others of the same user: the session's
+// id, else the display it shows on. Empty for none (a script started outside any session).
+QString SessionKey() {
+  static constexpr std::array<std::pair<const char*, char>, 3> Sources = {
+      {{"XDG_SESSION_ID", 's'}, {"WAYLAND_DISPLAY", 'w'}, {"DISPLAY", 'd'}}};
+  for (const auto& [variable, kind] : Sources) {
+    const QByteArray value = qgetenv(variable);
+    if (value.isEmpty()) continue;
+    QString key = QLatin1Char(kind) + QString::fromLatin1(value.toPercentEncoding("", "", '_'));
+    if (key.size() > LongestSessionKey) {
+      const QByteArray digest = QCryptographicHash::hash(value, QCryptographicHash::Sha256).toHex();
+      key = QLatin1Char(kind) + QString::fromLatin1(digest.left(LongestSessionKey - 1));
+    }
+    return key;
+  }
+  return {};
+}
+
 // The user id is in the name as well: the temporary folder is shared by every user.
-QString PerUserPath(const QString& instanceName, const char* suffix) {
-  return QDir(RuntimeFolder()).filePath(instanceName + QLatin1Char('-') + QString::number(::getuid()) +
-                                        QLatin1String(suffix));
+QString PerSessionPath(const QString& instanceName, const char* suffix) {
+  QString name = instanceName + QLatin1Char('-') + QString::number(::getuid());
+  if (const QString session = SessionKey(); !session.isEmpty()) name += QLatin1Char('-') + session;
+  return QDir(RuntimeFolder()).filePath(name + QLatin1String(suffix));
 }
 
 // Only a process of this user may talk to the instance, and only to an instance of this user:
@@ -56,9 +80,9 @@ SingleInstance::SingleInstance(QString instanceName, QObject* parent)
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::LockFilePath(const QString& instanceName) { return PerUserPath(instanceName, ".lock"); }
+QString SingleInstance::LockFilePath(const QString& instanceName) { return PerSessionPath(instanceName, ".lock"); }
 
-QString SingleInstance::ServerPath(const QString& instanceName) { return PerUserPath(instanceName, ".socket"); }
+QString SingleInstance::ServerPath(const QString& instanceName) { return PerSessionPath(instanceName, ".socket"); }
 
 StartDecision SingleInstance::Decide(bool autorunSwitch, const QStringList& imageFiles) {
   lock_ = std::make_unique<QLockFile>(LockFilePath(instanceName_));

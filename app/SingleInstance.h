@@ -24,8 +24,9 @@ enum class StartDecision {
   EndQuietly        // another instance runs or is starting: end with exit code 0
 };
 
-// One instance per user. A lock file in the user's runtime folder decides which start runs; the
-// running instance listens on a local socket beside it for later starts.
+// One instance per logon session of a user: another session, or another display, runs its own.
+// A lock file in the user's runtime folder decides which start runs; the running instance
+// listens on a local socket beside it for later starts.
 class SingleInstance : public QObject {
   Q_OBJECT
 
@@ -39,8 +40,8 @@ class SingleInstance : public QObject {
   // the lock held but nobody listening yet ends without a notice.
   StartDecision Decide(bool autorunSwitch, const QStringList& imageFiles = {});
 
-  // Named after the instance and the user, in the user's runtime folder (the temporary folder
-  // when there is none).
+  // Named after the instance, the user and the session (XDG_SESSION_ID, else WAYLAND_DISPLAY,
+  // else DISPLAY), in the user's runtime folder (the temporary folder when there is none).
   static QString LockFilePath(const QString& instanceName);
   static QString ServerPath(const QString& instanceName);
 

@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/SyntheticFiles.h"
 #include "engine/DeletedFileScan.h"
 #include "ui/RestoreTree.h"
 #include "ui/RowAnnouncer.h"
@@ -24,48 +24,8 @@ namespace salvoran {
 namespace {
 
 constexpr size_t DefaultFileCount = 1'000'000;
-constexpr unsigned Seed = 20240611;
-constexpr double FirstDay = 36526;  // 1 January 2000
-constexpr double LastDay = 45658;   // 1 January 2025
-constexpr int64_t LargestFileSize = int64_t{1} << 32;
-constexpr int64_t ClusterSize = 4096;
 constexpr int ExpandedRoot = 0;
 constexpr QSize ViewSize(760, 420);
-constexpr size_t FolderCount = 20'000;
-// One file in eight partly overwritten, one in eight wholly.
-constexpr int StateShare = 8;
-
-const std::array<const char16_t*, 6> RootCaptions = {u"Graphics Files", u"Music Files", u"Video Files",
-                                                     u"Document Files", u"HTML Files",  u"Other Files"};
-const std::array<const char16_t*, 6> NameStems = {u"IMG_", u"track", u"VID_2021", u"Report ", u"index", u"~WRL"};
-const std::array<const char16_t*, 6> Extensions = {u".JPG", u".mp3", u".mp4", u".docx", u".html", u".tmp"};
-// Folders share long beginnings, as they do on a real volume; the last one's chain broke.
-const std::array<const char*, 6> FolderStems = {"/Users/ann/AppData/Local/Microsoft/Windows/INetCache/IE/",
-                                                "/Users/ann/Pictures/Holiday ",
-                                                "/Users/ann/Documents/Reports/",
-                                                "/Windows/Temp/",
-                                                "/Program Files/Vendor/cache/",
-                                                "holiday/"};
-
-std::vector<std::string> MakeFolders() {
-  std::vector<std::string> folders;
-  for (size_t folder = 0; folder < FolderCount; ++folder) {
-    folders.push_back(FolderStems[folder % FolderStems.size()] + std::to_string(folder));
-  }
-  return folders;
-}
-
-ClusterUse RandomClusterUse(int64_t size, std::mt19937_64& random) {
-  const uint64_t clusters = static_cast<uint64_t>(size / ClusterSize) + 1;
-  switch (random() % StateShare) {
-    case 0:
-      return {clusters, clusters};
-    case 1:
-      return {clusters + 1, clusters};
-    default:
-      return {clusters, 0};
-  }
-}
 
 long ResidentKilobytes() {
   std::ifstream status("/proc/self/status");
@@ -120,26 +80,14 @@ int main(int argc, char** argv) {
   view.show();
   ResultTree& tree = view.Tree();
   ResultTreeModel& model = view.Model();
-  std::array<ResultNode*, RootCaptions.size()> roots{};
-  for (size_t root = 0; root < roots.size(); ++root) {
-    roots[root] = tree.AddChild(nullptr);
-    tree.NodeData(roots[root])->FileName = RootCaptions[root];
-    tree.SetCheckType(roots[root], ctTriStateCheckBox);
-  }
+  const bench::CategoryRoots roots = bench::AddCategoryRoots(tree);
   model.AnnounceNewRows();
   view.expand(model.IndexOf(roots[ExpandedRoot]));
   const long baseKilobytes = ResidentKilobytes();
 
-  std::mt19937_64 random(Seed);
-  std::uniform_int_distribution<size_t> kind(0, roots.size() - 1);
-  std::uniform_int_distribution<int> serial(0, 9'999'999);
-  std::uniform_real_distribution<double> day(FirstDay, LastDay);
-  std::uniform_int_distribution<int64_t> size(0, LargestFileSize);
-  const std::vector<std::string> folders = MakeFolders();
-  std::uniform_int_distribution<size_t> folderOf(0, folders.size() - 1);
-  size_t nameBytes = 0;
+  bench::SyntheticFiles files;
   // As the scan does: nodes appended, and a pause that announces them every ProgressInterval records.
-  RowAnnouncer announcer(model);
+  RowAnnouncer announcer(model, [&view] { return view.RowsInSight(); });
   // The window answers the user only between two event rounds: the longest gap is what a user waits.
   QElapsedTimer sinceEvents;
   double longestPause = 0;
@@ -151,24 +99,12 @@ int main(int argc, char** argv) {
   sinceEvents.start();
   const Timing fill = Timed([&] {
     for (size_t file = 0; file < fileCount; ++file) {
-      const size_t root = kind(random);
-      ResultNode* node = tree.AddChild(roots[root]);
-      TDeletedFileData& data = *tree.NodeData(node);
-      data.FileName =
-          std::u16string(NameStems[root]) + QString::number(serial(random)).toStdU16String() + Extensions[root];
-      data.Extension = Extensions[root];
-      data.CreateTime = day(random);
-      data.ModifyTime = day(random);
-      data.FileSize = size(random);
-      data.IsFileEntry = 1;
-      tree.SetFolder(node, folders[folderOf(random)]);
-      tree.SetClusterUse(node, RandomClusterUse(data.FileSize, random));
-      tree.SetCheckType(node, ctTriStateCheckBox);
-      nameBytes += (data.FileName.capacity() + data.Extension.capacity()) * sizeof(char16_t);
+      files.Add(tree, roots);
       if (file % ProgressInterval == 0) pause();
     }
     announcer.Finish();
   });
+  const size_t nameBytes = files.NameBytes();
   const long filledKilobytes = ResidentKilobytes();
 
   const Timing nameDescending = Timed([&] { view.RestoreTreeHeaderClick(rcFileName); });

@@ -9,8 +9,6 @@ program="$build/ui/corvath-salvoran"
 image="$build/images/demo.img"
 output=docs/screenshot.png
 screen=1280x800x24
-# Wide enough for every column of the list.
-window_size="1140 600"
 
 if [ "${1:-}" != "--inside-x" ]; then
   if [ ! -x "$program" ] || [ ! -f "$image" ]; then
@@ -29,7 +27,7 @@ pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
 
 window=$(xdotool search --sync --onlyvisible --name "Corvath Salvoran FREE" | head -n 1)
-xdotool windowsize "$window" $window_size
+# The size the window opens with, where every column of the list shows.
 xdotool windowmove "$window" 60 60
 xdotool windowfocus --sync "$window"
 sleep 1

@@ -58,6 +58,11 @@ inline constexpr std::string_view DamagedCountLabel =
 inline constexpr std::string_view DamagedFileNote =
     "Its content is likely damaged: other files now use some of its clusters.";
 inline constexpr std::string_view CopyListCaption = "Copy List";
+// The status bar after Stop: the list holds only what the scan found before it.
+inline constexpr std::string_view ScanStoppedNote = "Scan stopped: the list is incomplete";
+// A restore of several files that the user cancelled: what was saved before, and where.
+inline constexpr std::string_view RestoreCancelledMessage = "The restore was cancelled.";
+inline constexpr std::string_view SavedFolderLabel = "Saved in: ";
 // The progress of a restore; %1, %2 and %3 stand for the numbers and the name.
 inline constexpr std::string_view RestoringFileText = "Restoring file %1 of %2: %3";
 inline constexpr std::string_view RestoredBytesText = "%1 of %2";

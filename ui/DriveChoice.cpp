@@ -30,18 +30,21 @@ DriveChoice ChoiceOfDrive(const DriveEntry& drive) {
 
 std::vector<DriveChoice> ChoicesOfImage(const QString& path) {
   const std::string encoded = QFile::encodeName(path).toStdString();
-  std::vector<DriveChoice> choices;
   // Only image files are looked into here: a device may need the user's permission to read.
-  if (QFileInfo(path).isFile()) {
-    const OpenResult opened = OpenSource(encoded);
-    const std::optional<PartitionTable> table = opened.Volume ? ReadDiskLayout(*opened.Volume) : std::nullopt;
-    for (const DiskPartition* partition : table ? NtfsPartitions(*table) : std::vector<const DiskPartition*>()) {
-      const QString number = ToQString(strings::PartitionCaption) + QStringLiteral(" %1").arg(partition->Span.Number);
-      choices.push_back({Caption(path, number, partition->Label, partition->Span.Size),
-                         VolumeLocation(encoded, partition->Span)});
-    }
+  const OpenResult opened = QFileInfo(path).isFile() ? OpenSource(encoded) : OpenResult{};
+  if (!opened.Volume) return {{path, VolumeLocation(encoded)}};
+  std::vector<DriveChoice> choices;
+  const std::optional<PartitionTable> table = ReadDiskLayout(*opened.Volume);
+  for (const DiskPartition* partition : table ? NtfsPartitions(*table) : std::vector<const DiskPartition*>()) {
+    const QString number = ToQString(strings::PartitionCaption) + QStringLiteral(" %1").arg(partition->Span.Number);
+    choices.push_back({Caption(path, number, partition->Label, partition->Span.Size),
+                       VolumeLocation(encoded, partition->Span)});
   }
-  if (choices.empty()) choices.push_back({path, VolumeLocation(encoded)});
+  // A volume image shows its label and size as a partition does.
+  if (choices.empty()) {
+    const QString caption = Caption(path, {}, ReadVolumeLabel(*opened.Volume), opened.Volume->Size());
+    choices.push_back({caption, VolumeLocation(encoded)});
+  }
   return choices;
 }
 

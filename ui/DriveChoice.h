@@ -21,8 +21,9 @@ struct DriveChoice {
 DriveChoice ChoiceOfDrive(const DriveEntry& drive);
 
 // The volumes of an image file or device given by path: each NTFS partition of a disk image
-// ("disk.img — partition 2 — DATA (32.0 MB)"), or the path itself, when it is a volume, holds no
-// partition table or cannot be read now (the scan then says why).
+// ("disk.img — partition 2 — DATA (32.0 MB)"); else the image file with its label and size
+// ("volume.img — DATA (64.0 MB)"); else the path alone, for a device or a file that cannot be
+// read now (the scan then says why).
 std::vector<DriveChoice> ChoicesOfImage(const QString& path);
 
 }  // namespace salvoran

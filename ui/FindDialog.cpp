@@ -44,7 +44,12 @@ void FindDialog::Show() {
   text_->setFocus();
 }
 
-void FindDialog::FindNext() { search_.FindNext(text_->text().toStdString()); }
+void FindDialog::FindNext() {
+  // A search through a long list takes a while; the window answers meanwhile.
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  search_.FindNext(text_->text().toStdString());
+  QApplication::restoreOverrideCursor();
+}
 
 void TreeViewFindView::ShowFound(ResultNode& node) {
   const QModelIndex index = indexOf_(node);
@@ -54,9 +59,6 @@ void TreeViewFindView::ShowFound(ResultNode& node) {
   }
   view_.scrollTo(index, QAbstractItemView::PositionAtCenter);
   view_.selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  // Keyboard focus in the tree means its window comes before the find dialog.
-  view_.activateWindow();
-  view_.setFocus(Qt::OtherFocusReason);
 }
 
 void SystemBeep() { QApplication::beep(); }

@@ -1,17 +1,15 @@
 #include "ui/FindInTree.h"
 
+#include <chrono>
 #include <utility>
 
 namespace salvoran {
 namespace {
 
-bool NodeMatches(const ResultNode& node, std::string_view foldedNeedle, int columnCount,
-                 const CellTextFunction& cellText) {
-  for (int column = 0; column < columnCount; ++column) {
-    if (LowerAscii(cellText(node, column)).find(foldedNeedle) != std::string::npos) return true;
-  }
-  return false;
-}
+// Well below what a user notices as a window that does not answer.
+constexpr std::chrono::milliseconds PauseInterval(25);
+// Nodes looked at between two looks at the clock.
+constexpr unsigned NodesPerClockRead = 64;
 
 }  // namespace
 
@@ -23,33 +21,59 @@ std::string LowerAscii(std::string_view text) {
   return folded;
 }
 
-ResultNode* FindNextMatch(const ResultTree& tree, const ResultNode* lastFound, std::string_view needle,
-                          int columnCount, const CellTextFunction& cellText) {
-  if (needle.empty()) return nullptr;
-  const std::string foldedNeedle = LowerAscii(needle);
-  for (ResultNode* node = lastFound ? tree.NextNode(lastFound) : tree.FirstNode(); node != nullptr;
-       node = tree.NextNode(node)) {
-    // A file the filter hides is not in the list to be found.
-    if (tree.IsShown(node) && NodeMatches(*node, foldedNeedle, columnCount, cellText)) return node;
-  }
-  return nullptr;
+TreeSearch::TreeSearch(ResultTree& tree, int columnCount, CellTextFunction cellText, FindView& view,
+                       std::function<void()> pause)
+    : tree_(tree), columnCount_(columnCount), cellText_(std::move(cellText)), view_(view), pause_(std::move(pause)) {}
+
+void TreeSearch::Reset() {
+  lastFound_ = nullptr;
+  ++resets_;
 }
 
-TreeSearch::TreeSearch(ResultTree& tree, int columnCount, CellTextFunction cellText, FindView& view)
-    : tree_(tree), columnCount_(columnCount), cellText_(std::move(cellText)), view_(view) {}
-
 void TreeSearch::FindNext(std::string_view text) {
-  ResultNode* found = FindNextMatch(tree_, lastFound_, text, columnCount_, cellText_);
-  if (found == nullptr) {
+  if (searching_) return;
+  searching_ = true;
+  // An empty text matches nothing.
+  ResultNode* start = text.empty() ? nullptr : lastFound_ ? tree_.NextNode(lastFound_) : tree_.FirstNode();
+  const std::optional<ResultNode*> found = FindFrom(start, LowerAscii(text));
+  searching_ = false;
+  if (!found) return;
+  if (*found == nullptr) {
     view_.Beep();
     return;
   }
   tree_.ClearSelection();
-  tree_.ExpandAncestors(found);
-  tree_.Select(found);
-  tree_.SetFocusedNode(found);
-  view_.ShowFound(*found);
-  lastFound_ = found;
+  tree_.ExpandAncestors(*found);
+  tree_.Select(*found);
+  tree_.SetFocusedNode(*found);
+  view_.ShowFound(**found);
+  lastFound_ = *found;
+}
+
+std::optional<ResultNode*> TreeSearch::FindFrom(ResultNode* node, const std::string& foldedNeedle) {
+  const uint64_t resets = resets_;
+  auto lastPause = std::chrono::steady_clock::now();
+  unsigned sinceClockRead = 0;
+  for (; node != nullptr; node = tree_.NextNode(node)) {
+    // A file the filter hides is not in the list to be found.
+    if (tree_.IsShown(node) && Matches(*node, foldedNeedle)) return node;
+    if (!pause_ || ++sinceClockRead < NodesPerClockRead) continue;
+    sinceClockRead = 0;
+    if (std::chrono::steady_clock::now() - lastPause < PauseInterval) continue;
+    // The tree may be emptied during the pause (a new scan resets the search first); it may be
+    // sorted or filtered too, and the walk then goes on from where this node is now.
+    pause_();
+    if (resets != resets_) return std::nullopt;
+    lastPause = std::chrono::steady_clock::now();
+  }
+  return nullptr;
+}
+
+bool TreeSearch::Matches(const ResultNode& node, const std::string& foldedNeedle) const {
+  for (int column = 0; column < columnCount_; ++column) {
+    if (LowerAscii(cellText_(node, column)).find(foldedNeedle) != std::string::npos) return true;
+  }
+  return false;
 }
 
 }  // namespace salvoran

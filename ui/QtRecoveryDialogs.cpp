@@ -5,11 +5,15 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QString>
 #include <QVBoxLayout>
 
@@ -21,6 +25,44 @@ namespace {
 
 constexpr QSize FailuresDialogSize(560, 360);
 constexpr char FailureSeparator[] = " \u2014 ";
+// The one setting the program keeps: where the user last restored to (~/.config/corvath-salvoran.conf).
+constexpr char SettingsName[] = "corvath-salvoran";
+constexpr char LastRestoreFolderKey[] = "LastRestoreFolder";
+
+QSettings Settings() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromUtf8(SettingsName));
+}
+
+// Where the dialogs open, while it is there; else they open in the home folder, never in the
+// working directory the program happened to start in.
+std::optional<QString> LastRestoreFolder() {
+  const QString last = Settings().value(LastRestoreFolderKey).toString();
+  if (last.isEmpty() || !QFileInfo(last).isDir()) return std::nullopt;
+  return last;
+}
+
+void RememberRestoreFolder(const std::filesystem::path& folder) {
+  Settings().setValue(LastRestoreFolderKey, QString::fromStdString(folder.string()));
+}
+
+// Qt's folder dialog takes the folder it shows when the Directory field is empty: pressing
+// Enter at once restored into whatever folder the dialog opened in. The field must name the
+// folder, or the user must have gone into the one shown.
+class ChosenFolderDialog : public QFileDialog {
+ public:
+  explicit ChosenFolderDialog(QWidget* parent) : QFileDialog(parent) {
+    connect(this, &QFileDialog::directoryEntered, this, [this] { entered_ = true; });
+  }
+
+  void accept() override {
+    const auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!entered_ && (field == nullptr || field->text().trimmed().isEmpty())) return;
+    QFileDialog::accept();
+  }
+
+ private:
+  bool entered_ = false;
+};
 
 // The path's own bytes, which are UTF-8 on this system; never a narrow code page.
 std::optional<std::filesystem::path> ChosenPath(const QString& chosen) {
@@ -40,7 +82,11 @@ QString FailureListText(const std::vector<RestoreFailure>& failures) {
 }  // namespace
 
 std::optional<std::filesystem::path> QtRecoveryDialogs::ChooseSaveFile(const std::string& suggestedName) {
-  return ChosenPath(QFileDialog::getSaveFileName(parent_, QString(), QString::fromStdString(suggestedName)));
+  const QDir folder(LastRestoreFolder().value_or(QDir::homePath()));
+  const std::optional<std::filesystem::path> chosen = ChosenPath(
+      QFileDialog::getSaveFileName(parent_, QString(), folder.filePath(QString::fromStdString(suggestedName))));
+  if (chosen) RememberRestoreFolder(chosen->parent_path());
+  return chosen;
 }
 
 // Qt's own folder dialog inside one that shows the prompt above it: a desktop's native dialog
@@ -50,11 +96,17 @@ std::optional<FolderChoice> QtRecoveryDialogs::ChooseFolder(std::string_view pro
   dialog.setWindowTitle(ToQString(prompt));
   auto* promptLabel = new QLabel(ToQString(prompt), &dialog);
   promptLabel->setObjectName("FolderPrompt");
-  auto* folders = new QFileDialog(&dialog);
+  auto* folders = new ChosenFolderDialog(&dialog);
   folders->setWindowFlags(Qt::Widget);
   folders->setOption(QFileDialog::DontUseNativeDialog);
   folders->setOption(QFileDialog::ShowDirsOnly);
   folders->setFileMode(QFileDialog::Directory);
+  // The last restore's folder comes selected, so that Enter takes it again.
+  if (const std::optional<QString> last = LastRestoreFolder()) {
+    folders->selectFile(*last);
+  } else {
+    folders->setDirectory(QDir::home());
+  }
   QObject::connect(folders, &QFileDialog::finished, &dialog, &QDialog::done);
   auto* keepFolders = new QCheckBox(ToQString(strings::KeepFoldersCaption), &dialog);
   keepFolders->setObjectName("KeepFolders");
@@ -66,6 +118,7 @@ std::optional<FolderChoice> QtRecoveryDialogs::ChooseFolder(std::string_view pro
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const std::optional<std::filesystem::path> folder = ChosenPath(folders->selectedFiles().value(0));
   if (!folder) return std::nullopt;
+  RememberRestoreFolder(*folder);
   return FolderChoice{*folder, keepFolders->isChecked()};
 }
 
@@ -75,9 +128,11 @@ bool QtRecoveryDialogs::AskYesNo(std::string_view question) {
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
-void QtRecoveryDialogs::ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note) {
+void QtRecoveryDialogs::ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note,
+                                         std::string_view details) {
   QMessageBox box(QMessageBox::NoIcon, ToQString(caption), ToQString(text), QMessageBox::Ok, parent_);
   if (!note.empty()) box.setInformativeText(ToQString(note));
+  if (!details.empty()) box.setDetailedText(ToQString(details));
   box.exec();
 }
 

@@ -15,7 +15,8 @@ class QtRecoveryDialogs : public RecoveryDialogs {
   std::optional<std::filesystem::path> ChooseSaveFile(const std::string& suggestedName) override;
   std::optional<FolderChoice> ChooseFolder(std::string_view prompt) override;
   bool AskYesNo(std::string_view question) override;
-  void ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note) override;
+  void ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note,
+                        std::string_view details) override;
   void ShowFailures(std::string_view caption, std::string_view summary,
                     const std::vector<RestoreFailure>& failures) override;
 

@@ -38,11 +38,6 @@ QString SizeText(uint64_t bytes) {
   return ToQString(FormatFileSize(static_cast<int64_t>(std::min<uint64_t>(bytes, INT64_MAX))));
 }
 
-int ProgressStep(uint64_t done, uint64_t total) {
-  if (total == 0) return 0;
-  return static_cast<int>(static_cast<double>(std::min(done, total)) / static_cast<double>(total) * ProgressSteps);
-}
-
 }  // namespace
 
 // One thread for the copies of a restore, one copy at a time: a file costs a hand-over, not the
@@ -173,6 +168,8 @@ void QtRestoreProgress::Begin(uint64_t fileCount, uint64_t totalBytes) {
   finishedBytes_ = 0;
   fileBytes_ = 0;
   fileCopied_ = 0;
+  estimate_.emplace(fileCount, totalBytes);
+  lastFileDone_ = 0;
   dialog_ = std::make_unique<RestoreProgressDialog>(window_);
   copier_ = std::make_unique<CopyThread>();
   started_.start();
@@ -206,6 +203,9 @@ std::optional<std::string> QtRestoreProgress::Run(const std::string& name, uint6
   // The listed size, whatever was written: a failed file does not leave the total short.
   finishedBytes_ += fileBytes_;
   fileCopied_ = 0;
+  const double now = static_cast<double>(started_.elapsed()) / MillisecondsPerSecond;
+  estimate_->FileDone(fileBytes_, now - lastFileDone_);
+  lastFileDone_ = now;
   if (thrown) std::rethrow_exception(thrown);
   return answer;
 }
@@ -219,18 +219,16 @@ void QtRestoreProgress::End() {
 
 void QtRestoreProgress::ShowState() {
   if (!dialog_) return;
-  const uint64_t doneBytes = finishedBytes_ + std::min<uint64_t>(fileCopied_, fileBytes_);
-  // Files stand in for bytes when every file is empty.
-  const bool byBytes = totalBytes_ > 0;
-  const uint64_t done = byBytes ? doneBytes : fileNumber_ - std::min<uint64_t>(fileNumber_, 1);
-  const uint64_t total = byBytes ? totalBytes_ : fileCount_;
+  const uint64_t currentBytes = std::min<uint64_t>(fileCopied_, fileBytes_);
+  const uint64_t doneBytes = finishedBytes_ + currentBytes;
   QString bytes =
       ToQString(strings::RestoredBytesText).arg(SizeText(std::min(doneBytes, totalBytes_)), SizeText(totalBytes_));
-  if (const std::optional<double> left = SecondsLeft(done, total, started_.elapsed() / MillisecondsPerSecond)) {
+  const double elapsed = static_cast<double>(started_.elapsed()) / MillisecondsPerSecond;
+  if (const std::optional<double> left = estimate_->SecondsLeft(currentBytes, elapsed)) {
     bytes += ToQString(strings::TimeLeftText).arg(ToQString(FormatDuration(*left)));
   }
   dialog_->SetState(fileNumber_, std::max(fileCount_, fileNumber_), QString::fromStdString(fileName_),
-                    ProgressStep(done, total), bytes);
+                    static_cast<int>(estimate_->DoneShare(currentBytes) * ProgressSteps), bytes);
 }
 
 }  // namespace salvoran

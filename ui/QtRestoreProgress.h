@@ -5,8 +5,10 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "support/FilesAndBytesEstimate.h"
 #include "ui/RestoreProgress.h"
 
 class QWidget;
@@ -19,7 +21,8 @@ class RestoreProgressDialog;
 // The copies run on a thread of their own while this thread handles events, so that the window
 // repaints and Cancel answers even while one large file is read from a slow disk; the UI thread
 // only waits. A restore that lasts more than a moment shows a dialog over the window: files done
-// of the total, bytes, time left and Cancel, which asks the copy to stop (RestoreStop.h).
+// of the total, bytes, a bar and the time left from both (FilesAndBytesEstimate), and Cancel,
+// which asks the copy to stop (RestoreStop.h).
 class QtRestoreProgress : public RestoreProgress {
  public:
   explicit QtRestoreProgress(QWidget* window);
@@ -40,6 +43,9 @@ class QtRestoreProgress : public RestoreProgress {
   QTimer showLater_;
   QTimer refresh_;
   QElapsedTimer started_;
+  std::optional<FilesAndBytesEstimate> estimate_;
+  // When the last file was done, in seconds since the start.
+  double lastFileDone_ = 0;
   uint64_t fileCount_ = 0;
   uint64_t totalBytes_ = 0;
   uint64_t fileNumber_ = 0;

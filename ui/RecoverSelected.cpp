@@ -24,8 +24,15 @@ std::string FailureCause(std::string failure) {
 }
 
 // The count of damaged files, or nothing when there are none.
-std::string DamagedCountText(uint64_t damaged) {
-  return damaged == 0 ? std::string() : std::string(strings::DamagedCountLabel) + std::to_string(damaged);
+std::string DamagedCountText(const std::vector<std::string>& damaged) {
+  return damaged.empty() ? std::string() : std::string(strings::DamagedCountLabel) + std::to_string(damaged.size());
+}
+
+// One name a line.
+std::string NameLines(const std::vector<std::string>& names) {
+  std::string lines;
+  for (const std::string& name : names) lines += (lines.empty() ? "" : "\n") + name;
+  return lines;
 }
 
 bool IsDamaged(const ClusterUse& clusters) { return clusters.Overwritten > 0; }
@@ -40,7 +47,7 @@ std::optional<std::string> RecoverListedFile(const VolumeGeometry& geometry, con
 
 std::string RestoreSummaryText(const RestoreTally& tally) {
   std::string text = std::string(strings::SavedCountLabel) + std::to_string(tally.Saved) + "\n";
-  if (tally.Damaged > 0) text += DamagedCountText(tally.Damaged) + "\n";
+  if (!tally.Damaged.empty()) text += DamagedCountText(tally.Damaged) + "\n";
   return text + std::string(strings::FailedCountLabel) + std::to_string(tally.Failures.size());
 }
 
@@ -112,6 +119,7 @@ void SelectedFilesRecovery::Run() {
   if (checked.First == nullptr) return;
   RunningScope scope(*this);
   ClearRestoreStopRequest();
+  closing_ = false;
   try {
     if (checked.Count > 1) {
       RecoverMany(checked, treeGeneration_);
@@ -122,6 +130,11 @@ void SelectedFilesRecovery::Run() {
   } catch (const RestoreStopped&) {
     // The file being written has removed itself; a stop is no failure to warn of.
   }
+}
+
+void SelectedFilesRecovery::StopForClose() {
+  closing_ = true;
+  RequestRestoreStop();
 }
 
 void SelectedFilesRecovery::RecoverOne(TDeletedFileData file, ClusterUse clusters, uint64_t generation) {
@@ -144,7 +157,7 @@ void SelectedFilesRecovery::RecoverOne(TDeletedFileData file, ClusterUse cluster
   if (failure) {
     ShowWarning(*failure);
   } else {
-    ReportSaved(IsDamaged(clusters) ? strings::DamagedFileNote : std::string_view());
+    ReportSaved(IsDamaged(clusters) ? strings::DamagedFileNote : std::string_view(), {});
   }
 }
 
@@ -160,6 +173,7 @@ void SelectedFilesRecovery::RecoverMany(const CheckedFiles& checked, uint64_t ge
     return;
   }
   RestoreTally tally;
+  bool stopped = false;
   {
     ProgressScope shown(progress_, checked.Count, checked.Bytes);
     // The next checked node is looked up only once the current one is done, so check marks
@@ -167,17 +181,28 @@ void SelectedFilesRecovery::RecoverMany(const CheckedFiles& checked, uint64_t ge
     const ResultNode* node = tree_.FirstNodeInCheckState(csCheckedNormal);
     while (node != nullptr) {
       processEvents_();
-      if (generation != treeGeneration_ || RestoreStopRequested()) return;
+      if (generation != treeGeneration_) return;
+      if (RestoreStopRequested()) {
+        stopped = true;
+        break;
+      }
       if (IsFile(tree_, node)) {
-        RecoverInto(*output, choice->KeepFolders, *node, tally);
+        try {
+          RecoverInto(*output, choice->KeepFolders, *node, tally);
+        } catch (const RestoreStopped&) {
+          stopped = true;  // the file being written has removed itself
+          break;
+        }
         // Events were handled during the copy; the node may be gone.
         if (generation != treeGeneration_) return;
       }
       node = tree_.NextNodeInCheckState(node, csCheckedNormal);
     }
   }
-  if (tally.Failures.empty()) {
-    ReportSaved(DamagedCountText(tally.Damaged));
+  if (stopped) {
+    if (!closing_) ReportCancelled(tally, checked.Count, choice->Folder);
+  } else if (tally.Failures.empty()) {
+    ReportSaved(DamagedCountText(tally.Damaged), NameLines(tally.Damaged));
   } else {
     dialogs_.ShowFailures(strings::ApplicationTitle, RestoreSummaryText(tally), tally.Failures);
   }
@@ -202,7 +227,7 @@ void SelectedFilesRecovery::RecoverInto(RestoreFolder& output, bool keepFolders,
     tally.Failures.push_back({name, FailureCause(std::move(*failure))});
   } else {
     ++tally.Saved;
-    tally.Damaged += damaged ? 1 : 0;
+    if (damaged) tally.Damaged.push_back(name);
   }
 }
 
@@ -219,8 +244,24 @@ bool SelectedFilesRecovery::ConfirmTarget(const std::filesystem::path& target) {
   return !isOnSourceDevice_(target, geometry_.DrivePath.Path) || dialogs_.AskYesNo(SourceDeviceQuestion);
 }
 
-void SelectedFilesRecovery::ReportSaved(std::string_view note) {
-  dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::FilesSavedMessage, note);
+void SelectedFilesRecovery::ReportSaved(std::string_view note, std::string_view details) {
+  dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::FilesSavedMessage, note, details);
+}
+
+void SelectedFilesRecovery::ReportCancelled(const RestoreTally& tally, uint64_t fileCount,
+                                            const std::filesystem::path& folder) {
+  const std::string where = std::string(strings::SavedFolderLabel) + folder.string();
+  if (tally.Failures.empty()) {
+    std::string note = std::string(strings::SavedCountLabel) + std::to_string(tally.Saved) + " of " +
+                       std::to_string(fileCount) + "\n" + where;
+    if (!tally.Damaged.empty()) note += "\n" + DamagedCountText(tally.Damaged);
+    dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::RestoreCancelledMessage, note,
+                              NameLines(tally.Damaged));
+  } else {
+    const std::string summary = std::string(strings::RestoreCancelledMessage) + "\n" + where + "\n" +
+                                RestoreSummaryText(tally);
+    dialogs_.ShowFailures(strings::ApplicationTitle, summary, tally.Failures);
+  }
 }
 
 }  // namespace salvoran

@@ -26,8 +26,8 @@ inline constexpr std::string_view SourceDeviceQuestion =
 // What a restore of several files came to.
 struct RestoreTally {
   uint64_t Saved = 0;
-  // Of those saved, the files some of whose clusters other files use now.
-  uint64_t Damaged = 0;
+  // Of those saved, the names of the files some of whose clusters other files use now.
+  std::vector<std::string> Damaged;
   std::vector<RestoreFailure> Failures;
 };
 
@@ -66,8 +66,11 @@ class SelectedFilesRecovery {
 
   // The recover button. Does nothing while a recovery is already running. A stop request
   // (RestoreStop.h: Cancel, a close of the window, a signal) ends it at once, without a warning
-  // and without claiming success; the file being written then removes itself.
+  // and without claiming success; the file being written then removes itself. A restore of
+  // several files that is cancelled says how many were saved and where.
   void Run();
+  // Stops the recovery as Cancel does, but without a closing message: the window is going away.
+  void StopForClose();
 
   // True from the first dialog to the last message of a Run; the tree must then be neither
   // emptied nor refilled, so the window disables Scan Now and the recover button.
@@ -93,7 +96,8 @@ class SelectedFilesRecovery {
                                      const RestoreTarget& target, OutputFile::ExistingTarget existing);
   // False when the user declined to write on the source device.
   bool ConfirmTarget(const std::filesystem::path& target);
-  void ReportSaved(std::string_view note);
+  void ReportSaved(std::string_view note, std::string_view details);
+  void ReportCancelled(const RestoreTally& tally, uint64_t fileCount, const std::filesystem::path& folder);
 
   ResultTree& tree_;
   const VolumeGeometry& geometry_;
@@ -104,6 +108,7 @@ class SelectedFilesRecovery {
   SourceDeviceCheck isOnSourceDevice_;
   RunningChangedHandler runningChanged_;
   bool running_ = false;
+  bool closing_ = false;
   uint64_t treeGeneration_ = 0;
 };
 

@@ -33,8 +33,9 @@ class RecoveryDialogs {
   virtual std::optional<FolderChoice> ChooseFolder(std::string_view prompt) = 0;
   virtual bool AskYesNo(std::string_view question) = 0;
   // A message box without an icon and with an OK button only; a note, when not empty, shows
-  // below the text, which stays as it is.
-  virtual void ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note) = 0;
+  // below the text, which stays as it is, and details, when not empty, behind a button.
+  virtual void ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note,
+                                std::string_view details) = 0;
   // The end of a restore that did not save every file: the summary above the list of failures.
   virtual void ShowFailures(std::string_view caption, std::string_view summary,
                             const std::vector<RestoreFailure>& failures) = 0;

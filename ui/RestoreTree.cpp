@@ -3,7 +3,10 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QTextLayout>
 #include <QToolTip>
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <vector>
@@ -14,11 +17,33 @@
 namespace salvoran {
 namespace {
 
-constexpr std::array<int, ResultTreeModel::ColumnCount> ColumnWidths = {300, 150, 150, 111, 220, 120};
-constexpr int NameColumnMinimumWidth = 200;
+// Every column shows at the window's first size, State last (it fills the rest); long names and
+// folders are cut off, and show whole in a tooltip.
+constexpr std::array<int, ResultTreeModel::ColumnCount> ColumnWidths = {200, 142, 142, 64, 74, 110};
+constexpr int NameColumnMinimumWidth = 120;
 constexpr int IconSize = 16;
 constexpr int ExpanderBoxSize = 9;
 constexpr int ExpanderMarkInset = 2;
+// A tooltip takes at most this share of the screen's width.
+constexpr int ToolTipScreenShare = 2;
+
+// A name of 255 characters, or a deep folder, in lines no wider than widestLine, broken between
+// words where it can and anywhere where it must. Rich text that keeps the lines as they are, so
+// that a name that looks like markup shows as it is.
+QString WrappedToolTip(const QString& text, int widestLine) {
+  QTextLayout layout(text, QToolTip::font());
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  QStringList lines;
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(widestLine);
+    lines.append(text.mid(line.textStart(), line.textLength()).toHtmlEscaped());
+  }
+  layout.endLayout();
+  return QStringLiteral("<p style='white-space:pre'>") + lines.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
+}
 
 }  // namespace
 
@@ -47,10 +72,12 @@ RestoreTree::RestoreTree(QWidget* parent) : QTreeView(parent) {
           [this](int logicalIndex, int, int newSize) { KeepNameColumnWidth(logicalIndex, newSize); });
 
   tree_.SetFocusChangedHandler([this](ResultNode* focused) { emit FocusChanged(focused); });
+  model_.SetRowsInSight([this](const QModelIndex& parent) { return ChildRowsInSight(parent); });
 }
 
 RestoreTree::~RestoreTree() {
   tree_.SetFocusChangedHandler(nullptr);
+  model_.SetRowsInSight(nullptr);
   setModel(nullptr);  // the view must not outlive the model it shows
 }
 
@@ -88,7 +115,9 @@ bool RestoreTree::viewportEvent(QEvent* event) {
   const QModelIndex index = indexAt(help->pos());
   if (!index.isValid() || index.data(Qt::ToolTipRole).isValid()) return QTreeView::viewportEvent(event);
   if (IsCutOff(index)) {
-    QToolTip::showText(help->globalPos(), index.data().toString(), viewport(), visualRect(index));
+    const int widestLine = viewport()->screen()->availableGeometry().width() / ToolTipScreenShare;
+    QToolTip::showText(help->globalPos(), WrappedToolTip(index.data().toString(), widestLine), viewport(),
+                       visualRect(index));
   } else {
     QToolTip::hideText();
   }
@@ -104,6 +133,24 @@ bool RestoreTree::IsCutOff(const QModelIndex& index) const {
 void RestoreTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTreeView::currentChanged(current, previous);
   tree_.SetFocusedNode(model_.NodeOf(current));
+}
+
+size_t RestoreTree::RowsInSight() const {
+  // No row is lower than the text it shows.
+  return static_cast<size_t>(viewport()->height() / std::max(fontMetrics().height(), 1) + 1);
+}
+
+std::optional<ResultTreeModel::RowRange> RestoreTree::ChildRowsInSight(const QModelIndex& parent) const {
+  if (!isExpanded(parent)) return std::nullopt;
+  // Children of one parent on screen are next to each other: the tree has two levels.
+  std::optional<ResultTreeModel::RowRange> rows;
+  const int bottom = viewport()->height();
+  for (QModelIndex at = indexAt(QPoint(0, 0)); at.isValid() && visualRect(at).top() < bottom; at = indexBelow(at)) {
+    if (at.parent() != parent) continue;
+    if (!rows) rows = ResultTreeModel::RowRange{at.row(), at.row()};
+    rows->Last = at.row();
+  }
+  return rows;
 }
 
 void RestoreTree::KeepNameColumnWidth(int logicalIndex, int newSize) {

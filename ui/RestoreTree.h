@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTreeView>
+#include <optional>
 
 #include "ui/ResultTreeModel.h"
 #include "ui/model/ResultTree.h"
@@ -29,6 +30,8 @@ class RestoreTree : public QTreeView {
   void ClearTree();
   // A walk over the checked nodes must not see siblings reordered under it.
   void SetSortLocked(bool locked) { sortLocked_ = locked; }
+  // How many rows the list has room for on screen, at most.
+  size_t RowsInSight() const;
 
  signals:
   // The node that now has the focus, or null when none has.
@@ -45,6 +48,8 @@ class RestoreTree : public QTreeView {
 
  private:
   void KeepNameColumnWidth(int logicalIndex, int newSize);
+  // The rows of parent's children on screen; nothing when it is collapsed or they are out of sight.
+  std::optional<ResultTreeModel::RowRange> ChildRowsInSight(const QModelIndex& parent) const;
   bool IsCutOff(const QModelIndex& index) const;
 
   void InstallFileFilter();

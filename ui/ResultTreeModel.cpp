@@ -245,8 +245,14 @@ void ResultTreeModel::EmitCheckStateChanges() {
   const auto changes = std::exchange(changedRows_, {});
   for (const auto& [parent, span] : changes) {
     const QModelIndex parentIndex = IndexOf(parent);
-    emit dataChanged(index(static_cast<int>(span.First), 0, parentIndex),
-                     index(static_cast<int>(span.Last), 0, parentIndex), {Qt::CheckStateRole});
+    RowRange rows{static_cast<int>(span.First), static_cast<int>(span.Last)};
+    if (parent != nullptr && rowsInSight_) {
+      const std::optional<RowRange> inSight = rowsInSight_(parentIndex);
+      if (!inSight) continue;
+      rows = {std::max(rows.First, inSight->First), std::min(rows.Last, inSight->Last)};
+      if (rows.First > rows.Last) continue;
+    }
+    emit dataChanged(index(rows.First, 0, parentIndex), index(rows.Last, 0, parentIndex), {Qt::CheckStateRole});
   }
 }
 

@@ -1,31 +1,42 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 
 namespace salvoran {
 
 class ResultTreeModel;
 
-// Announces the rows a scan appends, at the scan's pauses. Every announcement under an expanded
-// root makes the view lay out all of that root's rows again, so rows are announced once they
-// add an eighth to those shown, or a second after the last announcement: the layouts of a whole
-// scan then cost a few times one layout of the final list, not one per pause.
+// Announces the rows a scan appends, at the scan's pauses. Each announcement costs the view a
+// layout of the rows it shows and a paint, which made up two thirds of the window's own work in
+// a scan; so rows are announced at once only while the view has room for more, and after that
+// at most a few times a second: once they add an eighth to those announced, or a second after
+// the last announcement.
 class RowAnnouncer {
  public:
-  explicit RowAnnouncer(ResultTreeModel& model) : model_(model) {}
+  // Milliseconds from any fixed point.
+  using Clock = std::function<int64_t()>;
+
+  // rowsInSight: how many rows the view has room for.
+  RowAnnouncer(ResultTreeModel& model, std::function<size_t()> rowsInSight, Clock clock = SteadyMilliseconds);
 
   // At a pause of the scan: announces new rows when it is time, then handles pending events.
   void Pause();
   // Announces what is left, at the end of a scan.
   void Finish();
 
+  static int64_t SteadyMilliseconds();
+
  private:
+  bool Due(size_t nodeCount) const;
   void Announce(size_t nodeCount);
 
   ResultTreeModel& model_;
+  std::function<size_t()> rowsInSight_;
+  Clock clock_;
   size_t announcedNodes_ = 0;
-  QElapsedTimer sinceLast_;
+  int64_t lastAnnounced_ = 0;
 };
 
 }  // namespace salvoran

@@ -23,7 +23,6 @@
 #include <QVBoxLayout>
 #include <exception>
 
-#include "recovery/RestoreStop.h"
 #include "support/Diagnostics.h"
 #include "support/StringTable.h"
 #include "ui/BevelPanel.h"
@@ -51,7 +50,6 @@ constexpr QSize LogoSize(185, 70);
 constexpr int PanelMargin = 8;
 constexpr int RowSpacing = 8;
 constexpr int DriveComboBoxMinimumWidth = 220;
-constexpr int DriveComboBoxMaximumWidth = 380;
 constexpr int ProgressBarWidth = 300;
 constexpr char LogoResource[] = ":/salvoran/logo.png";
 constexpr char UnreadableRecordsText[] = "MFT records that could not be read: %1";
@@ -107,10 +105,10 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   driveComboBox_ = new ElidingComboBox(plTip_);
   driveComboBox_->setObjectName("DriveComboBox");
   driveComboBox_->setEditable(false);
-  // Wide enough for device names, and wider for the paths of image files.
+  // Wide enough for device names; the row's room to spare goes to it, for the paths of image files.
   driveComboBox_->setMinimumWidth(DriveComboBoxMinimumWidth);
-  driveComboBox_->setMaximumWidth(DriveComboBoxMaximumWidth);
-  driveComboBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  driveComboBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  driveComboBox_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   lblScanDrive_->setBuddy(driveComboBox_);
 
   btnOpenImage_ = new QPushButton(plTip_);
@@ -133,6 +131,10 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   btnStopScan_ = new QPushButton(plTip_);
   btnStopScan_->setObjectName("btnStopScan");
   btnStopScan_->hide();
+  // Its place is kept, so that the drive box does not narrow while a scan runs.
+  QSizePolicy keepPlace = btnStopScan_->sizePolicy();
+  keepPlace.setRetainSizeWhenHidden(true);
+  btnStopScan_->setSizePolicy(keepPlace);
   connect(btnStopScan_, &QPushButton::clicked, this, &TfrmSalvoran::btnStopScanClick);
 
   restoreTree_ = new RestoreTree(plTip_);
@@ -141,7 +143,8 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   filterBar_->setObjectName("FilterBar");
   connect(filterBar_, &FilterBar::FilterChanged, restoreTree_, &RestoreTree::SetFileFilter);
   connect(restoreTree_, &RestoreTree::FocusChanged, this, &TfrmSalvoran::RestoreTreeFocusChanged);
-  rowAnnouncer_ = std::make_unique<RowAnnouncer>(restoreTree_->Model());
+  rowAnnouncer_ =
+      std::make_unique<RowAnnouncer>(restoreTree_->Model(), [this] { return restoreTree_->RowsInSight(); });
   restoreTree_->installEventFilter(this);
   recovery_ = std::make_unique<SelectedFilesRecovery>(
       restoreTree_->Tree(), geometry_, dialogs, restoreProgress_, [] { QCoreApplication::processEvents(); },
@@ -158,6 +161,8 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   btnRecovery_->setObjectName("btnRecovery");
   btnRecovery_->setEnabled(false);
   connect(btnRecovery_, &QPushButton::clicked, this, &TfrmSalvoran::btnRecoveryClick);
+  // Enter presses a focused button as Space does, as in dialogs.
+  for (QPushButton* button : {btnOpenImage_, btnScanNow_, btnStopScan_, btnRecovery_}) button->setAutoDefault(true);
 
   QStatusBar* statusBar = new QStatusBar(this);
   statusBar->setObjectName("StatusBar");
@@ -168,6 +173,10 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   unreadableRecords_->setObjectName("UnreadableRecords");
   unreadableRecords_->hide();
   statusBar->addPermanentWidget(unreadableRecords_);
+  scanStopped_ = new QLabel(ToQString(strings::ScanStoppedNote), statusBar);
+  scanStopped_->setObjectName("ScanStopped");
+  scanStopped_->hide();
+  statusBar->addPermanentWidget(scanStopped_);
   setStatusBar(statusBar);
 
   setAcceptDrops(true);
@@ -189,7 +198,7 @@ void TfrmSalvoran::CreateFind(std::function<void()> beep) {
       [&model](const ResultNode& node, int column) {
         return RestoreTreeGetText(model.Tree(), node, column).toStdString();
       },
-      *findView_);
+      *findView_, [] { QCoreApplication::processEvents(); });
   findDialog_ = new FindDialog(*treeSearch_, this);
   findDialog_->setObjectName("FindDialog");
 
@@ -211,11 +220,10 @@ void TfrmSalvoran::ArrangeControls() {
   auto* driveRow = new QHBoxLayout;
   driveRow->setSpacing(RowSpacing);
   driveRow->addWidget(lblScanDrive_);
-  driveRow->addWidget(driveComboBox_);
+  driveRow->addWidget(driveComboBox_, 1);
   driveRow->addWidget(btnOpenImage_);
   driveRow->addWidget(btnScanNow_);
   driveRow->addWidget(btnStopScan_);
-  driveRow->addStretch(1);
 
   auto* bottomRow = new QHBoxLayout;
   bottomRow->addWidget(progressBar_);
@@ -323,6 +331,8 @@ void TfrmSalvoran::btnScanNowClick() {
 
 void TfrmSalvoran::EndScan() {
   scanning_ = false;
+  // The list holds what was found before Stop only.
+  scanStopped_->setVisible(stopRequested_);
   recoverOffered_ = restoreTree_->Tree().TotalCount() > 0;
   progressBar_->hide();
   btnStopScan_->hide();
@@ -362,6 +372,7 @@ void TfrmSalvoran::ScanVolume() {
   restoreTree_->ClearTree();
   AddCategoryRoots();
   unreadableRecords_->hide();
+  scanStopped_->hide();
   geometry_ = VolumeGeometry();
   const VolumeLocation volume = driveComboBox_->currentData().value<VolumeLocation>();
   try {
@@ -417,7 +428,7 @@ void TfrmSalvoran::RestoreTreeFocusChanged(ResultNode* focused) {
   UpdateCommands();
 }
 
-void TfrmSalvoran::RestoreTreeKeyUp(const QKeyEvent& event) {
+void TfrmSalvoran::RestoreTreeKeyDown(const QKeyEvent& event) {
   if (event.key() == Qt::Key_F && event.modifiers().testFlag(Qt::ControlModifier)) mnuFindTextClick();
 }
 
@@ -426,21 +437,24 @@ void TfrmSalvoran::RestoreTreeContextMenu(const QPoint& position) {
 }
 
 bool TfrmSalvoran::eventFilter(QObject* watched, QEvent* event) {
-  // Seen, not consumed: the tree still handles the key.
-  if (watched == restoreTree_ && event->type() == QEvent::KeyRelease) {
-    RestoreTreeKeyUp(*static_cast<QKeyEvent*>(event));
+  // Seen, not consumed: the tree still handles the key. On the press, as shortcuts act: on the
+  // release, letting go of Ctrl first lost the F.
+  if (watched == restoreTree_ && event->type() == QEvent::KeyPress) {
+    RestoreTreeKeyDown(*static_cast<QKeyEvent*>(event));
   }
   return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmSalvoran::closeEvent(QCloseEvent* event) {
   if (!scanning_ && !recovery_->Running()) {
+    // A find under way stops at its next pause rather than keep the program from ending.
+    treeSearch_->Reset();
     QMainWindow::closeEvent(event);
     return;
   }
   // The scan or the recovery runs inside one of this window's own calls and uses its tree.
   if (scanning_) stopRequested_ = true;
-  if (recovery_->Running()) RequestRestoreStop();
+  if (recovery_->Running()) recovery_->StopForClose();
   closePending_ = true;
   event->ignore();
 }

@@ -92,7 +92,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   void AddCategoryRoots();
   void ShowScanSummary(const ScanSummary& summary);
   void RestoreTreeFocusChanged(ResultNode* focused);
-  void RestoreTreeKeyUp(const QKeyEvent& event);
+  void RestoreTreeKeyDown(const QKeyEvent& event);
   void RestoreTreeContextMenu(const QPoint& position);
   void RecoveryRunningChanged(bool running);
   // Scan Now and the recover button, from the scan and the recovery together: a recovery can
@@ -120,6 +120,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   QPushButton* btnRecovery_ = nullptr;
   QLabel* webAddress_ = nullptr;
   QLabel* unreadableRecords_ = nullptr;
+  QLabel* scanStopped_ = nullptr;
   std::unique_ptr<RowAnnouncer> rowAnnouncer_;
   QMenu* popupMenuTree_ = nullptr;
   QAction* mnuFindText_ = nullptr;

@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QUrl>
@@ -105,7 +107,8 @@ class MainWindowControlsTest : public QObject {
     driver.Window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&driver.Window));
     QTest::keyClick(&driver.Window, Qt::Key_O, Qt::ControlModifier);
-    QCOMPARE(Items(driver), (QStringList{image, "/dev/sda1"}));
+    // A volume image shows its label and size, as the partitions of a disk image do.
+    QCOMPARE(Items(driver), (QStringList{image + QString::fromUtf8(" \u2014 DEMO (16.0 MB)"), "/dev/sda1"}));
     QCOMPARE(driver.Drives->currentIndex(), 0);
   }
 
@@ -120,7 +123,8 @@ class MainWindowControlsTest : public QObject {
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&driver.Window, &drop);
-    QCOMPARE(Items(driver), (QStringList{QString::fromStdString(image.string()), "/dev/sda1"}));
+    const QString caption = QString::fromStdString(image.string()) + QString::fromUtf8(" \u2014 DEMO (16.0 MB)");
+    QCOMPARE(Items(driver), (QStringList{caption, "/dev/sda1"}));
     QCOMPARE(driver.Drives->currentIndex(), 0);
   }
 
@@ -178,7 +182,9 @@ class MainWindowControlsTest : public QObject {
     QCOMPARE(driver.Window.windowTitle(), QStringLiteral("Corvath Salvoran FREE"));
   }
 
-  void treeAndRecoverButtonFollowTheWindowsEdgesWhileTheDriveRowStays() {
+  // The drive box takes the room the window gains, for the long captions of image files; the
+  // buttons beside it move along.
+  void treeRecoverButtonAndDriveBoxFollowTheWindowsEdges() {
     WindowDriver driver;
     QVERIFY(QTest::qWaitForWindowExposed(&driver.Window));
     const QRect scanNow = driver.ScanNow->geometry();
@@ -188,8 +194,8 @@ class MainWindowControlsTest : public QObject {
     const QSize grow(120, 90);
     driver.Window.resize(driver.Window.size() + grow);
     QApplication::processEvents();
-    QCOMPARE(driver.ScanNow->geometry(), scanNow);
-    QCOMPARE(driver.Drives->geometry(), combo);
+    QCOMPARE(driver.ScanNow->geometry(), scanNow.translated(grow.width(), 0));
+    QCOMPARE(driver.Drives->geometry(), combo.adjusted(0, 0, grow.width(), 0));
     QCOMPARE(driver.Tree->geometry().topLeft(), tree.topLeft());
     QCOMPARE(driver.Tree->geometry().size(), tree.size() + grow);
     QCOMPARE(driver.Recovery->mapTo(&driver.Window, QPoint()), recovery + QPoint(grow.width(), grow.height()));
@@ -207,6 +213,42 @@ class MainWindowControlsTest : public QObject {
     QVERIFY(label->width() >= label->sizeHint().width());
     auto* tips = driver.Find<QLabel>("lblTips");
     QVERIFY(tips->height() >= tips->heightForWidth(tips->width()));
+  }
+
+  // All the columns show at the size the window opens with; long names may be cut off.
+  void everyColumnShowsAtTheDefaultSize() {
+    WindowDriver driver;
+    QVERIFY(QTest::qWaitForWindowExposed(&driver.Window));
+    const QHeaderView* header = driver.Tree->header();
+    const int visibleWidth = driver.Tree->viewport()->width();
+    QCOMPARE(header->count(), ResultTreeModel::ColumnCount);
+    for (int column = 0; column < header->count(); ++column) {
+      const QString caption = driver.Model().headerData(column, Qt::Horizontal).toString();
+      const int end = header->sectionViewportPosition(column) + header->sectionSize(column);
+      QVERIFY2(end <= visibleWidth, qPrintable(QStringLiteral("%1 ends at %2 of %3").arg(caption).arg(end).arg(visibleWidth)));
+      QVERIFY2(header->sectionSize(column) >= header->fontMetrics().horizontalAdvance(caption), qPrintable(caption));
+    }
+  }
+
+  // Enter on a focused button presses it, as Space does.
+  void enterPressesTheFocusedButton() {
+    const QString image = QString::fromStdString(test::TestImagePath("demo").string());
+    WindowDriver driver;
+    int chosen = 0;
+    driver.Window.SetImageFileChooser([&chosen] {
+      ++chosen;
+      return QStringList();
+    });
+    QTest::keyClick(driver.Find<QPushButton>("btnOpenImage"), Qt::Key_Return);
+    QCOMPARE(chosen, 1);
+    driver.Window.AddImageFiles({image});
+    QTest::keyClick(driver.ScanNow, Qt::Key_Enter);
+    QCOMPARE(driver.Model().rowCount(), 6);
+    driver.Tree->setCurrentIndex(driver.Root(0));
+    QVERIFY(driver.Recovery->isEnabled());
+    QSignalSpy pressed(driver.Recovery, &QPushButton::clicked);
+    QTest::keyClick(driver.Recovery, Qt::Key_Return);
+    QCOMPARE(pressed.count(), 1);
   }
 
   void warningsShowAMessageBoxTitledWarning() {

@@ -117,27 +117,44 @@ class MainWindowFindTest : public QObject {
     ExpectShowing(driver_->FileIndex(MusicRow, "song.mp3"));
   }
 
-  void ctrlFReleasedInTheTreeReopensTheDialogAtTheTop_data() {
+  void ctrlFPressedInTheTreeReopensTheDialogAtTheTop_data() {
     QTest::addColumn<int>("modifiers");
     QTest::newRow("ctrl") << int(Qt::ControlModifier);
     QTest::newRow("ctrl shift alt") << int(Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
   }
 
-  void ctrlFReleasedInTheTreeReopensTheDialogAtTheTop() {
+  // On the press, as a shortcut acts: Ctrl may be let go before the F.
+  void ctrlFPressedInTheTreeReopensTheDialogAtTheTop() {
     QFETCH(int, modifiers);
     OpenWithMenu();
     FindNext("files");
     FindNext("files");
     Dialog().hide();
 
-    QTest::keyRelease(driver_->Tree, Qt::Key_F, Qt::ShiftModifier);
-    QTest::keyRelease(driver_->Tree, Qt::Key_G, Qt::ControlModifier);
+    QTest::keyPress(driver_->Tree, Qt::Key_F, Qt::ShiftModifier);
+    QTest::keyPress(driver_->Tree, Qt::Key_G, Qt::ControlModifier);
     QVERIFY(Dialog().isHidden());
-    QTest::keyRelease(driver_->Tree, Qt::Key_F, Qt::KeyboardModifiers(modifiers));
+    QTest::keyPress(driver_->Tree, Qt::Key_F, Qt::KeyboardModifiers(modifiers));
     QVERIFY(Dialog().isVisible());
+    QTest::keyRelease(driver_->Tree, Qt::Key_Control, Qt::NoModifier);
+    QTest::keyRelease(driver_->Tree, Qt::Key_F, Qt::NoModifier);
     QCOMPARE(Text().text(), QStringLiteral("files"));
     QTest::keyClick(&Text(), Qt::Key_Return);
     ExpectShowing(driver_->Root(GraphicsRow));
+  }
+
+  // The match shows in the list while the keyboard stays in the dialog.
+  void enterKeepsFindingTheNextMatch() {
+    OpenWithMenu();
+    QVERIFY(QTest::qWaitForWindowActive(&Dialog()));
+    Text().setText(QStringLiteral("files"));
+    QTest::keyClick(&Text(), Qt::Key_Return);
+    ExpectShowing(driver_->Root(GraphicsRow));
+    QApplication::processEvents();
+    QCOMPARE(QApplication::activeWindow(), &Dialog());
+    QCOMPARE(QApplication::focusWidget(), &Text());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ExpectShowing(driver_->Root(MusicRow));
   }
 
   void aFindAfterANewScanStartsFromTheFirstNode() {

@@ -312,7 +312,16 @@ class MainWindowRecoveryTest : public QObject {
     QVERIFY(step > 0);
     QVERIFY(partialFileWhileShown);
     QVERIFY(fs::is_empty(folder_->Path()));
-    QVERIFY(dialogs_.Messages.empty());
+    // A Cancel says how many files were saved, and where; a close says nothing.
+    if (closeWindow) {
+      QVERIFY(dialogs_.Messages.empty());
+    } else {
+      QCOMPARE(dialogs_.Messages, (std::vector{std::pair{std::string(strings::ApplicationTitle),
+                                                         std::string(strings::RestoreCancelledMessage)}}));
+      QCOMPARE(dialogs_.MessageNotes.front(), std::string(strings::SavedCountLabel) + "0 of " +
+                                                  std::to_string(fileCount) + "\n" +
+                                                  std::string(strings::SavedFolderLabel) + folder_->Path().string());
+    }
     QVERIFY(dialogs_.FailureLists.empty());
     QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
     QVERIFY(driver_->Window.findChild<QDialog*>("RestoreProgress") == nullptr);
@@ -404,17 +413,21 @@ class MainWindowRecoveryTest : public QObject {
   void theClosingMessageSaysWhichContentIsLikelyDamaged_data() {
     QTest::addColumn<QStringList>("checked");  // "row/name", or "row" for a whole category
     QTest::addColumn<QString>("note");
+    QTest::addColumn<bool>("namesDamaged");  // the details name the damaged files
     QTest::newRow("several, two partly or wholly overwritten")
         << QStringList{QString::number(MusicRow), QString::number(VideoRow), "0/cover.jpg"}
-        << QString::fromStdString(std::string(strings::DamagedCountLabel) + "2");
-    QTest::newRow("one partly overwritten") << QStringList{"2/clip.mp4"} << ToQString(strings::DamagedFileNote);
-    QTest::newRow("one whole") << QStringList{"0/cover.jpg"} << QString();
+        << QString::fromStdString(std::string(strings::DamagedCountLabel) + "2") << true;
+    QTest::newRow("one partly overwritten")
+        << QStringList{"2/clip.mp4"} << ToQString(strings::DamagedFileNote) << false;
+    QTest::newRow("one whole") << QStringList{"0/cover.jpg"} << QString() << false;
   }
 
   void theClosingMessageSaysWhichContentIsLikelyDamaged() {
     QFETCH(QStringList, checked);
     QFETCH(QString, note);
-    Scan(test::LoadTestImage("folders").Image);
+    QFETCH(bool, namesDamaged);
+    const test::TestImage image = test::LoadTestImage("folders");
+    Scan(image.Image);
     for (const QString& item : checked) {
       const QStringList parts = item.split('/');
       const int row = parts[0].toInt();
@@ -427,6 +440,18 @@ class MainWindowRecoveryTest : public QObject {
 
     QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
     QCOMPARE(dialogs_.MessageNotes, std::vector<std::string>{note.toStdString()});
+    QStringList damaged;
+    for (const test::ManifestFile* file : image.ListedDeletedFiles()) {
+      const bool musicOrVideo =
+          file->Category == ManifestCategories[MusicRow] || file->Category == ManifestCategories[VideoRow];
+      if (namesDamaged && musicOrVideo && file->OverwrittenClusters.value_or(0) > 0) {
+        damaged.append(QString::fromStdString(file->Name));
+      }
+    }
+    QStringList details = QString::fromStdString(dialogs_.MessageDetails.front()).split('\n', Qt::SkipEmptyParts);
+    damaged.sort();
+    details.sort();
+    QCOMPARE(details, damaged);
     QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
   }
 

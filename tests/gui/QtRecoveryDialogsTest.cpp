@@ -3,12 +3,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
@@ -48,7 +51,15 @@ QString FromPath(const fs::path& path) { return QString::fromStdString(path.stri
 
 class QtRecoveryDialogsTest : public ::testing::Test {
  protected:
-  QtRecoveryDialogsTest() : folderPath_(folder_.Path() / FolderName) { fs::create_directory(folderPath_); }
+  QtRecoveryDialogsTest() : folderPath_(folder_.Path() / FolderName) {
+    fs::create_directory(folderPath_);
+    // Each test starts as a first restore: no folder remembered (the test run has a settings
+    // folder of its own, ComponentsTestMain.cpp).
+    Settings().clear();
+  }
+
+  // Where the program keeps the folder of the last restore.
+  static QSettings Settings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, "corvath-salvoran"); }
 
   test::TempDir folder_;
   fs::path folderPath_;
@@ -97,7 +108,7 @@ TEST_F(QtRecoveryDialogsTest, TheFolderDialogShowsThePromptInsideAndAnswersTheFo
     }
     auto* folders = dialog.findChild<QFileDialog*>();
     EXPECT_EQ(folders->fileMode(), QFileDialog::Directory);
-    folders->setDirectory(FromPath(folderPath_));
+    folders->selectFile(FromPath(folderPath_));
     static_cast<QDialog*>(folders)->accept();  // public in QDialog, reaches QFileDialog's checks
   });
 
@@ -110,6 +121,44 @@ TEST_F(QtRecoveryDialogsTest, TheFolderDialogShowsThePromptInsideAndAnswersTheFo
   EXPECT_EQ(keepFoldersCaption.toStdString(), strings::KeepFoldersCaption);
   EXPECT_FALSE(keepFoldersAtFirst);
   EXPECT_TRUE(chosen->KeepFolders);
+}
+
+// Enter in a dialog that has just opened would take the folder it shows, which nobody chose:
+// once the working directory, where the files of a restore then went.
+TEST_F(QtRecoveryDialogsTest, TheFolderDialogTakesOnlyAChosenFolderAndOpensThereNextTime) {
+  QString openedIn;
+  bool stayedOpen = false;
+  WhenShown<QDialog>([&](QDialog& dialog) {
+    auto* folders = dialog.findChild<QFileDialog*>();
+    openedIn = folders->directory().absolutePath();
+    QTest::keyClick(folders->findChild<QLineEdit*>("fileNameEdit"), Qt::Key_Return);
+    stayedOpen = dialog.isVisible();
+    folders->setDirectory(FromPath(folder_.Path()));
+    folders->selectFile(FromPath(folderPath_));
+    QTest::keyClick(folders->findChild<QLineEdit*>("fileNameEdit"), Qt::Key_Return);
+  });
+  const std::optional<FolderChoice> first = dialogs_.ChooseFolder(strings::ChooseFolderPrompt);
+  EXPECT_EQ(openedIn.toStdString(), QDir::homePath().toStdString());
+  EXPECT_TRUE(stayedOpen);
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(first->Folder.string(), folderPath_.string());
+  EXPECT_EQ(Settings().value("LastRestoreFolder").toString().toStdString(), folderPath_.string());
+
+  // The next restore offers the same folder, chosen already: Enter takes it.
+  WhenShown<QDialog>([&](QDialog& dialog) {
+    QTest::keyClick(dialog.findChild<QFileDialog*>()->findChild<QLineEdit*>("fileNameEdit"), Qt::Key_Return);
+  });
+  const std::optional<FolderChoice> again = dialogs_.ChooseFolder(strings::ChooseFolderPrompt);
+  ASSERT_TRUE(again.has_value());
+  EXPECT_EQ(again->Folder.string(), folderPath_.string());
+
+  // And the save dialog of a single file opens there too.
+  WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+    openedIn = dialog.directory().absolutePath();
+    dialog.reject();
+  });
+  dialogs_.ChooseSaveFile("photo.jpg");
+  EXPECT_EQ(openedIn.toStdString(), folderPath_.string());
 }
 
 TEST_F(QtRecoveryDialogsTest, TheQuestionDefaultsToNoAndAnswersTheButtonPressed) {
@@ -125,19 +174,23 @@ TEST_F(QtRecoveryDialogsTest, TheQuestionDefaultsToNoAndAnswersTheButtonPressed)
   }
 }
 
-TEST_F(QtRecoveryDialogsTest, ThePlainMessageHasNoIconAndOnlyAnOkButton) {
-  bool shown = false;
+TEST_F(QtRecoveryDialogsTest, ThePlainMessageHasNoIconAndOnlyAnOkButtonAndShowsItsDetails) {
+  int shown = 0;
+  QString details;
   WhenShown<QMessageBox>([&](QMessageBox& box) {
-    shown = true;
+    ++shown;
     EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
     EXPECT_EQ(box.windowTitle().toStdString(), strings::ApplicationTitle);
     EXPECT_EQ(box.text().toStdString(), strings::FilesSavedMessage);
     EXPECT_EQ(box.standardButtons(), QMessageBox::Ok);
+    EXPECT_EQ(box.informativeText(), "a note");
+    details = box.detailedText();
     box.button(QMessageBox::Ok)->click();
   });
 
-  dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::FilesSavedMessage, {});
-  EXPECT_TRUE(shown);
+  dialogs_.ShowPlainMessage(strings::ApplicationTitle, strings::FilesSavedMessage, "a note", "one.jpg\ntwo.jpg");
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(details, "one.jpg\ntwo.jpg");
 }
 
 // A batch from a damaged area: one dialog for all, every line in it, and the list on the

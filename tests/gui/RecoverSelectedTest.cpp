@@ -179,6 +179,23 @@ class RecoverSelectedTest : public ::testing::Test {
     for (const auto& entry : fs::directory_iterator(output_)) names.insert(entry.path().filename().string());
     return names;
   }
+  // Restores the two graphics files, stop asked while the second is copied.
+  void StopDuringTheSecondFile(const std::function<void()>& stop) {
+    Check(Root(FileCategory::Graphics));
+    dialogs_.FolderAnswer = output_;
+    beforeRecover_ = [&] {
+      if (targets_.size() == 2) stop();
+    };
+
+    Recovery().Run();
+    ClearRestoreStopRequest();
+
+    EXPECT_EQ(targets_.size(), 2u);
+    EXPECT_EQ(OutputNames(), std::set<std::string>{targets_[0].filename().string()});
+    EXPECT_TRUE(warnings_.empty());
+    EXPECT_EQ(progress_.Ended, 1);
+    EXPECT_FALSE(Recovery().Running());
+  }
   void ExpectSavedMessageOnce() const {
     ASSERT_EQ(dialogs_.Messages.size(), 1u);
     EXPECT_EQ(dialogs_.Messages[0].first, strings::ApplicationTitle);
@@ -401,24 +418,24 @@ TEST_F(RecoverSelectedTest, FailuresOfSeveralFilesAreListedOnceAtTheEndWithTheCo
   EXPECT_EQ(progress_.Ended, 1);
 }
 
-// As a signal or a Cancel button asks while the second file is being copied.
-TEST_F(RecoverSelectedTest, AStopEndsTheWalkWithoutAPartialFileAWarningOrAClaimOfSuccess) {
-  Check(Root(FileCategory::Graphics));
-  dialogs_.FolderAnswer = output_;
-  beforeRecover_ = [this] {
-    if (targets_.size() == 2) RequestRestoreStop();
-  };
+// As the Cancel button asks while the second file is being copied: no partial file, no warning,
+// no claim of success, but what was saved and where.
+TEST_F(RecoverSelectedTest, ACancelEndsTheWalkWithoutAPartialFileAndSaysWhatWasSavedWhere) {
+  StopDuringTheSecondFile([] { RequestRestoreStop(); });
 
-  Recovery().Run();
-  ClearRestoreStopRequest();
+  ASSERT_EQ(dialogs_.Messages.size(), 1u);
+  EXPECT_EQ(dialogs_.Messages[0].second, strings::RestoreCancelledMessage);
+  EXPECT_EQ(dialogs_.MessageNotes[0], std::string(strings::SavedCountLabel) + "1 of 2\n" +
+                                          std::string(strings::SavedFolderLabel) + output_.string());
+  EXPECT_TRUE(dialogs_.FailureLists.empty());
+}
 
-  EXPECT_EQ(targets_.size(), 2u);
-  EXPECT_EQ(OutputNames(), std::set<std::string>{targets_[0].filename().string()});
+// A close of the window, or a signal, takes the program away: nothing is shown.
+TEST_F(RecoverSelectedTest, AStopForACloseEndsTheWalkWithoutAWord) {
+  StopDuringTheSecondFile([this] { recovery_->StopForClose(); });
+
   EXPECT_TRUE(dialogs_.Messages.empty());
   EXPECT_TRUE(dialogs_.FailureLists.empty());
-  EXPECT_TRUE(warnings_.empty());
-  EXPECT_EQ(progress_.Ended, 1);
-  EXPECT_FALSE(Recovery().Running());
 }
 
 TEST_F(RecoverSelectedTest, CheckMarksChangedDuringTheWalkCountForNodesNotYetReached) {

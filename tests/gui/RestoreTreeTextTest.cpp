@@ -1,9 +1,13 @@
+#include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QToolTip>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "engine/DateTime.h"
 #include "tests/gui/ResultTreeFill.h"
@@ -130,30 +134,58 @@ class RestoreTreeTextTest : public QObject {
 
   // Only a cell that the column cuts off shows a tooltip, and it holds the whole text.
   void aNameCutOffByItsColumnShowsWholeInATooltip() {
-    RestoreTree view;
-    ResultNode* root = AddRoot(view.Tree(), u"Other Files");
     const std::u16string longName = u"a name much longer than the file name column is wide, to be cut off.bin";
-    AddFile(view.Tree(), root, longName);
-    AddFile(view.Tree(), root, u"short.bin");
-    view.Model().AnnounceNewRows();
-    view.expandAll();
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    const auto askForTooltip = [&view](int row) {
-      const QModelIndex index = view.Model().index(row, rcFileName, view.Model().index(0, rcFileName));
-      const QPoint at = view.visualRect(index).center();
-      QHelpEvent help(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
-      QCoreApplication::sendEvent(view.viewport(), &help);
-    };
-
-    askForTooltip(1);
+    ListOf view({longName, u"short.bin"});
+    view.AskForTooltip(1);
     QVERIFY(!QToolTip::isVisible());
-    askForTooltip(0);
+    view.AskForTooltip(0);
     QVERIFY(QToolTip::isVisible());
-    QCOMPARE(QToolTip::text(), QString::fromStdU16String(longName));
+    QCOMPARE(ToolTipText(), QString::fromStdU16String(longName));
     view.header()->resizeSection(rcFileName, view.header()->sectionSize(rcFileName) * 3);
-    askForTooltip(0);
+    view.AskForTooltip(0);
     QTRY_VERIFY(!QToolTip::isVisible());
+  }
+
+  // The longest name NTFS allows, without a blank: its tooltip fits on the screen, in lines.
+  void aTooltipOfTheLongestNameIsWrappedToFitTheScreen() {
+    const std::u16string longest = std::u16string(251, u'w') + u".bin";
+    ListOf view({longest});
+    view.AskForTooltip(0);
+    QVERIFY(QToolTip::isVisible());
+    QCOMPARE(ToolTipText(), QString::fromStdU16String(longest));
+    const QWidget* tip = nullptr;
+    for (const QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->objectName() == QStringLiteral("qtooltip_label") && widget->isVisible()) tip = widget;
+    }
+    QVERIFY(tip != nullptr);
+    QVERIFY2(tip->width() <= view.screen()->availableGeometry().width(), qPrintable(QString::number(tip->width())));
+    QVERIFY(tip->height() > 2 * tip->fontMetrics().height());
+  }
+
+ private:
+  // One category, opened, with a file of each name.
+  class ListOf : public RestoreTree {
+   public:
+    explicit ListOf(const std::vector<std::u16string>& names) {
+      ResultNode* root = AddRoot(Tree(), u"Other Files");
+      for (const std::u16string& name : names) AddFile(Tree(), root, name);
+      Model().AnnounceNewRows();
+      expandAll();
+      show();
+      QVERIFY(QTest::qWaitForWindowExposed(this));
+    }
+
+    void AskForTooltip(int row) {
+      const QModelIndex index = Model().index(row, rcFileName, Model().index(0, rcFileName));
+      const QPoint at = visualRect(index).center();
+      QHelpEvent help(QEvent::ToolTip, at, viewport()->mapToGlobal(at));
+      QCoreApplication::sendEvent(viewport(), &help);
+    }
+  };
+
+  // What the tooltip reads, its lines joined again.
+  static QString ToolTipText() {
+    return QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText().remove(QChar::LineSeparator).remove(u'\n');
   }
 };
 

@@ -31,9 +31,11 @@ class ScriptedDialogs : public RecoveryDialogs {
     Asking();
     return YesAnswer;
   }
-  void ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note) override {
+  void ShowPlainMessage(std::string_view caption, std::string_view text, std::string_view note,
+                        std::string_view details) override {
     Messages.emplace_back(caption, text);
     MessageNotes.emplace_back(note);
+    MessageDetails.emplace_back(details);
     Asking();
   }
   void ShowFailures(std::string_view caption, std::string_view summary,
@@ -55,6 +57,8 @@ class ScriptedDialogs : public RecoveryDialogs {
   std::vector<std::pair<std::string, std::string>> Messages;
   // The note below each message, "" for none.
   std::vector<std::string> MessageNotes;
+  // Behind the details button of each message, "" for none.
+  std::vector<std::string> MessageDetails;
   struct FailureList {
     std::string Caption;
     std::string Summary;

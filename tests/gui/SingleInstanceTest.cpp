@@ -8,10 +8,12 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/SingleInstance.h"
@@ -40,16 +42,19 @@ class SingleInstanceTest : public ::testing::Test {
     }
   }
 
-  QProcess& Start(const QStringList& arguments = {}) {
+  QProcess& Start(const QStringList& arguments = {},
+                  const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     auto& probe = *probes_.emplace_back(std::make_unique<QProcess>());
+    probe.setProcessEnvironment(environment);
     probe.start(SINGLE_INSTANCE_PROBE, arguments);
     EXPECT_TRUE(probe.waitForStarted(WaitMs));
     return probe;
   }
 
   // A later start, run to its end: its output, and its exit code through exitCode.
-  QByteArray RunToEnd(const QStringList& arguments, int& exitCode) {
-    QProcess& probe = Start(arguments);
+  QByteArray RunToEnd(const QStringList& arguments, int& exitCode,
+                      const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess& probe = Start(arguments, environment);
     EXPECT_TRUE(probe.waitForFinished(WaitMs));
     EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
     exitCode = probe.exitCode();
@@ -57,8 +62,9 @@ class SingleInstanceTest : public ::testing::Test {
   }
 
   // A first instance, once it holds the lock and listens.
-  QProcess& StartRunning(const QStringList& arguments = {}) {
-    QProcess& probe = Start(arguments);
+  QProcess& StartRunning(const QStringList& arguments = {},
+                         const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess& probe = Start(arguments, environment);
     EXPECT_EQ(WaitForOutput(probe, "run\n"), "run\n");
     return probe;
   }
@@ -91,6 +97,42 @@ TEST_F(SingleInstanceTest, ALaterStartTellsTheRunningInstanceAndEndsWithZero) {
   // Nothing else follows the notice: the instance runs on as before.
   EXPECT_FALSE(first.waitForReadyRead(200));
   EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+// The environment of a start in a logon session, variable=value for each given; the session's
+// other marks removed.
+QProcessEnvironment InSession(const std::vector<std::pair<const char*, const char*>>& marks) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* variable : {"XDG_SESSION_ID", "WAYLAND_DISPLAY", "DISPLAY"}) environment.remove(variable);
+  for (const auto& [variable, value] : marks) environment.insert(variable, value);
+  return environment;
+}
+
+// One instance per logon session: another session, or another display where the session has no
+// id, runs one of its own; a later start in the first session still reaches the first.
+TEST_F(SingleInstanceTest, EachLogonSessionRunsItsOwnInstance) {
+  const std::vector<std::pair<QProcessEnvironment, QProcessEnvironment>> sessions = {
+      {InSession({{"XDG_SESSION_ID", "3"}, {"DISPLAY", ":0"}}),
+       InSession({{"XDG_SESSION_ID", "c7"}, {"DISPLAY", ":0"}})},
+      {InSession({{"WAYLAND_DISPLAY", "wayland-0"}}), InSession({{"WAYLAND_DISPLAY", "/run/user/1000/wayland-1"}})},
+      {InSession({{"DISPLAY", ":0"}}), InSession({{"DISPLAY", "localhost:10.0"}})},
+  };
+  for (const auto& [one, other] : sessions) {
+    QProcess& first = StartRunning({}, one);
+    QProcess& second = StartRunning({}, other);
+    int exitCode = -1;
+    EXPECT_EQ(RunToEnd({}, exitCode, one), "end\n");
+    EXPECT_EQ(WaitForOutput(first, "notified []\n"), "notified []\n");
+    EXPECT_FALSE(second.waitForReadyRead(200));
+    first.kill();
+    second.kill();
+    first.waitForFinished(WaitMs);
+    second.waitForFinished(WaitMs);
+  }
+  // A session's id rules over its display.
+  StartRunning({}, InSession({{"XDG_SESSION_ID", "3"}, {"DISPLAY", ":0"}}));
+  int exitCode = -1;
+  EXPECT_EQ(RunToEnd({}, exitCode, InSession({{"XDG_SESSION_ID", "3"}, {"DISPLAY", ":1"}})), "end\n");
 }
 
 TEST_F(SingleInstanceTest, ALaterStartHandsOnItsImageFilesAsAbsolutePaths) {
