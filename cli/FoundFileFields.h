@@ -37,6 +37,7 @@ void VisitFileFields(const FoundFile& file, Visitor&& visit) {
 // The file's folder and name joined: "/a/b/name", "b/name" below a break, "name" alone when not
 // even its folder is known.
 std::string FilePath(const FoundFile& file);
+std::string FilePath(std::string_view folder, std::string_view name);
 
 // [{"name": "Zone.Identifier", "size": 26}, ...]
 void AppendStreamList(std::string& out, const std::vector<NamedStream>& streams);

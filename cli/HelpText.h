@@ -144,7 +144,10 @@ several times (--ext jpg --ext png) passes any of its values.
 
 --csv prints a header row, then one row per file with the same fields in the
 same order (RFC 4180: fields with commas, quotes or line breaks in double
-quotes; streams as their JSON list, empty when there are none).
+quotes; streams as their JSON list, empty when there are none). A name or
+folder that a spreadsheet would run as a formula, one starting with =, +, -,
+@, a tab or a carriage return, gets an apostrophe in front inside quotes:
+"'=SUM(A1)". --json and --bodyfile keep it as it is.
 
 --bodyfile prints The Sleuth Kit's body format (MD5|name|inode|mode|UID|GID|
 size|atime|mtime|ctime|crtime), one line per file with its path and

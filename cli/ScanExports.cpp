@@ -57,9 +57,10 @@ class CsvPrinter : public ScanPrinter {
       } else if constexpr (std::is_same_v<Value, std::vector<NamedStream>>) {
         if (!value.empty()) AppendStreamList(text, value);
       } else {
-        text = std::to_string(value);
+        AppendCsvField(out, std::to_string(value));
+        return;
       }
-      AppendCsvField(out, terminal_ ? TerminalText(text) : text);
+      AppendCsvText(out, terminal_ ? TerminalText(text) : text);
     });
     out += CsvRowEnd;
     out_.FlushWhenFull();
@@ -68,7 +69,8 @@ class CsvPrinter : public ScanPrinter {
   void Finish(const ScanSummary&) override { out_.Flush(); }
 
  private:
-  // The values are the JSON's; only on a terminal are names kept from acting on it.
+  // The values are the JSON's, texts guarded against spreadsheets (AppendCsvText); only on a
+  // terminal are names kept from acting on it.
   const bool terminal_ = ::isatty(STDOUT_FILENO) == 1;
   OutputBuffer out_;
 };

@@ -13,6 +13,7 @@
 
 #include "tests/fixtures/TestImages.h"
 #include "tests/support/CommandRunner.h"
+#include "tests/support/CraftedVolume.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UnchangedSource.h"
 
@@ -205,6 +206,55 @@ for row, listed in zip(rows, files):
   const CommandResult check = RunCommand(
       {"python3", "-c", compare, (folder.Path() / "files.csv").string(), (folder.Path() / "files.json").string()});
   EXPECT_EQ(check.ExitCode, 0) << check.Err;
+}
+
+// Names a spreadsheet would run as formulas come out of --csv behind an apostrophe, and names
+// with line breaks stay inside their quoted field; --json and --bodyfile keep every name as it is.
+TEST(CliScan, CsvKeepsFormulasAndLineBreaksOfNamesInsideTheirCells) {
+  const std::vector<std::u16string> names = {u"=cmd|' /C calc'!A0", u"+SUM(1,2)", u"@evil", u"-2+3", u"\tTab.txt",
+                                             u"\rReturn.txt", u"line\nbreak.txt", u"carriage\rreturn.txt",
+                                             u"plain.txt"};
+  VolumeSpec spec;
+  spec.MftRuns = {{16, 4, false}};
+  int32_t record = FirstUserRecord;
+  for (const std::u16string& name : names) {
+    spec.Records[record++] = DeletedFileRecord(name, ResidentDataAttribute(ToBytes("x")));
+  }
+  const TempDir folder;
+  const std::string image = (folder.Path() / "formulas.img").string();
+  WriteImage(image, BuildVolume(spec));
+  const UnchangedSource source(image);
+
+  const CommandResult csv = RunSalvoran({"scan", image, "--csv"});
+  ASSERT_EQ(csv.ExitCode, 0) << csv.Err;
+  EXPECT_NE(csv.Out.find(R"(,"'=cmd|' /C calc'!A0",)"), std::string::npos) << csv.Out;
+  const CommandResult json = RunSalvoran({"scan", image, "--json"});
+  const Json listing = Json::parse(json.Out);
+  std::set<std::string> listedNames;
+  for (const Json& file : listing["files"]) listedNames.insert(file["name"].get<std::string>());
+  std::set<std::string> expectedNames;
+  for (const std::u16string& name : names) expectedNames.insert(std::string(name.begin(), name.end()));
+  EXPECT_EQ(listedNames, expectedNames);
+  std::ofstream(folder.Path() / "files.csv", std::ios::binary) << csv.Out;
+  std::ofstream(folder.Path() / "files.json", std::ios::binary) << json.Out;
+  const char* compare = R"(
+import csv, json, sys
+rows = list(csv.DictReader(open(sys.argv[1], newline='', encoding='utf-8')))
+files = json.load(open(sys.argv[2], encoding='utf-8'))['files']
+assert len(rows) == len(files), (len(rows), len(files))
+for row, listed in zip(rows, files):
+    name = listed['name']
+    assert row['name'] == ("'" + name if name[0] in '=+-@\t\r' else name), (row['name'], name)
+    assert row['record'] == str(listed['record'])
+)";
+  const CommandResult check = RunCommand(
+      {"python3", "-c", compare, (folder.Path() / "files.csv").string(), (folder.Path() / "files.json").string()});
+  EXPECT_EQ(check.ExitCode, 0) << check.Err;
+
+  const CommandResult body = RunSalvoran({"scan", image, "--bodyfile"});
+  for (const char* name : {"+SUM(1,2)", "@evil", "-2+3", "=cmd\\x7c' /C calc'!A0"}) {
+    EXPECT_NE(body.Out.find(std::string("|") + name + " (deleted)|"), std::string::npos) << body.Out;
+  }
 }
 
 // mactime builds a timeline from the body file; each file's line carries its path and the four

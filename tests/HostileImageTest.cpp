@@ -23,6 +23,7 @@
 #include "tests/fixtures/TestImages.h"
 #include "tests/support/CommandRunner.h"
 #include "tests/support/CraftedVolume.h"
+#include "tests/support/LongFoldersVolume.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UnchangedSource.h"
 
@@ -471,6 +472,26 @@ TEST(HostileNames, ControlCharactersReachNoTerminal) {
     EXPECT_EQ(output.find('\x1b'), std::string::npos) << output;
     EXPECT_EQ(output.find("\nrestored        99"), std::string::npos) << output;
   }
+}
+
+// The text listing groups files by category and so keeps them all until the scan ends: what it
+// keeps must not grow with the length of their folders (here 3.8 KB each).
+TEST(HostileListing, FilesInLongFoldersKeepTheListingSmall) {
+  // Enough to pass the bound if every path were kept (88 MiB); under the sanitizers, whose own
+  // memory hides the bound, fewer keep the run short.
+  constexpr int32_t Files = Sanitized ? 1'024 : 16'384;
+  const LongFoldersVolume volume = FilesInLongFolders(Files);
+  TempDir folder;
+  const fs::path image = folder.Path() / "long-folders.img";
+  WriteImage(image, volume.Image);
+  const UnchangedSource source(image.string());
+
+  const MeasuredResult scan = RunSalvoranMeasured({"scan", image.string()}, TimeLimitSeconds);
+  ASSERT_EQ(scan.ExitCode, 0) << scan.Err;
+  EXPECT_NE(scan.Out.find("Document Files(" + std::to_string(Files) + ")\n"), std::string::npos);
+  EXPECT_EQ(std::count(scan.Out.begin(), scan.Out.end(), '\n'), Files + 6);
+  EXPECT_NE(scan.Out.find("  " + volume.Folder + "/" + volume.FileName + "\n"), std::string::npos);
+  EXPECT_LE(scan.PeakRssKiB, PeakRssLimitKiB);
 }
 
 // The image's mode forbids writing; as root that stops nothing, so UnchangedSource's watch
