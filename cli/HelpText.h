@@ -14,7 +14,8 @@ inline constexpr std::string_view Partition = "The partition to use, for a disk 
 
 inline constexpr std::string_view ExitStatus = R"help(Exit status:
   0  all went well
-  1  recover: some of the files could not be restored (the others were)
+  1  recover: some of the files could not be restored (the others were), or
+     with --keep-going were restored with stretches the source could not give
   2  bad usage, or a source that cannot be opened or is not NTFS
   128 + N  recover: stopped by signal N (130 Ctrl+C, 143 SIGTERM, 129 SIGHUP);
      the file being written was removed)help";
@@ -164,6 +165,7 @@ inline constexpr std::string_view RecoverJson = "Print one JSON document instead
 inline constexpr std::string_view RecoverForce = "Allow an output folder on the source volume";
 inline constexpr std::string_view RecoverStream = "Restore this named stream of each --record instead of its content";
 inline constexpr std::string_view RecoverKeepFolders = "Put each file in its original folder, made below DIR";
+inline constexpr std::string_view RecoverKeepGoing = "Restore unreadable stretches of a file as zeros, and list them";
 inline constexpr std::string_view RecoverFooter = R"help(Examples:
   salvoran recover /dev/sdb1 --record 70 --record 71 --output ~/restored
   salvoran recover disk.img --all --output /mnt/usb/restored --json > done.json
@@ -195,6 +197,14 @@ reason. A file some of whose clusters other files have taken since is still
 restored, as what is left may be wanted, and a line on stderr says so:
 "warning RECORD PATH: N of its M clusters are in use by other files now ...".
 
+Where the source cannot give some of a file's bytes (unreadable sectors, a
+chunk of an E01 image that fails its checksum, an image cut short), the file
+fails, naming the bytes: "Failed to read run Data. Bytes 0 to 32767 of the
+file could not be read from the source." With --keep-going it is restored
+with zeros there instead, and a line on stderr lists them: "warning RECORD
+PATH: bytes 0 to 32767 could not be read from the source and were restored
+as zeros."; the exit status is then 1.
+
 Each file has a line, "restored RECORD PATH" on stdout or
 "failed RECORD NAME: REASON" on stderr; a count of the files restored follows.
 
@@ -206,6 +216,9 @@ Each file has a line, "restored RECORD PATH" on stdout or
   error     why not, or null
   overwritten_clusters  how many of its clusters other files hold now (0: the
             content came back as it was)
+  damaged_ranges  with --keep-going, the stretches of the file the source
+            could not give, restored as zeros: [{"offset": 0, "length":
+            32768}], in bytes from the file's start; [] when none
 and, when a signal stopped the restore, "interrupted": its name ("SIGINT").
 
 Ctrl+C, SIGTERM or SIGHUP stop the restore: the file being written is removed,

@@ -46,7 +46,8 @@ void ClusterBitmap::Open() {
   if (!data || data->Pieces.empty() || !IsNonResident(data->Pieces.front())) return;
   try {
     const JoinedExtents extents = JoinDataExtents(data->Pieces, geometry.TotalClusters);
-    map_ = MftMap(extents.Runs, geometry.BytesPerCluster);
+    ExtentRuns runs(extents.Pieces, geometry.TotalClusters);
+    for (std::optional<DataRun> run = runs.Next(); run; run = runs.Next()) map_.Append(*run, geometry.BytesPerCluster);
     bitmapBytes_ = std::min(extents.DataSize, map_.CoveredBytes());
   } catch (const EngineError&) {
     return;
