@@ -70,7 +70,8 @@ inline constexpr std::string_view FilterMinSize = "Only files of at least SIZE b
 inline constexpr std::string_view FilterMaxSize = "Only files of at most SIZE bytes";
 inline constexpr std::string_view FilterModifiedAfter = "Only files modified at or after DATE";
 inline constexpr std::string_view FilterModifiedBefore = "Only files modified before DATE";
-inline constexpr std::string_view FilterIntact = "Only files none of whose clusters another file has taken";
+inline constexpr std::string_view FilterIntact =
+    "Only files none of whose clusters another file has taken or the volume cannot tell of";
 inline constexpr std::string_view ScanFooter = R"help(Examples:
   salvoran scan /dev/sdb1
   salvoran scan disk.img --summary
@@ -94,7 +95,9 @@ The listing has a heading per category with its count, such as
              2019 are unknown (their records now belong to other files);
              "notes.txt" alone when not even its folder is known
 A file whose clusters other files have taken since ends its line with
-"[Partly overwritten: 32 of 64 clusters in use]" or "[Overwritten: ...]".
+"[Partly overwritten: 32 of 64 clusters in use]" or "[Overwritten: ...]"; one
+some of whose clusters the volume cannot tell of (past the end of its cluster
+bitmap or of a cut image) with "[Unknown: 8 of 64 clusters]".
 
 Filters (also for 'recover --all', which then restores exactly the files
 that scan lists with the same filters): --name and --folder take shell
@@ -104,7 +107,7 @@ extension; --min-size and --max-size a size in bytes, or with K, M or G
 (1024, 1024^2, 1024^3); --modified-after and --modified-before an ISO date
 or date-time in local time (2024-05-01, 2024-05-01T13:30, or UTC with a
 final Z: 2024-05-01T13:30:00Z); --intact keeps files none of whose clusters
-is in use. Given several filters, a file must pass them all; a filter given
+is in use or unknown. Given several filters, a file must pass them all; a filter given
 several times (--ext jpg --ext png) passes any of its values.
 
 --json prints one document with these fields:
@@ -134,6 +137,9 @@ several times (--ext jpg --ext png) passes any of its values.
     overwritten_clusters  how many of them the volume marks in use now: 0, the
                         content can come back whole; else that part of it
                         is now another file's
+    unknown_clusters    how many of them the volume cannot tell of: past the
+                        end of its cluster bitmap or of a cut image, or
+                        where the bitmap cannot be read (0: none)
     encrypted           true when the content cannot be restored without the
                         owner's key
     streams             only for files with named streams: one object per

@@ -30,15 +30,21 @@ struct ListedLine {
   int64_t FileSize = 0;
   uint64_t Clusters = 0;
   uint64_t OverwrittenClusters = 0;
+  uint64_t UnknownClusters = 0;
   int32_t Record = 0;
   uint32_t PathBytes = 0;
 };
 
 // Only a file that other files have taken clusters of says so: " [Partly overwritten: 32 of 64
-// clusters in use]".
+// clusters in use]"; or one of whose clusters the volume cannot tell: " [Unknown: 8 of 64
+// clusters]".
 std::string StateNote(const ListedLine& line) {
-  const ContentState state = ContentStateOf(line.Clusters, line.OverwrittenClusters);
+  const ContentState state = ContentStateOf(line.Clusters, line.OverwrittenClusters, line.UnknownClusters);
   if (state == ContentState::Good) return {};
+  if (state == ContentState::Unknown) {
+    return "  [" + std::string(ContentStateCaption(state)) + ": " + std::to_string(line.UnknownClusters) + " of " +
+           std::to_string(line.Clusters) + " clusters]";
+  }
   return "  [" + std::string(ContentStateCaption(state)) + ": " + std::to_string(line.OverwrittenClusters) + " of " +
          std::to_string(line.Clusters) + " clusters in use]";
 }
@@ -49,9 +55,9 @@ class ListingPrinter : public ScanPrinter {
  public:
   void Add(FoundFile&& file) override {
     const std::string path = TerminalText(FilePath(file));
-    const ListedLine line{file.Data.CreateTime, file.Data.ModifyTime,          file.Data.FileSize,
-                          file.Clusters,        file.OverwrittenClusters,      file.RecordIndex,
-                          static_cast<uint32_t>(path.size())};
+    const ListedLine line{file.Data.CreateTime,      file.Data.ModifyTime, file.Data.FileSize,
+                          file.Clusters,             file.OverwrittenClusters, file.UnknownClusters,
+                          file.RecordIndex,          static_cast<uint32_t>(path.size())};
     const auto category = static_cast<size_t>(file.Category);
     ++counts_[category];
     spools_[category].Append(&line, sizeof line);
