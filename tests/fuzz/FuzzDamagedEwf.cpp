@@ -96,12 +96,24 @@ void CheckRanges(const std::vector<ByteRange>& ranges, uint64_t size) {
   }
 }
 
+// The E01 each input is written to, one for the process, removed when it ends.
+const std::string& ImageStem() {
+  static const std::string stem =
+      (std::filesystem::temp_directory_path() / ("salvoran-fuzz-ewf-" + std::to_string(::getpid()))).string();
+  return stem;
+}
+
+void RemoveImage() { ::unlink((ImageStem() + ".E01").c_str()); }
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string stem = [] {
     SetWarningHandler([](std::string_view) { return 0; });
-    return (std::filesystem::temp_directory_path() / ("salvoran-fuzz-ewf-" + std::to_string(::getpid()))).string();
+    // After the name is made, so that it is still there when the process ends.
+    const std::string& made = ImageStem();
+    std::atexit(RemoveImage);
+    return made;
   }();
   if (size <= MaskBytes) return 0;
   uint64_t mask = 0;
