@@ -22,7 +22,7 @@ cases=(DemoVolume MftClaimingTwoBillionRecords CutInTheMiddleOfTheMft LaterRecor
        FileNameLengthPastTheAttribute HostileNames MftRunListWithoutEnd RecordSizeCode7F
        SizeBeyondItsClusters CompressionUnitsOfTwoBillionClusters AttributeListNamingEightThousandRecords
        AttributeListPastTheLimit FolderChainInALoop BitmapAndRunClaimingPetabytes
-       TwoHundredListsNamingTheSameRecords MftListOfEightThousandPieces FileOfMillionsOfRuns
+       ListsNamingTheSameRecords MftListOfEightThousandPieces FileOfMillionsOfRuns
        CompressedFileClaimingFourExbibytes BitmapShorterThanTheVolume)
 
 # Field of /usr/bin/time -v's report.
