@@ -28,6 +28,7 @@ struct RecoverOptions {
   bool Json = false;
   bool Force = false;
   bool KeepFolders = false;  // each file in its original folder below OutputFolder
+  bool KeepGoing = false;    // bytes the source cannot give become zeros instead of failing the file
 };
 int RunRecover(const RecoverOptions& options);
 

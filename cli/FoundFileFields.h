@@ -30,6 +30,7 @@ void VisitFileFields(const FoundFile& file, Visitor&& visit) {
   visit("folder", std::string_view(file.Folder));
   visit("clusters", static_cast<int64_t>(file.Clusters));
   visit("overwritten_clusters", static_cast<int64_t>(file.OverwrittenClusters));
+  visit("unknown_clusters", static_cast<int64_t>(file.UnknownClusters));
   visit("encrypted", file.Encrypted);
   visit("streams", file.Streams);
 }

@@ -33,6 +33,7 @@ struct ListedLine {
   int64_t FileSize = 0;
   uint64_t Clusters = 0;
   uint64_t OverwrittenClusters = 0;
+  uint64_t UnknownClusters = 0;
   int32_t Record = 0;
   FolderTree::Id Folder = FolderTree::NotKept;
   uint32_t FolderBytes = 0;  // of the text when the folder is not kept in the tree
@@ -40,10 +41,15 @@ struct ListedLine {
 };
 
 // Only a file that other files have taken clusters of says so: " [Partly overwritten: 32 of 64
-// clusters in use]".
+// clusters in use]"; or one of whose clusters the volume cannot tell: " [Unknown: 8 of 64
+// clusters]".
 std::string StateNote(const ListedLine& line) {
-  const ContentState state = ContentStateOf(line.Clusters, line.OverwrittenClusters);
+  const ContentState state = ContentStateOf(line.Clusters, line.OverwrittenClusters, line.UnknownClusters);
   if (state == ContentState::Good) return {};
+  if (state == ContentState::Unknown) {
+    return "  [" + std::string(ContentStateCaption(state)) + ": " + std::to_string(line.UnknownClusters) + " of " +
+           std::to_string(line.Clusters) + " clusters]";
+  }
   return "  [" + std::string(ContentStateCaption(state)) + ": " + std::to_string(line.OverwrittenClusters) + " of " +
          std::to_string(line.Clusters) + " clusters in use]";
 }
@@ -70,6 +76,7 @@ class ListingPrinter : public ScanPrinter {
                           file.Data.FileSize,
                           file.Clusters,
                           file.OverwrittenClusters,
+                          file.UnknownClusters,
                           file.RecordIndex,
                           folder,
                           static_cast<uint32_t>(folderText.size()),

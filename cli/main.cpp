@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
   recoverCommand->add_flag("--json", recover.Json, std::string(help::RecoverJson));
   recoverCommand->add_flag("--force", recover.Force, std::string(help::RecoverForce));
   recoverCommand->add_flag("--keep-folders", recover.KeepFolders, std::string(help::RecoverKeepFolders));
+  recoverCommand->add_flag("--keep-going", recover.KeepGoing, std::string(help::RecoverKeepGoing));
   AddFilterOptions(*recoverCommand, recover.Filter, all);
 
   try {

@@ -8,6 +8,7 @@
 #include "engine/FileNameText.h"
 #include "engine/FileRecord.h"
 #include "engine/FileTime.h"
+#include "engine/ListedRecords.h"
 #include "engine/MftBlockReader.h"
 #include "engine/OpeningPhase.h"
 #include "engine/OriginalFolders.h"
@@ -25,24 +26,27 @@ int32_t RecordsPerBlock(uint32_t recordSize) {
   return static_cast<int32_t>(intervals * ProgressInterval);
 }
 
-// Extension records come from the block being scanned when it holds them, fixed up in place
-// once; others are read on their own.
-class ScanRecordFetcher : public VolumeRecordFetcher {
+// Records come from the block being scanned when it holds them, fixed up in place once; others
+// from outside, read on their own.
+class ScanRecordFetcher : public RecordFetcher {
  public:
-  ScanRecordFetcher(VolumeSource& volume, const VolumeGeometry& geometry, MftBlockReader& reader)
-      : VolumeRecordFetcher(volume, geometry), reader_(reader) {}
+  ScanRecordFetcher(MftBlockReader& reader, RecordFetcher& outside) : reader_(reader), outside_(outside) {}
 
   bool FetchRecord(uint64_t index, std::vector<std::byte>& record) override {
     if (!reader_.Holds(static_cast<int64_t>(std::min<uint64_t>(index, INT64_MAX)))) {
-      return VolumeRecordFetcher::FetchRecord(index, record);
+      return outside_.FetchRecord(index, record);
     }
     const ByteView fixed = reader_.FixedRecord(static_cast<int32_t>(index));
     record.assign(fixed.begin(), fixed.end());
     return !fixed.empty();
   }
+  ContentRead ReadNonResident(ByteView attribute, uint64_t maxBytes, std::vector<std::byte>& content) override {
+    return outside_.ReadNonResident(attribute, maxBytes, content);
+  }
 
  private:
   MftBlockReader& reader_;
+  RecordFetcher& outside_;
 };
 
 // The listing test on a free record whose fixups are applied: a base record with times, a long
@@ -86,7 +90,10 @@ class BlockRecordTest {
   BlockRecordTest(VolumeSource& volume, const VolumeGeometry& geometry, MftBlockReader& reader)
       : geometry_(geometry),
         reader_(reader),
-        fetcher_(volume, geometry, reader),
+        volumeRecords_(volume, geometry),
+        listedRecords_(volumeRecords_, static_cast<uint64_t>(std::max(geometry.RecordCount, 0))),
+        fetcher_(reader, volumeRecords_),
+        listFetcher_(reader, listedRecords_),
         folders_(fetcher_),
         bitmap_(volume, geometry, fetcher_) {}
 
@@ -94,12 +101,14 @@ class BlockRecordTest {
     const ByteView raw = reader_.Record(index);
     if (raw.empty() || RecordFlags(raw) != 0) return false;
     const ByteView record = reader_.FixedRecord(index);
-    if (record.empty() || !DescribeDeletedFile(record, geometry_, index, fetcher_, attributes_, localTime_, file)) {
+    if (record.empty() ||
+        !DescribeDeletedFile(record, geometry_, index, listFetcher_, attributes_, localTime_, file)) {
       return false;
     }
-    const ClusterUse use = CountClusterUse(*attributes_.Stream(u""), geometry_.TotalClusters, bitmap_);
+    const ClusterUse use = CountClusterUse(*attributes_.Stream(u""), geometry_, bitmap_);
     file.Clusters = use.Clusters;
     file.OverwrittenClusters = use.InUse;
+    file.UnknownClusters = use.Unknown;
     file.Folder = folders_.FolderOf(ReadParentReference(attributes_.FileName));
     return true;
   }
@@ -107,7 +116,10 @@ class BlockRecordTest {
  private:
   const VolumeGeometry& geometry_;
   MftBlockReader& reader_;
+  VolumeRecordFetcher volumeRecords_;
+  ListedRecords listedRecords_;  // what attribute lists name, cached and bounded for the scan
   ScanRecordFetcher fetcher_;
+  ScanRecordFetcher listFetcher_;
   FileAttributes attributes_;
   LocalTimeConverter localTime_;
   OriginalFolders folders_;

@@ -94,7 +94,12 @@ void OutputFile::Write(std::span<const std::byte> bytes) {
   position_ += done;
 }
 
-void OutputFile::Skip(uint64_t count) { position_ += count; }
+// A hole costs no write, but may be all a hostile file is made of: the stop request is looked at
+// here too.
+void OutputFile::Skip(uint64_t count) {
+  if (RestoreStopRequested()) throw RestoreStopped();
+  position_ += count;
+}
 
 // After the last write, which would move the modification time again. Times are no part of the
 // content: a target that refuses them still has the file.

@@ -10,6 +10,7 @@
 #include "engine/EngineError.h"
 #include "engine/OpeningPhase.h"
 #include "recovery/ContentRecovery.h"
+#include "recovery/RestoreStop.h"
 #include "tests/support/CraftedVolume.h"
 #include "tests/support/TempDir.h"
 
@@ -253,10 +254,12 @@ TEST_F(ContentRecoveryTest, ARunPastTheEndOfATruncatedImageFails) {
   image.resize(901 * ClusterBytes);
   MemoryVolume volume(std::move(image));
 
-  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }), RunListError);
+  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }),
+            std::string(RunListError) + " Bytes 8192 to 12287 of the file could not be read from the source.");
   EXPECT_TRUE(FolderEntries().empty());
 }
 
+// One unreadable sector in the second cluster: the failure names just its bytes of the file.
 TEST_F(ContentRecoveryTest, AReadErrorInARunFailsInsteadOfWritingWhatWasRead) {
   FillCluster(300);
   FillCluster(301);
@@ -266,10 +269,44 @@ TEST_F(ContentRecoveryTest, AReadErrorInARunFailsInsteadOfWritingWhatWasRead) {
   volume.FailStretch(301 * ClusterBytes + 512, 512);
   test::WriteImage(target_, test::ToBytes("earlier restore"));
 
-  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }), RunListError);
+  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }),
+            std::string(RunListError) + " Bytes 4608 to 5119 of the file could not be read from the source.");
 
   EXPECT_EQ(Restored(), test::ToBytes("earlier restore"));
   EXPECT_EQ(FolderEntries(), std::set<std::string>{"restored.bin"});
+}
+
+// Keeping going, the unreadable sectors come back as zeros, each stretch listed once, and the
+// rest of the file as it is.
+TEST_F(ContentRecoveryTest, AKeptGoingRestoreHasZerosWhereTheSourceFailedAndListsThem) {
+  const Bytes clusters = Concatenate({FillCluster(300), FillCluster(301), FillCluster(302)});
+  PlaceFile({{3, 300, false}}, 3 * ClusterBytes - 10);
+  MemoryVolume memory(test::BuildVolume(spec_));
+  test::WatchedVolume volume(memory);
+  volume.FailStretch(300 * ClusterBytes + 1024, 1536);  // three sectors of the first cluster
+  volume.FailStretch(302 * ClusterBytes + 3584, 1024);  // the last sector, and past the file's end
+  VolumeGeometry geometry;
+  ReadVolumeGeometry(volume, geometry);
+  std::vector<ByteRange> unreadable;
+
+  RecoverFileContent(volume, geometry, FileRecordOffset, target_, OutputFile::ExistingTarget::Replace, {}, {},
+                     &unreadable);
+
+  Bytes expected = Prefix(clusters, 3 * ClusterBytes - 10);
+  std::fill(expected.begin() + 1024, expected.begin() + 2560, std::byte{0});
+  std::fill(expected.begin() + 2 * ClusterBytes + 3584, expected.end(), std::byte{0});
+  EXPECT_EQ(Restored(), expected);
+  EXPECT_EQ(unreadable, (std::vector<ByteRange>{{1024, 1536}, {2 * ClusterBytes + 3584, 512 - 10}}));
+}
+
+// A file that is all hole writes nothing: a stop asked for must still end it, as a hostile
+// record can make it 2^46 compression units of hole.
+TEST_F(ContentRecoveryTest, AStopRequestEndsARestoreThatIsAllHole) {
+  PlaceFile({{uint64_t{1} << 30, 0, true}}, uint64_t{1} << 40);
+  RequestRestoreStop();
+  EXPECT_THROW(Recover(), RestoreStopped);
+  ClearRestoreStopRequest();
+  EXPECT_TRUE(FolderEntries().empty());
 }
 
 TEST_F(ContentRecoveryTest, ATargetInAMissingFolderCannotBeCreated) {

@@ -415,7 +415,7 @@ void TfrmSalvoran::FileFound(FoundFile&& file) {
   ResultNode* node = tree.AddChild(root);
   *tree.NodeData(node) = std::move(file.Data);
   tree.SetFolder(node, file.Folder);
-  tree.SetClusterUse(node, {file.Clusters, file.OverwrittenClusters});
+  tree.SetClusterUse(node, {file.Clusters, file.OverwrittenClusters, file.UnknownClusters});
   tree.SetCheckType(node, ctTriStateCheckBox);
   tree.ApplyFilter(node);
   // A category ticked while the scan runs stands for all of its shown files, those still to come
