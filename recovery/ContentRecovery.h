@@ -27,9 +27,14 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
                         const RestoreTarget& target, OutputFile::ExistingTarget existing,
                         const ContentProgress& progress = {}, std::u16string_view streamName = {});
 
+// No cut: the whole content.
+inline constexpr uint64_t AllContent = UINT64_MAX;
+
 // The same into any sink. openSink is called once every check that can refuse the file has
-// passed, so a hostile or unrestorable record fails before any output exists.
+// passed, so a hostile or unrestorable record fails before any output exists. Content past
+// firstBytes is not read: the sink gets a length of at most that, for a look at a file's start.
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
-                        const std::function<ContentSink&()>& openSink, std::u16string_view streamName = {});
+                        const std::function<ContentSink&()>& openSink, std::u16string_view streamName = {},
+                        uint64_t firstBytes = AllContent);
 
 }  // namespace salvoran
