@@ -52,7 +52,7 @@ TEST_P(CatEveryFileOfGeneratedImage, WritesWhatIcatReadsForEveryIntactDeletedFil
 INSTANTIATE_TEST_SUITE_P(AllLayouts, CatEveryFileOfGeneratedImage,
                          testing::Values("standard-512", "standard-4k", "standard-64k", "fragmented-mft", "compressed-4k",
                                          "compressed-1k", "attributes-4k", "sector-4k", "mft-attribute-list",
-                                         "folders"),
+                                         "folders", "preview"),
                          [](const auto& info) {
                            std::string name = info.param;
                            std::replace(name.begin(), name.end(), '-', '_');
