@@ -1,0 +1,85 @@
+#include "ui/preview/PreviewSplitter.h"
+
+#include <QAction>
+#include <QSettings>
+
+#include "ui/QtText.h"
+#include "ui/model/ResultTree.h"
+#include "ui/preview/PreviewCaptions.h"
+#include "ui/preview/PreviewFile.h"
+#include "ui/preview/PreviewPane.h"
+
+namespace salvoran {
+namespace {
+
+constexpr char SettingsOrganization[] = "corvath-salvoran";
+constexpr char SettingsApplication[] = "corvath-salvoran";
+constexpr char ShownKey[] = "preview/shown";
+constexpr char HeightKey[] = "preview/height";
+// The first time it is shown, the pane takes this share of the height.
+constexpr int PaneShareNumerator = 2;
+constexpr int PaneShareDenominator = 5;
+
+QSettings Settings() { return QSettings(SettingsOrganization, SettingsApplication); }
+
+}  // namespace
+
+PreviewSplitter::PreviewSplitter(QWidget* list, QWidget* parent, PreviewContentReader read)
+    : QSplitter(Qt::Vertical, parent) {
+  setObjectName("PreviewSplitter");
+  setChildrenCollapsible(false);
+  addWidget(list);
+  pane_ = new PreviewPane(this, std::move(read));
+  pane_->setObjectName("PreviewPane");
+  addWidget(pane_);
+  setStretchFactor(0, 1);  // a taller window gives the list the room
+  setStretchFactor(1, 0);
+  pane_->hide();
+
+  previewAction_ = new QAction(ToQString(strings::PreviewActionCaption), this);
+  previewAction_->setObjectName("PreviewAction");
+  previewAction_->setCheckable(true);
+  previewAction_->setShortcut(Qt::Key_F3);
+  previewAction_->setShortcutContext(Qt::WindowShortcut);
+  connect(previewAction_, &QAction::toggled, this, &PreviewSplitter::SetPaneShown);
+  addAction(previewAction_);
+  connect(this, &QSplitter::splitterMoved, this, [this] { SaveSettings(); });
+  QSettings settings = Settings();
+  paneHeight_ = settings.value(HeightKey, 0).toInt();
+  previewAction_->setChecked(settings.value(ShownKey, false).toBool());
+}
+
+void PreviewSplitter::ShowNode(const ResultNode* node, const VolumeGeometry& volume) {
+  if (node == nullptr || node->Data().IsFileEntry == 0) {
+    pane_->ShowFile(std::nullopt);
+    return;
+  }
+  pane_->ShowFile(PreviewFileOf(*node, volume));
+}
+
+void PreviewSplitter::SetPaneShown(bool shown) {
+  pane_->setVisible(shown);
+  if (shown && isVisible()) ApplyPaneHeight();
+  SaveSettings();
+}
+
+void PreviewSplitter::showEvent(QShowEvent* event) {
+  QSplitter::showEvent(event);
+  if (pane_->isVisibleTo(this)) ApplyPaneHeight();
+}
+
+void PreviewSplitter::ApplyPaneHeight() {
+  const int total = height() - handleWidth();
+  const int pane = paneHeight_ > 0 ? paneHeight_ : total * PaneShareNumerator / PaneShareDenominator;
+  setSizes({total - pane, pane});
+}
+
+void PreviewSplitter::SaveSettings() {
+  QSettings settings = Settings();
+  settings.setValue(ShownKey, previewAction_->isChecked());
+  if (!pane_->isVisible()) return;  // a hidden pane has no height to keep
+  paneHeight_ = sizes().at(1);
+  settings.setValue(HeightKey, paneHeight_);
+}
+
+}  // namespace salvoran
