@@ -54,12 +54,14 @@ QString WithPictureNote(const PreviewContent& content, const QString& info) {
   return claimed + content.Note + u' ' + info;
 }
 
-// Volume texts are names nobody vouches for: never read as markup.
+// Volume texts are names nobody vouches for: never read as markup. However long, they neither
+// widen the window nor make it lay itself out again.
 QLabel* PlainLabel(QWidget* parent, const char* name) {
   auto* label = new QLabel(parent);
   label->setObjectName(name);
   label->setTextFormat(Qt::PlainText);
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   return label;
 }
 
@@ -84,11 +86,17 @@ void PreviewPane::CreateControls() {
   details_ = PlainLabel(this, "PreviewDetails");
   state_ = PlainLabel(this, "PreviewState");
   contentInfo_ = PlainLabel(this, "PreviewContentInfo");
-  contentInfo_->setWordWrap(true);
   previousPage_ = new QPushButton(ToQString(strings::PreviewPreviousPage), this);
   previousPage_->setObjectName("PreviewPreviousPage");
   nextPage_ = new QPushButton(ToQString(strings::PreviewNextPage), this);
   nextPage_->setObjectName("PreviewNextPage");
+  // Hidden, they keep their room: the view below must not change size from file to file, or a
+  // picture fitted to it on the reading thread would have to be fitted again here.
+  for (QPushButton* button : {previousPage_, nextPage_}) {
+    QSizePolicy policy = button->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    button->setSizePolicy(policy);
+  }
   connect(previousPage_, &QPushButton::clicked, this, [this] { TurnPage(-1); });
   connect(nextPage_, &QPushButton::clicked, this, [this] { TurnPage(1); });
 
