@@ -1,6 +1,7 @@
 // Takes the input as a whole volume, scans it as the command line does and restores every file
 // the scan lists into a sink that only counts, so a hostile volume reaches the deepest states
 // of the engine without anything being written to disk.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,9 @@
 using namespace salvoran;
 
 namespace {
+
+// A preview's look at the start of a file: a compression unit and a bit more.
+constexpr uint64_t LookBytes = 66'000;
 
 class ListingObserver : public ScanObserver {
  public:
@@ -77,6 +81,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // What the listing promised is what a restore delivers.
     if (!sink.Committed() || sink.Length() != static_cast<uint64_t>(file.Data.FileSize)) std::abort();
+    // And a look at its start gets no byte past the cut.
+    CountingSink start;
+    RecoverFileContent(volume, geometry, file.Data.RecordOffset, [&]() -> ContentSink& { return start; }, {},
+                       LookBytes);
+    if (!start.Committed() || start.Length() != std::min<uint64_t>(sink.Length(), LookBytes)) std::abort();
   }
   return 0;
 }
