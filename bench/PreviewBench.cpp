@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
   const size_t previewsWhileArrowing = previews;
   rounds.Stop();
   const double longestGapArrowing = rounds.LongestGapMs();
+  const double longestWorkArrowing = rounds.LongestWorkMs();
 
   // Pressed one at a time: each preview waited for.
   toTop();
@@ -112,10 +113,12 @@ int main(int argc, char** argv) {
 
   std::printf("held down: %zu files, one key every %d ms, %.1f s; %zu previews shown, the others given up\n", files,
               keyIntervalMs, arrowingMs / 1e3, previewsWhileArrowing);
-  std::printf("  longest time between event rounds: %.0f ms\n", longestGapArrowing);
+  std::printf("  longest time between event rounds: %.0f ms; most work of the window's thread between two: %.0f ms\n",
+              longestGapArrowing, longestWorkArrowing);
   std::printf("one at a time: %zu files, selection to preview shown: median %.0f ms, 90th percentile %.0f ms, "
               "longest %.0f ms\n",
               waits.size(), waits[waits.size() / 2], waits[waits.size() * 9 / 10], waits.back());
-  std::printf("  longest time between event rounds: %.0f ms\n", rounds.LongestGapMs());
+  std::printf("  longest time between event rounds: %.0f ms; most work of the window's thread between two: %.0f ms\n",
+              rounds.LongestGapMs(), rounds.LongestWorkMs());
   return 0;
 }
