@@ -68,8 +68,8 @@ browse_demo() {
 }
 
 browse_preview() {
-  # F3 shows the pane; the second picture is the one a newer file has partly written over.
-  xdotool key --delay 150 F3
+  # Alt+P shows the pane; the second picture is the one a newer file has partly written over.
+  xdotool key --delay 150 alt+p
   xdotool type --delay 100 "Gra"
   xdotool key --delay 150 Right Down Down
 }

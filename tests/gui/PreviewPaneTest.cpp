@@ -50,7 +50,7 @@ class PreviewPaneTest : public QObject {
     QVERIFY(!pane_->isVisible());
     QVERIFY(!action_->isChecked());
     QVERIFY(driver_->Find<QMenu>("PopupMenuTree")->actions().contains(action_));
-    QTest::keyClick(&driver_->Window, Qt::Key_F3);
+    QTest::keyClick(&driver_->Window, Qt::Key_P, Qt::AltModifier);
     QVERIFY(pane_->isVisible());
 
     // The next window opens with the pane shown, as the user left it.

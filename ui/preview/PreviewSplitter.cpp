@@ -39,7 +39,8 @@ PreviewSplitter::PreviewSplitter(QWidget* list, QWidget* parent, PreviewContentR
   previewAction_ = new QAction(ToQString(strings::PreviewActionCaption), this);
   previewAction_->setObjectName("PreviewAction");
   previewAction_->setCheckable(true);
-  previewAction_->setShortcut(Qt::Key_F3);
+  // The key that shows the preview pane in the file manager of Windows, where these volumes come from.
+  previewAction_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_P));
   previewAction_->setShortcutContext(Qt::WindowShortcut);
   connect(previewAction_, &QAction::toggled, this, &PreviewSplitter::SetPaneShown);
   addAction(previewAction_);

@@ -13,7 +13,7 @@ class PreviewPane;
 class ResultNode;
 
 // The list of found files with the preview pane below it. The pane is hidden until the user
-// turns it on (the Preview action, F3); whether it is shown and how tall it is are remembered
+// turns it on (the Preview action, Alt+P); whether it is shown and how tall it is are remembered
 // for the next start.
 class PreviewSplitter : public QSplitter {
   Q_OBJECT
