@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QSettings>
+#include <algorithm>
 
 #include "ui/QtText.h"
 #include "ui/model/ResultTree.h"
@@ -19,6 +20,8 @@ constexpr char HeightKey[] = "preview/height";
 // The first time it is shown, the pane takes this share of the height.
 constexpr int PaneShareNumerator = 2;
 constexpr int PaneShareDenominator = 5;
+// However tall the pane was left in a larger window, the list keeps this share.
+constexpr int ListShareAtLeast = 5;
 
 QSettings Settings() { return QSettings(SettingsOrganization, SettingsApplication); }
 
@@ -71,7 +74,8 @@ void PreviewSplitter::showEvent(QShowEvent* event) {
 
 void PreviewSplitter::ApplyPaneHeight() {
   const int total = height() - handleWidth();
-  const int pane = paneHeight_ > 0 ? paneHeight_ : total * PaneShareNumerator / PaneShareDenominator;
+  const int remembered = std::min(paneHeight_, total - total / ListShareAtLeast);
+  const int pane = paneHeight_ > 0 ? remembered : total * PaneShareNumerator / PaneShareDenominator;
   setSizes({total - pane, pane});
 }
 
