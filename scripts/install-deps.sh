@@ -5,12 +5,12 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins libgl-dev
-  libblkid-dev libudev-dev libewf-dev libcli11-dev nlohmann-json3-dev
+  libblkid-dev libudev-dev libewf-dev libcli11-dev nlohmann-json3-dev zlib1g-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   ntfs-3g ntfs-3g-dev sleuthkit dosfstools fuse3 exfat-fuse exfatprogs
   fdisk gdisk ewf-tools mount dbus-daemon umockdev
-  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wqy-microhei time bc
+  xvfb xauth xdotool imagemagick lame python3 fonts-dejavu-core fonts-wqy-microhei time bc
   librsvg2-bin desktop-file-utils appstream man-db file dpkg-dev
 )
 

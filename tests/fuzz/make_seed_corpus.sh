@@ -10,6 +10,7 @@
 #                       longest, of images with deleted compressed files
 #   FuzzAttributeList   a base record index + the MFT up to the records its attribute list names,
 #                       from the images and crafted
+#   FuzzCarving         mode and split bytes + the start of each carving sample
 # Usage: tests/fuzz/make_seed_corpus.sh BUILD_DIR   (a build with the tests; images in BUILD_DIR/images)
 set -euo pipefail
 build=$(cd "${1:?usage: make_seed_corpus.sh BUILD_DIR}" && pwd)
@@ -39,4 +40,16 @@ make_disk() {  # NAME FIRST_SECTOR TOOL...: the tool writes the table into a fre
 }
 make_disk mbr-logical 8 sh -c 'printf "start=8,size=24,type=7\nstart=32,size=88,type=5\nstart=40,size=16,type=7\nstart=64,size=16,type=83\n" | sfdisk --quiet "$0"'
 make_disk gpt 34 sgdisk --set-alignment=1 --new=1:34:63 --typecode=1:0700 --new=2:64:94 --typecode=2:8300
+
+# FuzzCarving: a mode byte (0: a format's unit, 1: the carver), a split byte, then a real file of
+# each carved format from the carving samples, at most its first 16 KiB.
+carving="$corpus/FuzzCarving"
+mkdir -p "$carving"
+for sample in "$build"/images/carving-samples/*.*; do
+  name=$(basename "$sample")
+  for mode in 0 1; do
+    { printf "\\x$mode\\x2a"; head -c 16384 "$sample"; } > "$carving/$mode-$name"
+  done
+done
+
 du -sh --apparent-size "$corpus"/*

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/carving/CarvedFile.h"
+
+namespace salvoran::carving {
+
+// Clusters of the carved area that a listed file claims: [First, First + Count).
+struct ClusterRange {
+  uint64_t First = 0;
+  uint64_t Count = 0;
+};
+
+// After the pass: drops the carved files that share a cluster with a file the scan lists
+// already (a deleted file whose record still names its clusters), counting them in `dropped`.
+// `areaOffset` and `clusterBytes` place the area's clusters in the source.
+std::vector<CarvedFile> RemoveClaimed(std::vector<CarvedFile> files, std::vector<ClusterRange> claimed,
+                                      uint64_t areaOffset, uint32_t clusterBytes, DropCounts& dropped);
+
+}  // namespace salvoran::carving
