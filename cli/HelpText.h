@@ -15,7 +15,8 @@ inline constexpr std::string_view Partition = "The partition to use, for a disk 
 inline constexpr std::string_view ExitStatus = R"help(Exit status:
   0  all went well
   1  recover: some of the files could not be restored (the others were), or
-     with --keep-going were restored with stretches the source could not give
+     with --keep-going were restored with stretches the source could not give;
+     cat: the file could not be read whole
   2  bad usage, or a source that cannot be opened or is not NTFS
   128 + N  recover: stopped by signal N (130 Ctrl+C, 143 SIGTERM, 129 SIGHUP);
      the file being written was removed)help";
@@ -27,6 +28,7 @@ inline constexpr std::string_view ProgramFooter = R"help(Examples:
   salvoran scan evidence.E01 --partition 2
   salvoran recover disk.img --record 70 --output ~/restored
   salvoran recover /dev/sdb1 --all --output /mnt/usb/restored
+  salvoran cat disk.img --record 70 | less
 
 SOURCE, the volume to look at, is a block device or an image file: a raw image
 made with dd, or an E01 image (name the .E01 file; .E02 and the rest are found
@@ -236,6 +238,29 @@ second signal ends a copy stuck on an unresponsive disk at once.
 
 While files are written on a terminal, stderr shows the bytes restored, the
 rate and the time left (with --all, the scan's progress comes first).)help";
+
+inline constexpr std::string_view Cat = "Write one deleted file's content to stdout";
+inline constexpr std::string_view CatRecord = "Record number (from scan) of the file";
+inline constexpr std::string_view CatStream = "Write this named stream of the file instead of its content";
+inline constexpr std::string_view CatForce = "Write binary content to a terminal too";
+inline constexpr std::string_view CatFooter = R"help(Examples:
+  salvoran cat disk.img --record 70 | less
+  salvoran cat /dev/sdb1 --record 81 > harbor.jpg
+  salvoran cat disk.img --record 81 --stream Zone.Identifier
+  salvoran cat evidence.E01 --partition 2 --record 70 | sha256sum
+
+Writes exactly what 'salvoran recover --record N' would restore, and nothing
+else: compressed content expanded, zeros past the point Windows had written
+and for holes of sparse files, the parts of several records joined. Nothing
+is written to any disk, so the content can go straight into another program.
+A file some of whose clusters other files have taken since gives what those
+clusters hold now.
+
+Content that does not read as text is not written to a terminal, where it
+would only garble the screen: redirect it, or pass --force. On failure (the
+record is no deleted file, the file is encrypted, a cluster cannot be read) a
+line on stderr says why, "failed RECORD NAME: REASON", and the status is 1;
+what was written to stdout before a read failed is the start of the file.)help";
 
 inline constexpr std::string_view Debug = "Also write \"Corvath:\" diagnostic lines to stderr";
 inline constexpr std::string_view Version = "Print the version and exit";

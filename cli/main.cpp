@@ -92,6 +92,14 @@ int main(int argc, char** argv) {
   recoverCommand->add_flag("--keep-going", recover.KeepGoing, std::string(help::RecoverKeepGoing));
   AddFilterOptions(*recoverCommand, recover.Filter, all);
 
+  CatOptions cat;
+  CLI::App* catCommand = AddCommand(app, "cat", help::Cat, help::CatFooter);
+  AddSource(*catCommand, cat.Source);
+  AddPartition(*catCommand, partition);
+  catCommand->add_option("--record", cat.Record, std::string(help::CatRecord))->required()->type_name("N");
+  catCommand->add_option("--stream", cat.Stream, std::string(help::CatStream))->type_name("NAME");
+  catCommand->add_flag("--force", cat.Force, std::string(help::CatForce));
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -109,6 +117,10 @@ int main(int argc, char** argv) {
                               : bodyfile ? ScanOutput::Bodyfile
                                          : ScanOutput::Listing;
     return RunScan(source, partition, output, scanFilter);
+  }
+  if (*catCommand) {
+    cat.Partition = partition;
+    return RunCat(cat);
   }
   recover.Partition = partition;
   if (recover.Records.empty() && !recover.All) {

@@ -33,10 +33,14 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
                         const ContentProgress& progress = {}, std::u16string_view streamName = {},
                         std::vector<ByteRange>* unreadable = nullptr);
 
+// No cut: the whole content.
+inline constexpr uint64_t AllContent = UINT64_MAX;
+
 // The same into any sink. openSink is called once every check that can refuse the file has
-// passed, so a hostile or unrestorable record fails before any output exists.
+// passed, so a hostile or unrestorable record fails before any output exists. Content past
+// firstBytes is not read: the sink gets a length of at most that, for a look at a file's start.
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
                         const std::function<ContentSink&()>& openSink, std::u16string_view streamName = {},
-                        std::vector<ByteRange>* unreadable = nullptr);
+                        uint64_t firstBytes = AllContent, std::vector<ByteRange>* unreadable = nullptr);
 
 }  // namespace salvoran

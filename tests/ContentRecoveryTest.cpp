@@ -11,6 +11,7 @@
 #include "engine/OpeningPhase.h"
 #include "recovery/ContentRecovery.h"
 #include "recovery/RestoreStop.h"
+#include "recovery/MemorySink.h"
 #include "tests/support/CraftedVolume.h"
 #include "tests/support/TempDir.h"
 
@@ -432,6 +433,47 @@ TEST_F(ContentRecoveryTest, BytesPastTheInitializedSizeAreLeftAsAHole) {
 
   EXPECT_EQ(sink.Written, Prefix(clusters, 5000));
   EXPECT_EQ(sink.Length, 3 * ClusterBytes);
+}
+
+// A look at the start of a file (a preview) reads no cluster past the bytes asked for.
+TEST_F(ContentRecoveryTest, ACutCopyReadsNoClusterPastItsEnd) {
+  const Bytes content = Concatenate({FillCluster(500), FillCluster(501), FillCluster(502)});
+  PlaceFile({{3, 500, false}}, 3 * ClusterBytes - 5);
+  MemoryVolume memory(test::BuildVolume(spec_));
+  test::WatchedVolume volume(memory);
+  VolumeGeometry geometry;
+  ReadVolumeGeometry(volume, geometry);
+
+  MemorySink start;
+  RecoverFileContent(volume, geometry, FileRecordOffset, [&]() -> ContentSink& { return start; }, {}, 5000);
+  EXPECT_EQ(start.Bytes(), Prefix(content, 5000));
+  MemorySink middle(ClusterBytes);
+  RecoverFileContent(volume, geometry, FileRecordOffset, [&]() -> ContentSink& { return middle; }, {}, 5000);
+  EXPECT_EQ(middle.Bytes(), Bytes(content.begin() + ClusterBytes, content.begin() + 5000));
+  EXPECT_FALSE(volume.Touched(502 * ClusterBytes, ClusterBytes));
+
+  MemorySink pastTheEnd;
+  RecoverFileContent(volume, geometry, FileRecordOffset, [&]() -> ContentSink& { return pastTheEnd; }, {}, 1 << 20);
+  EXPECT_EQ(pastTheEnd.Bytes(), Prefix(content, 3 * ClusterBytes - 5));
+}
+
+TEST_F(ContentRecoveryTest, ACutCopyKeepsHolesAndResidentContentInPlace) {
+  const Bytes before = FillCluster(300), after = FillCluster(400);
+  PlaceFile({{1, 300, false}, {2, 0, true}, {1, 400, false}}, 4 * ClusterBytes);
+  MemoryVolume volume(test::BuildVolume(spec_));
+  VolumeGeometry geometry;
+  ReadVolumeGeometry(volume, geometry);
+  MemorySink fromTheHole(ClusterBytes + 10);
+  RecoverFileContent(volume, geometry, FileRecordOffset, [&]() -> ContentSink& { return fromTheHole; }, {},
+                     3 * ClusterBytes + 20);
+  EXPECT_EQ(fromTheHole.Bytes(), Concatenate({Bytes(2 * ClusterBytes - 10), Prefix(after, 20)}));
+
+  const Bytes resident = Pattern(600, 7);
+  PlaceFileWithData(test::ResidentDataAttribute(resident));
+  MemoryVolume residentVolume(test::BuildVolume(spec_));
+  MemorySink start;
+  RecoverFileContent(residentVolume, geometry, FileRecordOffset, [&]() -> ContentSink& { return start; }, {}, 100);
+  EXPECT_EQ(start.Bytes(), Prefix(resident, 100));
 }
 
 TEST_F(ContentRecoveryTest, RestoresTheUnnamedDataOrTheStreamAskedFor) {

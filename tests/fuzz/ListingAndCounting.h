@@ -65,7 +65,7 @@ inline bool RestoreCounted(VolumeSource& volume, const VolumeGeometry& geometry,
                            CountingSink& sink, std::vector<ByteRange>* unreadable = nullptr) {
   try {
     RecoverFileContent(volume, geometry, file.Data.RecordOffset, [&]() -> ContentSink& { return sink; }, {},
-                       unreadable);
+                       AllContent, unreadable);
   } catch (const EngineError&) {
     return false;
   }
