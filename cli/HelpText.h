@@ -46,7 +46,8 @@ file record size, clusters), where the Master File Table (MFT) lies and how many
 records it holds. For a disk with a partition table, the table comes first, one
 partition a line: its number, its offset in bytes, its size, whether it holds
 NTFS, and its label; the figures follow for its only NTFS partition or the one
---partition names.)help";
+--partition names. "Repaired from:" says which copy stood in for a damaged
+boot sector or MFT head (see 'salvoran scan --help').)help";
 
 inline constexpr std::string_view Drives = "List the machine's fixed NTFS volumes";
 inline constexpr std::string_view DrivesFooter = R"help(Example:
@@ -82,6 +83,11 @@ inline constexpr std::string_view ScanFooter = R"help(Examples:
 A disk with several NTFS partitions is not scanned: they are listed instead
 (number, offset, size, label) for --partition to choose one.
 
+A volume whose boot sector cannot be read or is damaged is read through its
+backup in the volume's last sector; MFT records 0 to 3 that fail their checks
+are read from their copies in the MFT mirror ($MFTMirr). A line on stderr says
+so, and the JSON's volume carries "repaired_from".
+
 The listing has a heading per category with its count, such as
 "Document Files(3)", under which each deleted file has a line of five columns:
   RECORD     MFT record number: what 'salvoran recover --record' takes
@@ -112,7 +118,10 @@ several times (--ext jpg --ext png) passes any of its values.
                       disk, or null for a volume on its own; then
                       bytes_per_sector, sectors_per_cluster,
                       bytes_per_cluster, file_record_size, record_count,
-                      mft_offset (in bytes from the volume's start)
+                      mft_offset (in bytes from the volume's start);
+                      repaired_from: null, or which copy stood in for a
+                      damaged original: "backup boot sector", "MFT mirror"
+                      (both joined by " and ")
   files               one object per deleted file:
     record              MFT record number
     record_offset       byte offset of the record in the volume (add the

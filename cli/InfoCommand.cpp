@@ -6,6 +6,7 @@
 #include "cli/TerminalText.h"
 #include "engine/DiskLayout.h"
 #include "engine/OpeningPhase.h"
+#include "engine/VolumeRepair.h"
 
 namespace salvoran::cli {
 namespace {
@@ -24,6 +25,9 @@ void PrintGeometry(const VolumeGeometry& geometry) {
   std::printf("MFT clusters:         %lld\n", static_cast<long long>(geometry.MftClusterCount));
   std::printf("MFT runs:             %zu\n", geometry.Mft.Extents().size());
   std::printf("Records:              %d\n", geometry.RecordCount);
+  if (geometry.RepairedFrom != NotRepaired) {
+    std::printf("Repaired from:        %s\n", RepairedFromText(geometry.RepairedFrom).c_str());
+  }
 }
 
 }  // namespace

@@ -76,6 +76,7 @@ std::optional<RestorePlan> PlanRecords(const RecoverOptions& options, const Volu
   try {
     volume = OpenVolumeToScan(location);
     ReadVolumeGeometry(*volume, plan.Geometry);
+    PrintRepairNotes(plan.Geometry);
     DeletedFileReader files(*volume, plan.Geometry);
     for (int64_t record : options.Records) plan.Items.push_back({record, files.Read(record)});
   } catch (const std::exception& error) {

@@ -22,6 +22,7 @@ class ScanCollector : public ScanObserver {
  public:
   ScanCollector(const FileFilter& filter, ListedFileSink& sink, bool showProgress = true)
       : filter_(filter), sink_(sink), showProgress_(showProgress) {}
+  // Says on stderr which copies stood in for a damaged boot sector or MFT head.
   void ScanStarted(const VolumeGeometry& geometry) override;
   void Progress(int32_t recordIndex) override;
   bool StopRequested() override { return false; }
@@ -38,6 +39,9 @@ class ScanCollector : public ScanObserver {
   bool showProgress_;
   ProgressLine progress_{"Scanning", ProgressUnit::Records};
 };
+
+// The lines that say which copies stood in for a damaged boot sector or MFT head, on stderr.
+void PrintRepairNotes(const VolumeGeometry& geometry);
 
 // Runs a scan of source into a collector. Prints the failure and answers false when the scan
 // could not run.

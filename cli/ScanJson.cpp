@@ -5,6 +5,7 @@
 #include "cli/JsonText.h"
 #include "cli/OutputBuffer.h"
 #include "cli/ScanPrinter.h"
+#include "engine/VolumeRepair.h"
 
 namespace salvoran::cli {
 namespace {
@@ -31,6 +32,12 @@ void AppendJsonField(std::string& out, std::string_view name, const Value& value
   }
 }
 
+// Which copies stood in for a damaged boot sector or MFT head, or null.
+nlohmann::ordered_json RepairedFromJson(uint8_t repairs) {
+  if (repairs == NotRepaired) return nullptr;
+  return RepairedFromText(repairs);
+}
+
 nlohmann::ordered_json PartitionJson(const VolumeLocation& volume) {
   if (!volume.Partition) return nullptr;
   return {{"number", volume.Partition->Number}, {"offset", volume.Partition->Offset}, {"size", volume.Partition->Size}};
@@ -50,7 +57,8 @@ class JsonPrinter : public ScanPrinter {
                       {"bytes_per_cluster", geometry.BytesPerCluster},
                       {"file_record_size", geometry.FileRecordSize},
                       {"mft_offset", geometry.MftOffset},
-                      {"record_count", geometry.RecordCount}};
+                      {"record_count", geometry.RecordCount},
+                      {"repaired_from", RepairedFromJson(geometry.RepairedFrom)}};
     std::string& out = out_.Text();
     out = JsonDocumentText(head);
     out.resize(out.size() - 2);  // "\n}": the file list follows

@@ -22,6 +22,10 @@ class MftMap {
   // Throws EngineError when a run is sparse: the MFT has no holes.
   MftMap(const std::vector<DataRun>& runs, uint32_t bytesPerCluster);
 
+  // Reads MFT bytes [mftByte, mftByte + length) from volumeByte on instead: a damaged stretch
+  // from a copy of it. The bytes must lie inside the covered ones.
+  void Redirect(uint64_t mftByte, uint64_t length, uint64_t volumeByte);
+
   uint64_t CoveredBytes() const;
   const std::vector<Extent>& Extents() const { return extents_; }
 

@@ -20,6 +20,7 @@ struct VolumeGeometry {
   int32_t RecordCount = 0;
   uint64_t TotalClusters = 0;  // bounds every run read from the volume
   MftMap Mft;                  // record index to volume offset, across the MFT's runs
+  uint8_t RepairedFrom = 0;    // VolumeRepair bits: the copies read in place of damaged originals
 };
 
 }  // namespace salvoran

@@ -80,13 +80,19 @@ uint64_t DemoRecordCount() {
   return static_cast<uint64_t>(geometry.RecordCount);
 }
 
+// The field changed in the boot sector and in its backup, the volume's last sector: with a whole
+// backup the volume would be read through it.
 ImageMaker DemoWithBootField(size_t offset, uint64_t value, size_t width) {
   return [=] {
     Bytes image = Demo();
     PutLE(image, offset, value, width);
+    PutLE(image, image.size() - BootSectorSize + offset, value, width);
     return image;
   };
 }
+
+// Where $MFTMirr keeps its copy of record 0, which stands in for a record 0 that fails its check.
+uint64_t DemoMirrorOffset() { return DemoBoot().MftMirrorCluster * DemoBoot().BytesPerCluster; }
 
 ImageMaker DemoCutAt(std::function<uint64_t()> length) {
   return [=] { return Bytes(Demo().begin(), Demo().begin() + static_cast<ptrdiff_t>(length())); };
@@ -325,6 +331,7 @@ const HostileCase HostileCases[] = {
      [] {
        Bytes image = Demo();
        std::memcpy(image.data() + DemoRecordOffset(0), "BAAD", 4);
+       std::memcpy(image.data() + DemoMirrorOffset(), "BAAD", 4);
        return image;
      },
      2, InvalidMft, 2, InvalidMft),
@@ -332,6 +339,7 @@ const HostileCase HostileCases[] = {
      [] {
        Bytes image = Demo();
        PutLE(image, DemoRecordOffset(0) + 510, 0xEEEE, 2);
+       PutLE(image, DemoMirrorOffset() + 510, 0xEEEE, 2);
        return image;
      },
      2, InvalidMft, 2, InvalidMft),

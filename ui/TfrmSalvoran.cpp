@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "engine/VolumeRepair.h"
 #include "recovery/RestoreStop.h"
 #include "support/Diagnostics.h"
 #include "support/StringTable.h"
@@ -168,6 +169,10 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   unreadableRecords_->setObjectName("UnreadableRecords");
   unreadableRecords_->hide();
   statusBar->addPermanentWidget(unreadableRecords_);
+  repairNote_ = new QLabel(statusBar);
+  repairNote_->setObjectName("RepairNote");
+  repairNote_->hide();
+  statusBar->addPermanentWidget(repairNote_);
   setStatusBar(statusBar);
 
   setAcceptDrops(true);
@@ -362,6 +367,7 @@ void TfrmSalvoran::ScanVolume() {
   restoreTree_->ClearTree();
   AddCategoryRoots();
   unreadableRecords_->hide();
+  repairNote_->hide();
   geometry_ = VolumeGeometry();
   const VolumeLocation volume = driveComboBox_->currentData().value<VolumeLocation>();
   try {
@@ -391,7 +397,15 @@ void TfrmSalvoran::ShowScanSummary(const ScanSummary& summary) {
   unreadableRecords_->show();
 }
 
-void TfrmSalvoran::ScanStarted(const VolumeGeometry& geometry) { progressBar_->setMaximum(geometry.RecordCount); }
+void TfrmSalvoran::ScanStarted(const VolumeGeometry& geometry) {
+  progressBar_->setMaximum(geometry.RecordCount);
+  const std::vector<std::string_view> notes = RepairNotes(geometry.RepairedFrom);
+  if (notes.empty()) return;
+  QStringList text;
+  for (const std::string_view note : notes) text.append(ToQString(note));
+  repairNote_->setText(text.join(QLatin1Char(' ')));
+  repairNote_->show();
+}
 
 void TfrmSalvoran::Progress(int32_t recordIndex) {
   progressBar_->setValue(recordIndex);

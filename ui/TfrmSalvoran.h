@@ -120,6 +120,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   QPushButton* btnRecovery_ = nullptr;
   QLabel* webAddress_ = nullptr;
   QLabel* unreadableRecords_ = nullptr;
+  QLabel* repairNote_ = nullptr;  // which copies stood in for a damaged boot sector or MFT head
   std::unique_ptr<RowAnnouncer> rowAnnouncer_;
   QMenu* popupMenuTree_ = nullptr;
   QAction* mnuFindText_ = nullptr;

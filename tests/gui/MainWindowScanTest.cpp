@@ -293,6 +293,22 @@ class MainWindowScanTest : public QObject {
     QVERIFY(unreadable->isHidden());
   }
 
+  void aVolumeReadThroughACopySaysSoInTheStatusBar() {
+    WindowDriver driver;
+    driver.Window.AddImageFiles({QString::fromStdString(test::TestImagePath("demo-first-sector-wiped").string())});
+    driver.ClickScanNow();
+    QVERIFY(warnings_->Warnings.empty());
+    QCOMPARE(driver.RootTexts().first(), QStringLiteral("Graphics Files(5)"));
+    auto* note = driver.Find<QLabel>("RepairNote");
+    QVERIFY(note->isVisible());
+    QCOMPARE(note->text(),
+             QStringLiteral("The volume's boot sector is damaged: its backup copy at the volume's end was used."));
+
+    driver.Window.AddImageFiles({QString::fromStdString(test::TestImagePath("demo").string())});
+    driver.ClickScanNow();
+    QVERIFY(note->isHidden());
+  }
+
   void recoverButtonFollowsTheCurrentNode() {
     const std::filesystem::path image = folder_.Path() / "sample.img";
     test::WriteVolumeImage(image, {{u"song.mp3"}});
