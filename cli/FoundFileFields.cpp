@@ -4,6 +4,8 @@
 
 namespace salvoran::cli {
 
+std::string_view OriginName(FileOrigin origin) { return origin == FileOrigin::Found ? "found" : "mft"; }
+
 std::string FilePath(const FoundFile& file) {
   std::string path = file.Folder;
   if (!path.empty() && path.back() != '/') path += '/';

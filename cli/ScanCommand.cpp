@@ -30,7 +30,7 @@ bool WritesWhileScanning(ScanOutput output) {
 
 }  // namespace
 
-int RunScan(const std::string& source, uint32_t partition, ScanOutput output, const FileFilter& filter) {
+int RunScan(const std::string& source, uint32_t partition, ScanOutput output, const FileFilter& filter, bool deep) {
   const std::optional<VolumeLocation> volume = ChooseVolume(source, partition);
   if (!volume) return UsageOrSourceError;
   VolumeGeometry geometry;
@@ -39,7 +39,7 @@ int RunScan(const std::string& source, uint32_t partition, ScanOutput output, co
   if (writesWhileScanning) printer = std::make_unique<PipelinedPrinter>(std::move(printer));
   ScanCollector collector(filter, *printer, !(writesWhileScanning && ::isatty(STDOUT_FILENO) == 1));
   ScanSummary summary;
-  if (!CollectScan(*volume, geometry, collector, summary)) return UsageOrSourceError;
+  if (!CollectScan(*volume, geometry, collector, summary, deep)) return UsageOrSourceError;
   printer->Finish(summary);
   if (summary.UnreadableRecords > 0 && output != ScanOutput::Summary) {
     std::fprintf(stderr, "%d records could not be read and were skipped.\n", summary.UnreadableRecords);

@@ -1,4 +1,5 @@
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <type_traits>
 
 #include "cli/FoundFileFields.h"
@@ -27,6 +28,8 @@ void AppendJsonField(std::string& out, std::string_view name, const Value& value
     out += value ? "true" : "false";
   } else if constexpr (std::is_same_v<Value, std::vector<NamedStream>>) {
     AppendStreamList(out, value);
+  } else if constexpr (std::is_same_v<Value, std::optional<int64_t>>) {
+    out += value ? std::to_string(*value) : "null";
   } else {
     out += std::to_string(value);
   }

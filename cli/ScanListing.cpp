@@ -8,6 +8,7 @@
 #include "cli/TerminalText.h"
 #include "engine/ContentState.h"
 #include "engine/DateTime.h"
+#include "engine/FileId.h"
 #include "support/FormatFileSize.h"
 
 namespace salvoran::cli {
@@ -32,7 +33,11 @@ struct ListedLine {
   uint64_t OverwrittenClusters = 0;
   int32_t Record = 0;
   uint32_t PathBytes = 0;
+  uint32_t IdBytes = 0;  // a found file's id, which stands in the record's column; 0 for the others
 };
+
+// Ends the line of a file found outside the MFT in use by the deep scan.
+constexpr char FoundNote[] = "  [Found]";
 
 // Only a file that other files have taken clusters of says so: " [Partly overwritten: 32 of 64
 // clusters in use]".
@@ -49,12 +54,14 @@ class ListingPrinter : public ScanPrinter {
  public:
   void Add(FoundFile&& file) override {
     const std::string path = TerminalText(FilePath(file));
+    const std::string id = file.Data.Origin == FileOrigin::Found ? FileIdOf(file) : std::string();
     const ListedLine line{file.Data.CreateTime, file.Data.ModifyTime,          file.Data.FileSize,
                           file.Clusters,        file.OverwrittenClusters,      file.RecordIndex,
-                          static_cast<uint32_t>(path.size())};
+                          static_cast<uint32_t>(path.size()), static_cast<uint32_t>(id.size())};
     const auto category = static_cast<size_t>(file.Category);
     ++counts_[category];
     spools_[category].Append(&line, sizeof line);
+    spools_[category].Append(id.data(), id.size());
     spools_[category].Append(path.data(), path.size());
   }
 
@@ -65,14 +72,18 @@ class ListingPrinter : public ScanPrinter {
       out.Text() += std::string(CategoryCaption(category)) + "(" + std::to_string(counts_[index]) + ")\n";
       ByteSpool::Reader reader(spools_[index]);
       ListedLine line;
+      std::string id;
       std::string path;
       while (reader.Read(&line, sizeof line)) {
+        id.resize(line.IdBytes);
+        reader.Read(id.data(), id.size());
         path.resize(line.PathBytes);
         reader.Read(path.data(), path.size());
-        char fixed[96];
-        std::snprintf(fixed, sizeof fixed, "  %8d  %s  %s  %12s  ", line.Record, LocalTimeText(line.CreateTime).c_str(),
+        if (id.empty()) id = std::to_string(line.Record);
+        char fixed[128];
+        std::snprintf(fixed, sizeof fixed, "  %8s  %s  %s  %12s  ", id.c_str(), LocalTimeText(line.CreateTime).c_str(),
                       LocalTimeText(line.ModifyTime).c_str(), FormatFileSize(line.FileSize).c_str());
-        out.Text() += fixed + path + StateNote(line) + "\n";
+        out.Text() += fixed + path + StateNote(line) + (line.IdBytes != 0 ? FoundNote : "") + "\n";
         out.FlushWhenFull();
       }
     }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/DeletedFileScan.h"
@@ -18,6 +19,7 @@
 #include "ui/RecoverSelected.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QKeyEvent;
@@ -104,6 +106,10 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   void Progress(int32_t recordIndex) override;
   bool StopRequested() override { return stopRequested_; }
   void FileFound(FoundFile&& file) override;
+  void DeepPassStarted(uint64_t sourceBytes) override;
+  void DeepPassProgress(uint64_t bytesRead, uint64_t filesFound) override;
+  // The geometry of the MFT a found file was read from; null for a file of the MFT in use.
+  std::shared_ptr<const VolumeGeometry> FoundIn(const ResultNode& node) const;
 
   BevelPanel* plTip_ = nullptr;
   ImageLabel* imgLogo_ = nullptr;
@@ -114,6 +120,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   QPushButton* btnOpenImage_ = nullptr;
   QPushButton* btnScanNow_ = nullptr;
   QPushButton* btnStopScan_ = nullptr;
+  QCheckBox* chkDeepScan_ = nullptr;
   FilterBar* filterBar_ = nullptr;
   RestoreTree* restoreTree_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
@@ -139,6 +146,9 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   bool recoverOffered_ = false;
   bool closePending_ = false;
   VolumeGeometry geometry_;
+  // The MFTs found files were read from, by node; emptied with the tree.
+  std::unordered_map<const ResultNode*, std::shared_ptr<const VolumeGeometry>> foundIn_;
+  uint64_t deepPassBytes_ = 0;
   // Indexed by FileCategory.
   std::array<ResultNode*, AllCategories.size()> categoryRoots_{};
 };

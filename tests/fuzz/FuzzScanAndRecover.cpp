@@ -3,13 +3,12 @@
 // of the engine without anything being written to disk.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
-#include "support/Diagnostics.h"
 #include "engine/DeletedFileScan.h"
 #include "engine/EngineError.h"
 #include "recovery/ContentRecovery.h"
+#include "tests/fuzz/CountingSink.h"
 
 using namespace salvoran;
 
@@ -25,39 +24,10 @@ class ListingObserver : public ScanObserver {
   std::vector<FoundFile> Files;
 };
 
-// Counts what arrives. Content past the final length, or more than any file can hold, is a
-// fault of the recovery, not of the volume.
-class CountingSink : public ContentSink {
- public:
-  void Write(std::span<const std::byte> bytes) override { Advance(bytes.size()); }
-  void Skip(uint64_t count) override { Advance(count); }
-  void Commit(uint64_t length) override {
-    if (position_ > length || committed_) std::abort();
-    committed_ = true;
-    length_ = length;
-  }
-
-  bool Committed() const { return committed_; }
-  uint64_t Length() const { return length_; }
-
- private:
-  void Advance(uint64_t count) {
-    if (committed_ || __builtin_add_overflow(position_, count, &position_)) std::abort();
-  }
-
-  uint64_t position_ = 0;
-  uint64_t length_ = 0;
-  bool committed_ = false;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool quiet = [] {
-    SetWarningHandler([](std::string_view) { return 0; });
-    return true;
-  }();
-  (void)quiet;
+  fuzz::SilenceWarnings();
   MemoryVolume volume(std::vector<std::byte>(reinterpret_cast<const std::byte*>(data),
                                              reinterpret_cast<const std::byte*>(data + size)));
   VolumeGeometry geometry;
@@ -69,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   for (const FoundFile& file : observer.Files) {
-    CountingSink sink;
+    fuzz::CountingSink sink;
     try {
       RecoverFileContent(volume, geometry, file.Data.RecordOffset, [&]() -> ContentSink& { return sink; });
     } catch (const EngineError&) {
