@@ -336,7 +336,9 @@ int RunRecover(const RecoverOptions& options) {
                  TerminalText(options.Source).c_str());
     return UsageOrSourceError;
   }
-  const std::optional<VolumeLocation> volume = ChooseVolume(options.Source, options.Partition);
+  const std::optional<VolumeLocation> volume = options.Deep || !options.Ids.empty()
+                                                   ? ChooseVolumeToDeepScan(options.Source, options.Partition)
+                                                   : ChooseVolume(options.Source, options.Partition);
   if (!volume) return UsageOrSourceError;
   const std::optional<RestorePlan> plan = options.All ? PlanAll(options, *volume) : PlanRecords(options, *volume);
   if (!plan || !MakeOutputFolder(options.OutputFolder)) return UsageOrSourceError;

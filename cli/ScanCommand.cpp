@@ -31,7 +31,8 @@ bool WritesWhileScanning(ScanOutput output) {
 }  // namespace
 
 int RunScan(const std::string& source, uint32_t partition, ScanOutput output, const FileFilter& filter, bool deep) {
-  const std::optional<VolumeLocation> volume = ChooseVolume(source, partition);
+  const std::optional<VolumeLocation> volume =
+      deep ? ChooseVolumeToDeepScan(source, partition) : ChooseVolume(source, partition);
   if (!volume) return UsageOrSourceError;
   VolumeGeometry geometry;
   const bool writesWhileScanning = WritesWhileScanning(output);

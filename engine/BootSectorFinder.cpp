@@ -61,7 +61,7 @@ void BootSectorFinder::Consume(uint64_t sourceOffset, ByteView block) {
   for (uint64_t at = RoundUp(sourceOffset, SectorStep) - sourceOffset; at + BootSectorSize <= block.size();
        at += SectorStep) {
     const ByteView sector = block.subspan(static_cast<size_t>(at), BootSectorSize);
-    if (!HasNtfsSignature(sector) || !EndsWithSignature(sector) || sightings_.size() >= MaxBootSectors) continue;
+    if (!EndsWithSignature(sector) || !HasNtfsSignature(sector) || sightings_.size() >= MaxBootSectors) continue;
     Sighting sighting;
     try {
       sighting.Boot = ParseBootSector(sector);

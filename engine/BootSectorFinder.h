@@ -35,6 +35,8 @@ class BootSectorFinder : public SourceBlockConsumer {
   // primary or a backup, as the MFT it names lies from its own offset or from where the volume
   // would start if it were the backup: the MFT's first records are looked for in the source.
   std::vector<FoundVolume> Volumes(VolumeSource& source) const;
+  // How many boot sectors have been found so far.
+  size_t SectorsFound() const { return sightings_.size(); }
 
  private:
   struct Sighting {

@@ -26,6 +26,10 @@ class FoundFileLister {
         observer_(observer) {}
 
   void List(bool final) {
+    // Nothing found since the last look: the files waiting would wait again.
+    const std::pair<size_t, size_t> found{records_.Records().size(), bootSectors_.SectorsFound()};
+    if (!final && found == foundAtLastLook_) return;
+    foundAtLastLook_ = found;
     context_.Volumes = bootSectors_.Volumes(source_);
     listed_.resize(records_.Records().size(), false);
     for (const FoundMft& mft : RebuildFoundMfts(records_.Records(), records_.Anchors(), context_)) {
@@ -56,6 +60,7 @@ class FoundFileLister {
   ScanObserver& observer_;
   std::vector<bool> listed_;
   std::map<std::pair<uint64_t, uint32_t>, size_t> membersSeen_;
+  std::pair<size_t, size_t> foundAtLastLook_;
   uint64_t listedFiles_ = 0;
 };
 

@@ -23,7 +23,9 @@ bool NothingLost(const FileAttributes& attributes) {
 
 FoundFileReader::FoundFileReader(VolumeSource& source, std::shared_ptr<const VolumeGeometry> geometry)
     : geometry_(std::move(geometry)),
-      volume_(source, VolumeOffsetInSource(*geometry_), VolumeSize(*geometry_) != 0 ? VolumeSize(*geometry_) : source.Size()),
+      cached_(source),
+      volume_(cached_, VolumeOffsetInSource(*geometry_),
+              VolumeSize(*geometry_) != 0 ? VolumeSize(*geometry_) : source.Size()),
       fetcher_(volume_, *geometry_),
       folders_(fetcher_),
       bitmap_(volume_, *geometry_, fetcher_) {}

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "engine/CachedVolume.h"
 #include "engine/ClusterBitmap.h"
 #include "engine/DeletedFileScan.h"
 #include "engine/FileAttributes.h"
@@ -32,6 +33,7 @@ class FoundFileReader {
 
  private:
   std::shared_ptr<const VolumeGeometry> geometry_;
+  CachedVolume cached_;  // the found MFT's records lie together: read in large windows
   VolumeWindow volume_;
   VolumeRecordFetcher fetcher_;
   OriginalFolders folders_;

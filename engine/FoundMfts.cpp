@@ -118,6 +118,9 @@ class Rebuild {
 
   std::vector<FoundMft> Run() {
     std::map<GroupKey, std::vector<size_t>> groups;
+    // The records of one MFT lie together: the group of the record before is looked up once.
+    std::vector<size_t>* lastGroup = nullptr;
+    GroupKey lastKey;
     for (size_t i = 0; i < records_.size(); ++i) {
       const FoundRecord& record = records_[i];
       std::optional<uint64_t> volume;
@@ -132,7 +135,12 @@ class Rebuild {
         if (around == nullptr) continue;  // no volume known: its clusters could not be placed
         volume = around->Offset;
       }
-      groups[{*volume, record.RecordSize()}].push_back(i);
+      const GroupKey key{*volume, record.RecordSize()};
+      if (lastGroup == nullptr || key != lastKey) {
+        lastGroup = &groups[key];
+        lastKey = key;
+      }
+      lastGroup->push_back(i);
     }
     std::vector<FoundMft> mfts;
     for (const auto& [key, members] : groups) mfts.push_back(Build(key, members));

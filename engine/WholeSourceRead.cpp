@@ -107,8 +107,6 @@ class BlockPipeline {
       try {
         std::span<std::byte> buffer(block->Bytes);
         if (size != 0) buffer = buffer.first(static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - offset)));
-        // The block after this one, for a device that reads ahead only when asked.
-        source_.WillRead(offset + buffer.size(), block->Bytes.size());
         block->Offset = offset;
         block->Unreadable = 0;
         block->Length = ReadInSteps(source_, offset, buffer, buffer.size(), block->Unreadable);
