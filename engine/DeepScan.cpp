@@ -35,8 +35,8 @@ class FoundFileLister {
     for (const FoundMft& mft : RebuildFoundMfts(records_.Records(), records_.Anchors(), context_)) {
       // Nothing new in this MFT since the last look: its waiting files would wait again.
       size_t& seen = membersSeen_[{mft.VolumeOffset, mft.Geometry->FileRecordSize}];
-      if (!final && seen == mft.Files.size() + static_cast<size_t>(mft.Geometry->RecordCount)) continue;
-      seen = mft.Files.size() + static_cast<size_t>(mft.Geometry->RecordCount);
+      if (!final && seen == mft.Records) continue;
+      seen = mft.Records;
       FoundFileReader reader(source_, mft.Geometry);
       for (size_t index : mft.Files) {
         if (listed_[index]) continue;

@@ -273,6 +273,7 @@ class Rebuild {
 
     FoundMft mft;
     mft.VolumeOffset = key.VolumeOffset;
+    mft.Records = members.size();
     for (size_t member : members) {
       if (records_[member].FileCandidate && records_[member].Number >= static_cast<uint32_t>(FirstUserRecord)) {
         mft.Files.push_back(member);

@@ -32,6 +32,7 @@ struct FoundMft {
   std::shared_ptr<const VolumeGeometry> Geometry;
   uint64_t VolumeOffset = 0;  // in the source; 0 with no geometry
   std::vector<size_t> Files;  // indexes into the records: base records of files, system files left out
+  size_t Records = 0;         // of all kinds
 };
 
 // Puts the found records (in the order of their offsets) into the MFTs they came from.

@@ -543,6 +543,27 @@ TEST_P(HostileImage, ScanAndRecoverAnswerClearlyWithinTimeAndMemory) {
 INSTANTIATE_TEST_SUITE_P(Matrix, HostileImage, testing::ValuesIn(HostileCases),
                          [](const auto& info) { return info.param.Name; });
 
+// first.txt claims number 20, so its folder's record (21) is guessed one record on, where
+// second.txt lies: recover --id cannot take the guess and reads the whole source instead, as the
+// scan did, and restores the file the scan listed.
+TEST(HostileFoundIds, AnIdWhoseRecordsAreNotWhereGuessedIsFoundByAReadOfTheWholeSource) {
+  TempDir folder;
+  const fs::path image = folder.Path() / "claims.img";
+  WriteImage(image, FoundRecordsClaimingOneNumber()());
+  const UnchangedSource source(image.string());
+  const CommandResult scan = RunSalvoran({"scan", image.string(), "--deep", "--json"});
+  std::string id;
+  for (const Json& file : Json::parse(scan.Out)["files"]) {
+    if (file["name"] == "first.txt") id = file["id"].get<std::string>();
+  }
+  ASSERT_FALSE(id.empty()) << scan.Out;
+  const fs::path output = folder.Path() / "out";
+  const CommandResult recover = RunSalvoran({"recover", image.string(), "--id", id, "--output", output.string()});
+  EXPECT_EQ(recover.ExitCode, 0) << recover.Err;
+  EXPECT_NE(recover.Err.find("the whole source is read to find them"), std::string::npos) << recover.Err;
+  EXPECT_EQ(ReadWholeFile(output / "first.txt"), Pattern(100, 1));
+}
+
 // Names are untrusted bytes: in the listing and in the lines of a restore, their control
 // characters are written out, so none reaches the terminal to recolour it or start a line.
 TEST(HostileNames, ControlCharactersReachNoTerminal) {
