@@ -151,7 +151,8 @@ several times (--ext jpg --ext png) passes any of its values.
   files               one object per deleted file:
     record              MFT record number
     record_offset       byte offset of the record in the volume (add the
-                        partition's offset for one on the disk)
+                        partition's offset, or a found file's volume_offset,
+                        for its offset on the disk)
     name, extension     the file's name and its extension, full stop included
     category            Graphics, Music, Video, Document, Html or Other
     size                size of the content in bytes

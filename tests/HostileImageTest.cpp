@@ -553,7 +553,8 @@ TEST(HostileFoundIds, AnIdWhoseRecordsAreNotWhereGuessedIsFoundByAReadOfTheWhole
   const UnchangedSource source(image.string());
   const CommandResult scan = RunSalvoran({"scan", image.string(), "--deep", "--json"});
   std::string id;
-  for (const Json& file : Json::parse(scan.Out)["files"]) {
+  const Json listing = Json::parse(scan.Out);
+  for (const Json& file : listing["files"]) {
     if (file["name"] == "first.txt") id = file["id"].get<std::string>();
   }
   ASSERT_FALSE(id.empty()) << scan.Out;

@@ -253,10 +253,9 @@ void TfrmSalvoran::ArrangeControls() {
   setTabOrder(progressBar_, btnRecovery_);
   setTabOrder(btnRecovery_, driveComboBox_);
   setTabOrder(driveComboBox_, btnOpenImage_);
-  // Deep scan is chosen before Scan Now is pressed; after Stop the focus goes back to the list.
-  setTabOrder(btnOpenImage_, chkDeepScan_);
-  setTabOrder(chkDeepScan_, btnScanNow_);
+  setTabOrder(btnOpenImage_, btnScanNow_);
   setTabOrder(btnScanNow_, btnStopScan_);
+  setTabOrder(btnStopScan_, chkDeepScan_);
   // The filter row goes with the list, before the recover button; after Stop, which hides as a
   // scan ends, the focus must still come back to the list.
   filterBar_->PlaceInTabOrderAfter(progressBar_);
@@ -345,6 +344,9 @@ void TfrmSalvoran::EndScan() {
   progressBar_->resetFormat();
   recoverOffered_ = restoreTree_->Tree().TotalCount() > 0;
   progressBar_->hide();
+  // Stop, which the focus moved to as Scan Now was disabled, hands it back to the list, not to
+  // the Deep scan box after it.
+  if (btnStopScan_->hasFocus()) restoreTree_->setFocus();
   btnStopScan_->hide();
   UpdateCommands();
 }
