@@ -57,7 +57,7 @@ its offset in bytes from the source's start, its size, its cluster size,
 whether its primary boot sector and its backup (in its last sector) are whole
 or only one of them, and its label when its $Volume record can be read.)help";
 
-inline constexpr std::string_view InfoDeep = "Also read the whole source and list the NTFS volumes found by their boot sectors";
+inline constexpr std::string_view InfoDeep = "Then read the whole source for the NTFS volumes in it";
 
 inline constexpr std::string_view Drives = "List the machine's fixed NTFS volumes";
 inline constexpr std::string_view DrivesFooter = R"help(Example:
@@ -71,8 +71,7 @@ inline constexpr std::string_view Scan = "List the deleted files of a volume";
 inline constexpr std::string_view ScanJson = "Print one JSON document instead of the listing";
 inline constexpr std::string_view ScanSummary = "Print only the counts of records and files";
 inline constexpr std::string_view ScanCsv = "Print one CSV row per file, with the fields of --json";
-inline constexpr std::string_view ScanDeep =
-    "After the MFT, read the whole source for files outside it (formatted, damaged, lost volumes)";
+inline constexpr std::string_view ScanDeep = "Then read the whole source for files outside the MFT";
 inline constexpr std::string_view ScanBodyfile = "Print a body file for The Sleuth Kit's mactime";
 inline constexpr std::string_view FilterName = "Only files whose name matches GLOB (letter case ignored)";
 inline constexpr std::string_view FilterFolder = "Only files whose original folder matches GLOB";
@@ -91,6 +90,7 @@ inline constexpr std::string_view ScanFooter = R"help(Examples:
   salvoran scan disk.img --name '*.jpg' --folder '/Users/*' --intact
   salvoran scan disk.img --modified-after 2024-05-01 --min-size 1M --csv > files.csv
   salvoran scan disk.img --bodyfile > body.txt && mactime -b body.txt -d
+  salvoran scan formatted.img --deep --json > found.json
 
 A disk with several NTFS partitions is not scanned: they are listed instead
 (number, offset, size, label) for --partition to choose one.
