@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -56,6 +57,8 @@ class CsvPrinter : public ScanPrinter {
         text = value ? "true" : "false";
       } else if constexpr (std::is_same_v<Value, std::vector<NamedStream>>) {
         if (!value.empty()) AppendStreamList(text, value);
+      } else if constexpr (std::is_same_v<Value, std::optional<int64_t>>) {
+        if (value) text = std::to_string(*value);
       } else {
         AppendCsvField(out, std::to_string(value));
         return;
@@ -78,9 +81,12 @@ class CsvPrinter : public ScanPrinter {
 class BodyfilePrinter : public ScanPrinter {
  public:
   void Add(FoundFile&& file) override {
-    // As The Sleuth Kit marks the names of deleted files.
-    out_.Text() += "0|" + BodyfileText(FilePath(file) + " (deleted)") + "|" + std::to_string(file.RecordIndex) +
-                   "|r/rrwxrwxrwx|0|0|" + std::to_string(file.Data.FileSize) + "|" +
+    // As The Sleuth Kit marks the names of deleted files; a found file by its id, which its record
+    // number alone does not name.
+    const bool found = file.Data.Origin == FileOrigin::Found;
+    out_.Text() += "0|" + BodyfileText(FilePath(file) + (found ? " (found)" : " (deleted)")) + "|" +
+                   (found ? FileIdOf(file) : std::to_string(file.RecordIndex)) + "|r/rrwxrwxrwx|0|0|" +
+                   std::to_string(file.Data.FileSize) + "|" +
                    UnixSeconds(file.AccessFileTime) + "|" + UnixSeconds(file.ModifyFileTime) + "|" +
                    UnixSeconds(file.MftModifyFileTime) + "|" + UnixSeconds(file.CreateFileTime) + "\n";
     out_.FlushWhenFull();
