@@ -62,10 +62,17 @@ class ClusterBitmap {
   uint64_t uses_ = 0;
 };
 
+// Clusters [First, First + Count) of a volume.
+struct ClusterRun {
+  uint64_t First = 0;
+  uint64_t Count = 0;
+};
+
 struct ClusterUse {
   uint64_t Clusters = 0;  // allocated, holes not counted
   uint64_t InUse = 0;     // of those holding written content, how many the bitmap marks in use
   uint64_t Unknown = 0;   // of those holding written content, how many it cannot say of
+  std::vector<ClusterRun> Runs;  // the allocated runs themselves
 };
 
 // The clusters the runs of a stream's pieces name (a resident stream has none). Only clusters
