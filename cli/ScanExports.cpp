@@ -83,8 +83,8 @@ class BodyfilePrinter : public ScanPrinter {
   void Add(FoundFile&& file) override {
     // As The Sleuth Kit marks the names of deleted files; a found file by its id, which its record
     // number alone does not name.
-    const bool found = file.Data.Origin == FileOrigin::Found;
-    out_.Text() += "0|" + BodyfileText(FilePath(file) + (found ? " (found)" : " (deleted)")) + "|" +
+    const bool found = file.Data.Origin != FileOrigin::Mft;
+    out_.Text() += "0|" + BodyfileText(FilePath(file) + " (" + std::string(found ? OriginName(file.Data.Origin) : "deleted") + ")") + "|" +
                    (found ? FileIdOf(file) : std::to_string(file.RecordIndex)) + "|r/rrwxrwxrwx|0|0|" +
                    std::to_string(file.Data.FileSize) + "|" +
                    UnixSeconds(file.AccessFileTime) + "|" + UnixSeconds(file.ModifyFileTime) + "|" +
