@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/ClusterBitmap.h"
+#include "engine/ClusterRun.h"
 #include "engine/carving/ClaimedClusters.h"
 
 namespace salvoran {

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/ClusterRun.h"
 #include "engine/FileAttributes.h"
 #include "engine/MftMap.h"
 #include "engine/VolumeGeometry.h"
@@ -60,12 +61,6 @@ class ClusterBitmap {
   std::vector<Window> windows_;
   size_t lastWindow_ = 0;
   uint64_t uses_ = 0;
-};
-
-// Clusters [First, First + Count) of a volume.
-struct ClusterRun {
-  uint64_t First = 0;
-  uint64_t Count = 0;
 };
 
 struct ClusterUse {

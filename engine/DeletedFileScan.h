@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/ByteView.h"
-#include "engine/ClusterBitmap.h"
+#include "engine/ClusterRun.h"
 #include "engine/DeletedFileData.h"
 #include "engine/FileAttributes.h"
 #include "engine/FileCategory.h"

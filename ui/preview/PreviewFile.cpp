@@ -8,7 +8,9 @@
 namespace salvoran {
 namespace {
 
-QString OriginOf(int64_t recordOffset, const VolumeGeometry& volume) {
+QString OriginOf(const TDeletedFileData& data, const VolumeGeometry& volume) {
+  const int64_t recordOffset = data.RecordOffset;
+  if (data.Origin == FileOrigin::Carved) return ToQString(strings::PreviewCarvedOriginText).arg(recordOffset);
   const std::optional<uint64_t> mftByte =
       recordOffset < 0 ? std::nullopt : volume.Mft.MftByteAt(static_cast<uint64_t>(recordOffset));
   if (!mftByte || volume.FileRecordSize == 0) {
@@ -25,8 +27,8 @@ PreviewFile PreviewFileOf(const ResultNode& node, const VolumeGeometry& volume) 
           node.Folder().Text,
           data.FileSize,
           node.Clusters(),
-          OriginOf(data.RecordOffset, volume),
-          {data.RecordOffset, {}},
+          OriginOf(data, volume),
+          {data.RecordOffset, {}, data.Origin == FileOrigin::Carved ? static_cast<uint64_t>(data.FileSize) : 0},
           volume};
 }
 
