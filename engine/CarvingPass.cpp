@@ -17,11 +17,32 @@ std::u16string AsciiText(std::string_view text) { return std::u16string(text.beg
 
 }  // namespace
 
+// The carver asks of every cluster in turn: a stretch that is all free or all in use is told
+// by one look at the bitmap, and only a mixed one cluster by cluster.
 struct CarvingPass::BitmapReader {
   BitmapReader(VolumeSource& volume, const VolumeGeometry& geometry)
       : Fetcher(volume, geometry), Bitmap(volume, geometry, Fetcher) {}
+
+  // Free means known to be free: a cluster the bitmap cannot tell of is not carved.
+  bool Free(uint64_t cluster) {
+    const uint64_t stretch = cluster / StretchClusters;
+    if (stretch != stretch_) {
+      stretch_ = stretch;
+      const BitmapCount counted = Bitmap.Count(stretch * StretchClusters, StretchClusters);
+      stretchState_ = counted == BitmapCount{}                                       ? State::AllFree
+                      : counted.Unknown == 0 && counted.InUse == StretchClusters ? State::AllInUse
+                                                                                     : State::Mixed;
+    }
+    if (stretchState_ != State::Mixed) return stretchState_ == State::AllFree;
+    return Bitmap.Count(cluster, 1) == BitmapCount{};
+  }
+
+  static constexpr uint64_t StretchClusters = 1024;
+  enum class State { AllFree, AllInUse, Mixed };
   VolumeRecordFetcher Fetcher;
   ClusterBitmap Bitmap;
+  uint64_t stretch_ = UINT64_MAX;
+  State stretchState_ = State::Mixed;
 };
 
 CarvingPass::CarvingPass(VolumeSource* volume, const VolumeGeometry* geometry, uint64_t volumeOffset) {
@@ -30,10 +51,7 @@ CarvingPass::CarvingPass(VolumeSource* volume, const VolumeGeometry* geometry, u
     area_.Offset = volumeOffset;
     area_.Length = volume->Size();
     area_.ClusterBytes = geometry->BytesPerCluster;
-    // Free means known to be free: a cluster the bitmap cannot tell of is not carved.
-    area_.ClusterIsFree = [bitmap = &bitmap_->Bitmap](uint64_t cluster) {
-      return bitmap->Count(cluster, 1) == BitmapCount{};
-    };
+    area_.ClusterIsFree = [bitmap = bitmap_.get()](uint64_t cluster) { return bitmap->Free(cluster); };
   } else {
     area_.ClusterBytes = SectorBytes;
   }
