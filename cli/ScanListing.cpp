@@ -1,4 +1,5 @@
 #include <array>
+#include <cctype>
 #include <cstdio>
 
 #include "cli/ByteSpool.h"
@@ -43,14 +44,12 @@ struct ListedLine {
   FileOrigin Origin = FileOrigin::Mft;
 };
 
-// Ends the line of a file the deep scan found outside the MFT in use: by its record, or carved.
-std::string_view OriginNote(FileOrigin origin) {
-  switch (origin) {
-    case FileOrigin::Found: return "  [Found]";
-    case FileOrigin::Carved: return "  [Carved]";
-    case FileOrigin::Mft: break;
-  }
-  return "";
+// Ends the line of a file the deep scan found outside the MFT in use: "  [Found]", "  [Carved]".
+std::string OriginNote(FileOrigin origin) {
+  if (origin == FileOrigin::Mft) return {};
+  std::string note = "  [" + std::string(OriginName(origin)) + "]";
+  note[3] = static_cast<char>(std::toupper(static_cast<unsigned char>(note[3])));
+  return note;
 }
 
 // Only a file that other files have taken clusters of says so: " [Partly overwritten: 32 of 64
@@ -127,7 +126,7 @@ class ListingPrinter : public ScanPrinter {
         char fixed[128];
         std::snprintf(fixed, sizeof fixed, "  %8s  %s  %s  %12s  ", id.c_str(), LocalTimeText(line.CreateTime).c_str(),
                       LocalTimeText(line.ModifyTime).c_str(), FormatFileSize(line.FileSize).c_str());
-        out.Text() += fixed + path + StateNote(line) + std::string(OriginNote(line.Origin)) + "\n";
+        out.Text() += fixed + path + StateNote(line) + OriginNote(line.Origin) + "\n";
         out.FlushWhenFull();
       }
     }
