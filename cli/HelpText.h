@@ -317,12 +317,15 @@ rate and the time left (with --all, the scan's progress comes first).)help";
 
 inline constexpr std::string_view Cat = "Write one deleted file's content to stdout";
 inline constexpr std::string_view CatRecord = "Record number (from scan) of the file";
+inline constexpr std::string_view CatId = "Id (from scan) of the file: r70, or a carved file's c...";
+inline constexpr std::string_view CatDeep = "Take the source whole, as scan --deep does";
 inline constexpr std::string_view CatStream = "Write this named stream of the file instead of its content";
 inline constexpr std::string_view CatForce = "Write binary content to a terminal too";
 inline constexpr std::string_view CatFooter = R"help(Examples:
   salvoran cat disk.img --record 70 | less
   salvoran cat /dev/sdb1 --record 81 > harbor.jpg
   salvoran cat disk.img --record 81 --stream Zone.Identifier
+  salvoran cat disk.img --deep --id c3c0000-1f3a > photo.jpg
   salvoran cat evidence.E01 --partition 2 --record 70 | sha256sum
 
 Writes exactly what 'salvoran recover --record N' would restore, and nothing

@@ -167,25 +167,14 @@ void PlanFoundIds(const std::vector<std::pair<std::string, FileId>>& ids, const 
   }
 }
 
-// The carved files asked for by id, each checked again where its id says; named as the deep scan
-// names them: by the scanned volume's clusters when the file lies on their boundaries, else by
-// the source's sectors.
+// The carved files asked for by id, each checked again where its id says.
 void PlanCarvedIds(const std::vector<std::pair<std::string, FileId>>& ids, const VolumeLocation& location,
                    const VolumeGeometry* scanned, RestorePlan& plan) {
   if (ids.empty()) return;
   OpenResult opened = OpenSource(location.Path);
   if (!opened.Volume) throw EngineError(OpenFailureText(messages::OpenToScanFailed, opened));
-  constexpr uint32_t SectorBytes = 512;
-  for (const auto& [text, id] : ids) {
-    uint64_t areaOffset = scanned ? VolumeOffsetInSource(*scanned) : 0;
-    uint32_t clusterBytes = scanned ? scanned->BytesPerCluster : SectorBytes;
-    if (id.RecordSourceOffset < areaOffset || (id.RecordSourceOffset - areaOffset) % clusterBytes != 0) {
-      areaOffset = 0;
-      clusterBytes = SectorBytes;
-    }
-    plan.Items.push_back(
-        {0, text, ProbeCarvedFile(*opened.Volume, id.RecordSourceOffset, id.Length, areaOffset, clusterBytes)});
-  }
+  for (const auto& [text, id] : ids)
+    plan.Items.push_back({0, text, ProbeCarvedFile(*opened.Volume, id.RecordSourceOffset, id.Length, scanned)});
 }
 
 // Just the records and files asked for, each read on its own: no scan of the whole MFT.
@@ -211,7 +200,7 @@ std::optional<RestorePlan> PlanRecords(const RecoverOptions& options, const Volu
       for (const auto& [text, record] : ids->Records) plan.Items.push_back({record, text, files.Read(record)});
     }
     PlanFoundIds(ids->Found, location, scanned ? &plan.Geometry : nullptr, plan);
-    PlanCarvedIds(ids->Carved, location, scanned && plan.Geometry.BytesPerCluster != 0 ? &plan.Geometry : nullptr, plan);
+    PlanCarvedIds(ids->Carved, location, scanned ? &plan.Geometry : nullptr, plan);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", TerminalText(error.what()).c_str());
     return std::nullopt;

@@ -35,4 +35,16 @@ std::optional<FoundFile> ProbeCarvedFile(VolumeSource& source, uint64_t offset, 
   return CarvedFoundFile(*found, clusterBytes);
 }
 
+std::optional<FoundFile> ProbeCarvedFile(VolumeSource& source, uint64_t offset, uint64_t length,
+                                         const VolumeGeometry* scanned) {
+  constexpr uint32_t SectorBytes = 512;
+  uint64_t areaOffset = scanned ? VolumeOffsetInSource(*scanned) : 0;
+  uint32_t clusterBytes = scanned && scanned->BytesPerCluster != 0 ? scanned->BytesPerCluster : SectorBytes;
+  if (offset < areaOffset || (offset - areaOffset) % clusterBytes != 0) {
+    areaOffset = 0;
+    clusterBytes = SectorBytes;
+  }
+  return ProbeCarvedFile(source, offset, length, areaOffset, clusterBytes);
+}
+
 }  // namespace salvoran

@@ -16,4 +16,9 @@ namespace salvoran {
 std::optional<FoundFile> ProbeCarvedFile(VolumeSource& source, uint64_t offset, uint64_t length, uint64_t areaOffset,
                                          uint32_t clusterBytes);
 
+// The same for an id's range, named by the clusters of the scanned volume (null: none could be
+// scanned) when the range starts on one of them, else by the source's sectors.
+std::optional<FoundFile> ProbeCarvedFile(VolumeSource& source, uint64_t offset, uint64_t length,
+                                         const VolumeGeometry* scanned);
+
 }  // namespace salvoran

@@ -84,6 +84,13 @@ TEST(CliCarving, DeepScanListsCarvedFilesThatRestoreByIdToTheirTruth) {
     EXPECT_EQ(results[i].at("id"), ids[i]);
     EXPECT_EQ(FileBytes(results[i].at("path").get<std::string>()), ReadExpected(*truths[i])) << truths[i]->Path;
   }
+
+  // cat reads the same range, as the preview does.
+  ASSERT_FALSE(ids.empty());
+  const CommandResult cat = RunSalvoran({"cat", image.Image.string(), "--deep", "--id", ids.front(), "--force"});
+  ASSERT_EQ(cat.ExitCode, 0) << cat.Err;
+  const std::vector<uint8_t> expected = ReadExpected(*truths.front());
+  EXPECT_EQ(std::vector<uint8_t>(cat.Out.begin(), cat.Out.end()), expected);
 }
 
 }  // namespace
