@@ -11,18 +11,29 @@
 #include "engine/MftBlockReader.h"
 #include "engine/OpeningPhase.h"
 #include "engine/OriginalFolders.h"
+#include "engine/ParallelRecordDecoder.h"
 #include "engine/VolumeRecordFetcher.h"
 
 namespace salvoran {
 namespace {
 
 constexpr uint64_t PreferredBlockBytes = 1u << 20;
+// What one thread reads and decodes at a time: small enough to stay in the processor's cache
+// between the read and the decoding, large enough that handing it over costs little.
+constexpr uint64_t SliceBytes = 128u << 10;
+// Blocks after the one released that the source is told of: from a cold disk, reads of one block
+// at a time would leave it idle between them.
+constexpr int64_t BlocksAnnounced = 2;
 
 // Blocks hold a whole number of progress intervals and start on one, so that a stop seen at a
 // progress point comes before the next block is read.
 int32_t RecordsPerBlock(uint32_t recordSize) {
   const uint64_t intervals = std::max<uint64_t>(1, PreferredBlockBytes / (uint64_t{recordSize} * ProgressInterval));
   return static_cast<int32_t>(intervals * ProgressInterval);
+}
+
+int32_t RecordsPerSlice(uint32_t recordSize) {
+  return static_cast<int32_t>(std::max<uint64_t>(1, SliceBytes / recordSize));
 }
 
 // Extension records come from the block being scanned when it holds them, fixed up in place
@@ -122,6 +133,38 @@ int32_t ReadableRecordEnd(const VolumeSource& volume, const VolumeGeometry& geom
   return static_cast<int32_t>(std::min<uint64_t>(records, static_cast<uint64_t>(geometry.RecordCount)));
 }
 
+// A thread's reader and record test: reads a slice and keeps the files its records describe.
+class RecordSliceDecoder : public SliceDecoder {
+ public:
+  RecordSliceDecoder(VolumeSource& volume, const VolumeGeometry& geometry, int32_t sliceRecords)
+      : reader_(volume, geometry, sliceRecords), test_(volume, geometry, reader_) {}
+
+  int32_t Decode(int32_t first, int32_t count, std::vector<FoundFile>& files) override {
+    reader_.Read(first, count);
+    for (int32_t index = first; index < first + count; ++index) {
+      FoundFile file;
+      if (test_.Describe(index, file)) files.push_back(std::move(file));
+    }
+    return reader_.UnreadableInBlock();
+  }
+
+ private:
+  MftBlockReader reader_;
+  BlockRecordTest test_;
+};
+
+// Tells the source of the blocks after [first, end), so that a disk fetches them meanwhile.
+void AnnounceFollowingBlocks(VolumeSource& volume, const VolumeGeometry& geometry, int32_t end,
+                             int32_t recordsPerBlock) {
+  const uint64_t recordSize = geometry.FileRecordSize;
+  const int64_t to = std::min<int64_t>(geometry.RecordCount, end + BlocksAnnounced * int64_t{recordsPerBlock});
+  if (to <= end) return;
+  geometry.Mft.ForEachPiece(static_cast<uint64_t>(end) * recordSize, static_cast<uint64_t>(to - end) * recordSize,
+                            [&](uint64_t volumeByte, uint64_t pieceLength, uint64_t) {
+                              volume.WillRead(volumeByte, pieceLength);
+                            });
+}
+
 }  // namespace
 
 ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanObserver& observer) {
@@ -134,12 +177,14 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
   // a claimed size costs no time. A source of unknown size (0) is read to the MFT's end.
   const int32_t scanEnd = ReadableRecordEnd(volume, geometry);
   const int32_t recordsPerBlock = RecordsPerBlock(geometry.FileRecordSize);
-  // No block holds more records than the MFT has, so a small MFT costs little memory. The
-  // block is read by a thread of its own while its first records are decoded here.
+  // Each thread reads and decodes slices of the block released, so reading and decoding run on
+  // every core; no slice holds more records than the MFT has, so a small MFT costs little memory.
+  // The files come back in record order, and progress and the stop flag are handled here, record
+  // by record, as if the records were decoded one after the other.
   SerializedVolume shared(volume);
-  MftBlockReader reader(shared, geometry, std::min(recordsPerBlock, geometry.RecordCount),
-                        MftBlockReader::Filling::InBackground);
-  BlockRecordTest test(shared, geometry, reader);
+  const int32_t sliceRecords = std::clamp(geometry.RecordCount, 1, RecordsPerSlice(geometry.FileRecordSize));
+  ParallelRecordDecoder decoder(
+      [&] { return std::make_unique<RecordSliceDecoder>(shared, geometry, sliceRecords); }, sliceRecords);
   int32_t blockEnd = FirstUserRecord;
   for (int32_t index = FirstUserRecord; index < scanEnd; ++index) {
     if (index % ProgressInterval == 0) observer.Progress(index);
@@ -151,15 +196,15 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
       // In 64 bits: the next block boundary after the last records can pass INT32_MAX.
       const int64_t nextBoundary = (int64_t{index} / recordsPerBlock + 1) * recordsPerBlock;
       blockEnd = static_cast<int32_t>(std::min<int64_t>(scanEnd, nextBoundary));
-      summary.UnreadableRecords += reader.UnreadableInBlock();
-      reader.Read(index, blockEnd - index);
+      summary.UnreadableRecords += decoder.TakeUnreadable();
+      decoder.Release(index, blockEnd - index);
+      AnnounceFollowingBlocks(shared, geometry, blockEnd, recordsPerBlock);
     }
     ++summary.RecordsScanned;
-    FoundFile file;
-    if (test.Describe(index, file)) observer.FileFound(std::move(file));
+    if (FoundFile* file = decoder.FileAt(index)) observer.FileFound(std::move(*file));
   }
-  // A block is read whole once asked for, even when the scan stops inside it.
-  summary.UnreadableRecords += reader.UnreadableInBlock();
+  // A block is read whole once released, even when the scan stops inside it.
+  if (blockEnd > FirstUserRecord) summary.UnreadableRecords += decoder.TakeUnreadable();
   const int32_t pastTheEnd = geometry.RecordCount - std::max(scanEnd, FirstUserRecord);
   if (!summary.Stopped && pastTheEnd > 0) {
     summary.RecordsScanned += pastTheEnd;
