@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <charconv>
 #include <string>
 #include <type_traits>
 
@@ -26,8 +27,11 @@ std::string BodyfileText(std::string_view text) {
   return safe;
 }
 
-std::string UnixSeconds(uint64_t fileTime) {
-  return fileTime == 0 ? "0" : std::to_string(FileTimeToUnix(fileTime).Seconds);
+// A time as Unix seconds, written in place.
+void AppendUnixSeconds(std::string& out, uint64_t fileTime) {
+  char digits[24];
+  const int64_t seconds = fileTime == 0 ? 0 : FileTimeToUnix(fileTime).Seconds;
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, seconds).ptr);
 }
 
 class CsvPrinter : public ScanPrinter {
@@ -49,17 +53,18 @@ class CsvPrinter : public ScanPrinter {
       using Value = std::decay_t<decltype(value)>;
       if (!first) out += ',';
       first = false;
-      std::string text;
       if constexpr (std::is_same_v<Value, std::string_view>) {
-        text = value;
+        AppendField(out, value);
       } else if constexpr (std::is_same_v<Value, bool>) {
-        text = value ? "true" : "false";
+        AppendField(out, value ? "true" : "false");
       } else if constexpr (std::is_same_v<Value, std::vector<NamedStream>>) {
+        std::string text;
         if (!value.empty()) AppendStreamList(text, value);
+        AppendField(out, text);
       } else {
-        text = std::to_string(value);
+        char digits[24];
+        AppendField(out, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr));
       }
-      AppendCsvField(out, terminal_ ? TerminalText(text) : text);
     });
     out += CsvRowEnd;
     out_.FlushWhenFull();
@@ -68,6 +73,14 @@ class CsvPrinter : public ScanPrinter {
   void Finish(const ScanSummary&) override { out_.Flush(); }
 
  private:
+  void AppendField(std::string& out, std::string_view text) const {
+    if (terminal_) {
+      AppendCsvField(out, TerminalText(text));
+    } else {
+      AppendCsvField(out, text);
+    }
+  }
+
   // The values are the JSON's; only on a terminal are names kept from acting on it.
   const bool terminal_ = ::isatty(STDOUT_FILENO) == 1;
   OutputBuffer out_;
@@ -77,10 +90,18 @@ class BodyfilePrinter : public ScanPrinter {
  public:
   void Add(FoundFile&& file) override {
     // As The Sleuth Kit marks the names of deleted files.
-    out_.Text() += "0|" + BodyfileText(FilePath(file) + " (deleted)") + "|" + std::to_string(file.RecordIndex) +
-                   "|r/rrwxrwxrwx|0|0|" + std::to_string(file.Data.FileSize) + "|" +
-                   UnixSeconds(file.AccessFileTime) + "|" + UnixSeconds(file.ModifyFileTime) + "|" +
-                   UnixSeconds(file.MftModifyFileTime) + "|" + UnixSeconds(file.CreateFileTime) + "\n";
+    std::string& out = out_.Text();
+    out += "0|";
+    out += BodyfileText(FilePath(file) + " (deleted)");
+    out += '|';
+    out += std::to_string(file.RecordIndex);
+    out += "|r/rrwxrwxrwx|0|0|";
+    out += std::to_string(file.Data.FileSize);
+    for (const uint64_t time : {file.AccessFileTime, file.ModifyFileTime, file.MftModifyFileTime, file.CreateFileTime}) {
+      out += '|';
+      AppendUnixSeconds(out, time);
+    }
+    out += '\n';
     out_.FlushWhenFull();
   }
 
