@@ -8,12 +8,12 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QPushButton>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <string>
 
+#include "bench/EventRounds.h"
 #include "engine/DeletedFileScan.h"
 #include "ui/RestoreTree.h"
 #include "ui/TfrmSalvoran.h"
@@ -60,15 +60,7 @@ int main(int argc, char** argv) {
   auto* scanNow = window.findChild<QPushButton*>("btnScanNow");
   auto* list = window.findChild<RestoreTree*>("RestoreTree");
 
-  // A timer due at once fires at every round of the event loop: the gaps between its shots are
-  // the times the window could not answer.
-  QElapsedTimer sinceRound;
-  double longestGap = 0;
-  QTimer rounds;
-  rounds.setInterval(0);
-  QObject::connect(&rounds, &QTimer::timeout, [&] {
-    longestGap = std::max(longestGap, Seconds(sinceRound));
-    sinceRound.start();
+  EventRounds rounds([&] {
     const QModelIndex root = list->Model().index(ExpandedRoot, 0);
     if (!root.isValid() || list->isExpanded(root)) return;
     list->expand(root);
@@ -97,14 +89,12 @@ int main(int argc, char** argv) {
 
   scan.start();
   cpuBefore = ProcessCpuSeconds();
-  sinceRound.start();
-  rounds.start();
+  rounds.Start();
   scanNow->click();  // returns when the scan has ended
   QCoreApplication::processEvents();
   const double seconds = Seconds(scan);
   const double cpu = ProcessCpuSeconds() - cpuBefore;
-  rounds.stop();
-  longestGap = std::max(longestGap, Seconds(sinceRound));
+  rounds.Stop();
 
   ResultTree& tree = list->Tree();
   std::printf("files listed: %zu (root %d of %zu rows expanded, root %d of %zu rows ticked: %zu nodes ticked)\n",
@@ -114,7 +104,7 @@ int main(int argc, char** argv) {
   std::printf("scan alone (%zu files found): %.3f s (CPU %.3f s)\n", counting.Files, scanSeconds, scanCpu);
   std::printf("scan and list in the window: %.3f s (CPU %.3f s), %.2fx the scan alone (CPU %.2fx)\n", seconds, cpu,
               seconds / scanSeconds, cpu / scanCpu);
-  std::printf("longest time between event rounds: %.0f ms; the list painted %zu times\n", longestGap * 1e3,
+  std::printf("longest time between event rounds: %.0f ms; the list painted %zu times\n", rounds.LongestGapMs(),
               paints.Paints);
   return 0;
 }

@@ -21,7 +21,9 @@ cases=(DemoVolume MftClaimingTwoBillionRecords CutInTheMiddleOfTheMft LaterRecor
        RunListClaimingTerabytes SparseTerabyte RunsPastTheImagesEnd AttributeLengthFFFFFFFF
        FileNameLengthPastTheAttribute HostileNames MftRunListWithoutEnd RecordSizeCode7F
        SizeBeyondItsClusters CompressionUnitsOfTwoBillionClusters AttributeListNamingEightThousandRecords
-       AttributeListPastTheLimit FolderChainInALoop BitmapAndRunClaimingPetabytes)
+       AttributeListPastTheLimit FolderChainInALoop BitmapAndRunClaimingPetabytes
+       ListsNamingTheSameRecords MftListOfEightThousandPieces FileOfMillionsOfRuns
+       CompressedFileClaimingFourExbibytes BitmapShorterThanTheVolume)
 
 # Field of /usr/bin/time -v's report.
 field() { sed -n "s/^[[:space:]]*$1: //p" "$2"; }

@@ -28,7 +28,19 @@ struct RecoverOptions {
   bool Json = false;
   bool Force = false;
   bool KeepFolders = false;  // each file in its original folder below OutputFolder
+  bool KeepGoing = false;    // bytes the source cannot give become zeros instead of failing the file
 };
 int RunRecover(const RecoverOptions& options);
+
+struct CatOptions {
+  std::string Source;
+  uint32_t Partition = 0;
+  // The file: an MFT record index. A file the deep scan finds outside the MFT is to be named
+  // by its id (--deep --id ID) beside this, once the scan gives ids.
+  int64_t Record = 0;
+  std::string Stream;  // this named stream instead of the content
+  bool Force = false;  // binary content to a terminal too
+};
+int RunCat(const CatOptions& options);
 
 }  // namespace salvoran::cli

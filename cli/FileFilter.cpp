@@ -97,7 +97,7 @@ bool FileFilter::Matches(const FoundFile& file) const {
   if ((MinSize && size < *MinSize) || (MaxSize && size > *MaxSize)) return false;
   if (ModifiedAfter && file.ModifyFileTime < *ModifiedAfter) return false;
   if (ModifiedBefore && file.ModifyFileTime >= *ModifiedBefore) return false;
-  return !Intact || file.OverwrittenClusters == 0;
+  return !Intact || (file.OverwrittenClusters == 0 && file.UnknownClusters == 0);
 }
 
 void AddFilterOptions(CLI::App& command, FileFilter& filter, CLI::Option* needed) {

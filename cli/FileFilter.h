@@ -25,7 +25,7 @@ struct FileFilter {
   std::optional<uint64_t> MaxSize;
   std::optional<uint64_t> ModifiedAfter;   // NTFS file times: modified at or after it
   std::optional<uint64_t> ModifiedBefore;  // and before it
-  bool Intact = false;  // no cluster in use by another file
+  bool Intact = false;  // no cluster in use by another file, none whose state is unknown
 
   bool Matches(const FoundFile& file) const;
 };

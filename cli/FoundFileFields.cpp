@@ -4,10 +4,12 @@
 
 namespace salvoran::cli {
 
-std::string FilePath(const FoundFile& file) {
-  std::string path = file.Folder;
+std::string FilePath(const FoundFile& file) { return FilePath(file.Folder, ToUtf8(file.Data.FileName)); }
+
+std::string FilePath(std::string_view folder, std::string_view name) {
+  std::string path(folder);
   if (!path.empty() && path.back() != '/') path += '/';
-  return path + ToUtf8(file.Data.FileName);
+  return path += name;
 }
 
 void AppendStreamList(std::string& out, const std::vector<NamedStream>& streams) {

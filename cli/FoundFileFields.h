@@ -30,6 +30,7 @@ void VisitFileFields(const FoundFile& file, Visitor&& visit) {
   visit("folder", std::string_view(file.Folder));
   visit("clusters", static_cast<int64_t>(file.Clusters));
   visit("overwritten_clusters", static_cast<int64_t>(file.OverwrittenClusters));
+  visit("unknown_clusters", static_cast<int64_t>(file.UnknownClusters));
   visit("encrypted", file.Encrypted);
   visit("streams", file.Streams);
 }
@@ -37,6 +38,7 @@ void VisitFileFields(const FoundFile& file, Visitor&& visit) {
 // The file's folder and name joined: "/a/b/name", "b/name" below a break, "name" alone when not
 // even its folder is known.
 std::string FilePath(const FoundFile& file);
+std::string FilePath(std::string_view folder, std::string_view name);
 
 // [{"name": "Zone.Identifier", "size": 26}, ...]
 void AppendStreamList(std::string& out, const std::vector<NamedStream>& streams);

@@ -14,7 +14,9 @@ inline constexpr std::string_view Partition = "The partition to use, for a disk 
 
 inline constexpr std::string_view ExitStatus = R"help(Exit status:
   0  all went well
-  1  recover: some of the files could not be restored (the others were)
+  1  recover: some of the files could not be restored (the others were), or
+     with --keep-going were restored with stretches the source could not give;
+     cat: the file could not be read whole
   2  bad usage, or a source that cannot be opened or is not NTFS
   128 + N  recover: stopped by signal N (130 Ctrl+C, 143 SIGTERM, 129 SIGHUP);
      the file being written was removed)help";
@@ -26,6 +28,7 @@ inline constexpr std::string_view ProgramFooter = R"help(Examples:
   salvoran scan evidence.E01 --partition 2
   salvoran recover disk.img --record 70 --output ~/restored
   salvoran recover /dev/sdb1 --all --output /mnt/usb/restored
+  salvoran cat disk.img --record 70 | less
 
 SOURCE, the volume to look at, is a block device or an image file: a raw image
 made with dd, or an E01 image (name the .E01 file; .E02 and the rest are found
@@ -69,7 +72,8 @@ inline constexpr std::string_view FilterMinSize = "Only files of at least SIZE b
 inline constexpr std::string_view FilterMaxSize = "Only files of at most SIZE bytes";
 inline constexpr std::string_view FilterModifiedAfter = "Only files modified at or after DATE";
 inline constexpr std::string_view FilterModifiedBefore = "Only files modified before DATE";
-inline constexpr std::string_view FilterIntact = "Only files none of whose clusters another file has taken";
+inline constexpr std::string_view FilterIntact =
+    "Only files none of whose clusters another file has taken or the volume cannot tell of";
 inline constexpr std::string_view ScanFooter = R"help(Examples:
   salvoran scan /dev/sdb1
   salvoran scan disk.img --summary
@@ -93,7 +97,9 @@ The listing has a heading per category with its count, such as
              2019 are unknown (their records now belong to other files);
              "notes.txt" alone when not even its folder is known
 A file whose clusters other files have taken since ends its line with
-"[Partly overwritten: 32 of 64 clusters in use]" or "[Overwritten: ...]".
+"[Partly overwritten: 32 of 64 clusters in use]" or "[Overwritten: ...]"; one
+some of whose clusters the volume cannot tell of (past the end of its cluster
+bitmap or of a cut image) with "[Unknown: 8 of 64 clusters]".
 
 Filters (also for 'recover --all', which then restores exactly the files
 that scan lists with the same filters): --name and --folder take shell
@@ -103,7 +109,7 @@ extension; --min-size and --max-size a size in bytes, or with K, M or G
 (1024, 1024^2, 1024^3); --modified-after and --modified-before an ISO date
 or date-time in local time (2024-05-01, 2024-05-01T13:30, or UTC with a
 final Z: 2024-05-01T13:30:00Z); --intact keeps files none of whose clusters
-is in use. Given several filters, a file must pass them all; a filter given
+is in use or unknown. Given several filters, a file must pass them all; a filter given
 several times (--ext jpg --ext png) passes any of its values.
 
 --json prints one document with these fields:
@@ -133,6 +139,9 @@ several times (--ext jpg --ext png) passes any of its values.
     overwritten_clusters  how many of them the volume marks in use now: 0, the
                         content can come back whole; else that part of it
                         is now another file's
+    unknown_clusters    how many of them the volume cannot tell of: past the
+                        end of its cluster bitmap or of a cut image, or
+                        where the bitmap cannot be read (0: none)
     encrypted           true when the content cannot be restored without the
                         owner's key
     streams             only for files with named streams: one object per
@@ -144,7 +153,10 @@ several times (--ext jpg --ext png) passes any of its values.
 
 --csv prints a header row, then one row per file with the same fields in the
 same order (RFC 4180: fields with commas, quotes or line breaks in double
-quotes; streams as their JSON list, empty when there are none).
+quotes; streams as their JSON list, empty when there are none). A name or
+folder that a spreadsheet would run as a formula, one starting with =, +, -,
+@, a tab or a carriage return, gets an apostrophe in front inside quotes:
+"'=SUM(A1)". --json and --bodyfile keep it as it is.
 
 --bodyfile prints The Sleuth Kit's body format (MD5|name|inode|mode|UID|GID|
 size|atime|mtime|ctime|crtime), one line per file with its path and
@@ -164,6 +176,7 @@ inline constexpr std::string_view RecoverJson = "Print one JSON document instead
 inline constexpr std::string_view RecoverForce = "Allow an output folder on the source volume";
 inline constexpr std::string_view RecoverStream = "Restore this named stream of each --record instead of its content";
 inline constexpr std::string_view RecoverKeepFolders = "Put each file in its original folder, made below DIR";
+inline constexpr std::string_view RecoverKeepGoing = "Restore unreadable stretches of a file as zeros, and list them";
 inline constexpr std::string_view RecoverFooter = R"help(Examples:
   salvoran recover /dev/sdb1 --record 70 --record 71 --output ~/restored
   salvoran recover disk.img --all --output /mnt/usb/restored --json > done.json
@@ -195,6 +208,14 @@ reason. A file some of whose clusters other files have taken since is still
 restored, as what is left may be wanted, and a line on stderr says so:
 "warning RECORD PATH: N of its M clusters are in use by other files now ...".
 
+Where the source cannot give some of a file's bytes (unreadable sectors, a
+chunk of an E01 image that fails its checksum, an image cut short), the file
+fails, naming the bytes: "Failed to read run Data. Bytes 0 to 32767 of the
+file could not be read from the source." With --keep-going it is restored
+with zeros there instead, and a line on stderr lists them: "warning RECORD
+PATH: bytes 0 to 32767 could not be read from the source and were restored
+as zeros."; the exit status is then 1.
+
 Each file has a line, "restored RECORD PATH" on stdout or
 "failed RECORD NAME: REASON" on stderr; a count of the files restored follows.
 
@@ -206,6 +227,9 @@ Each file has a line, "restored RECORD PATH" on stdout or
   error     why not, or null
   overwritten_clusters  how many of its clusters other files hold now (0: the
             content came back as it was)
+  damaged_ranges  with --keep-going, the stretches of the file the source
+            could not give, restored as zeros: [{"offset": 0, "length":
+            32768}], in bytes from the file's start; [] when none
 and, when a signal stopped the restore, "interrupted": its name ("SIGINT").
 
 Ctrl+C, SIGTERM or SIGHUP stop the restore: the file being written is removed,
@@ -214,6 +238,29 @@ second signal ends a copy stuck on an unresponsive disk at once.
 
 While files are written on a terminal, stderr shows the bytes restored, the
 rate and the time left (with --all, the scan's progress comes first).)help";
+
+inline constexpr std::string_view Cat = "Write one deleted file's content to stdout";
+inline constexpr std::string_view CatRecord = "Record number (from scan) of the file";
+inline constexpr std::string_view CatStream = "Write this named stream of the file instead of its content";
+inline constexpr std::string_view CatForce = "Write binary content to a terminal too";
+inline constexpr std::string_view CatFooter = R"help(Examples:
+  salvoran cat disk.img --record 70 | less
+  salvoran cat /dev/sdb1 --record 81 > harbor.jpg
+  salvoran cat disk.img --record 81 --stream Zone.Identifier
+  salvoran cat evidence.E01 --partition 2 --record 70 | sha256sum
+
+Writes exactly what 'salvoran recover --record N' would restore, and nothing
+else: compressed content expanded, zeros past the point Windows had written
+and for holes of sparse files, the parts of several records joined. Nothing
+is written to any disk, so the content can go straight into another program.
+A file some of whose clusters other files have taken since gives what those
+clusters hold now.
+
+Content that does not read as text is not written to a terminal, where it
+would only garble the screen: redirect it, or pass --force. On failure (the
+record is no deleted file, the file is encrypted, a cluster cannot be read) a
+line on stderr says why, "failed RECORD NAME: REASON", and the status is 1;
+what was written to stdout before a read failed is the start of the file.)help";
 
 inline constexpr std::string_view Debug = "Also write \"Corvath:\" diagnostic lines to stderr";
 inline constexpr std::string_view Version = "Print the version and exit";

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/Utf8Decode.h"
+#include "support/Utf8Decode.h"
 
 namespace salvoran::cli {
 

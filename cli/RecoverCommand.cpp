@@ -36,7 +36,11 @@ struct RecoverResult {
   std::optional<std::string> Error;
   uint64_t OverwrittenClusters = 0;
   uint64_t Clusters = 0;
+  std::vector<ByteRange> Damaged{};  // with --keep-going: what the source could not give, now zeros
 };
+
+// A line lists this many unreadable stretches at most; the JSON has them all.
+constexpr size_t StretchesShown = 8;
 
 // A file to restore, or a record asked for that is no deleted file of the volume.
 struct RestoreItem {
@@ -122,7 +126,10 @@ RecoverResult RestoreOne(const FoundFile& file, const RecoverOptions& options, c
   }
   result.Path = target.Path.string();
   result.Error = TryRecoverFile(geometry, target, file.Data.RecordOffset, OutputFile::ExistingTarget::Keep, progress,
-                                stream ? std::u16string_view(stream->Name) : std::u16string_view());
+                                stream ? std::u16string_view(stream->Name) : std::u16string_view(),
+                                options.KeepGoing ? &result.Damaged : nullptr);
+  // A file that failed was removed: what it met on the way is no file's damage.
+  if (result.Error) result.Damaged.clear();
   return result;
 }
 
@@ -178,6 +185,23 @@ std::string SignalName(int signalNumber) {
   return abbreviation ? std::string("SIG") + abbreviation : "signal " + std::to_string(signalNumber);
 }
 
+nlohmann::ordered_json RangesJson(const std::vector<ByteRange>& ranges) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const ByteRange& range : ranges) list.push_back({{"offset", range.Offset}, {"length", range.Length}});
+  return list;
+}
+
+// "bytes 0 to 32767, 65536 to 98303"
+std::string RangesText(const std::vector<ByteRange>& ranges) {
+  std::string text = "bytes ";
+  for (size_t i = 0; i < ranges.size() && i < StretchesShown; ++i) {
+    if (i > 0) text += ", ";
+    text += std::to_string(ranges[i].Offset) + " to " + std::to_string(ranges[i].Offset + ranges[i].Length - 1);
+  }
+  if (ranges.size() > StretchesShown) text += " and " + std::to_string(ranges.size() - StretchesShown) + " more stretches";
+  return text;
+}
+
 size_t CountRestored(const std::vector<RecoverResult>& results) {
   size_t restored = 0;
   for (const RecoverResult& result : results) restored += result.Error ? 0 : 1;
@@ -193,7 +217,8 @@ void PrintResults(const std::vector<RecoverResult>& results, bool json, int stop
                       {"path", result.Path},
                       {"ok", !result.Error},
                       {"error", result.Error ? nlohmann::ordered_json(*result.Error) : nlohmann::ordered_json()},
-                      {"overwritten_clusters", result.OverwrittenClusters}});
+                      {"overwritten_clusters", result.OverwrittenClusters},
+                      {"damaged_ranges", RangesJson(result.Damaged)}});
     }
     nlohmann::ordered_json document{{"results", list}};
     if (stopSignal != 0) document["interrupted"] = SignalName(stopSignal);
@@ -210,6 +235,11 @@ void PrintResults(const std::vector<RecoverResult>& results, bool json, int stop
         std::fprintf(stderr, "warning   %8lld  %s: %llu of its %llu clusters %s\n", static_cast<long long>(result.Record),
                      TerminalText(result.Path).c_str(), static_cast<unsigned long long>(result.OverwrittenClusters),
                      static_cast<unsigned long long>(result.Clusters), std::string(messages::OverwrittenWarning).c_str());
+      }
+      if (!result.Damaged.empty()) {
+        std::fprintf(stderr, "warning   %8lld  %s: %s %s\n", static_cast<long long>(result.Record),
+                     TerminalText(result.Path).c_str(), RangesText(result.Damaged).c_str(),
+                     std::string(messages::ZeroedWarning).c_str());
       }
     }
   }
@@ -255,7 +285,7 @@ int RunRecover(const RecoverOptions& options) {
     return SignalExitBase + stopSignal;
   }
   for (const RecoverResult& result : results) {
-    if (result.Error) return SomeFilesFailed;
+    if (result.Error || !result.Damaged.empty()) return SomeFilesFailed;
   }
   return AllWell;
 }

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <exception>
 
 #include "cli/Commands.h"
 #include "cli/PipelinedPrinter.h"
@@ -40,7 +41,12 @@ int RunScan(const std::string& source, uint32_t partition, ScanOutput output, co
   ScanCollector collector(filter, *printer, !(writesWhileScanning && ::isatty(STDOUT_FILENO) == 1));
   ScanSummary summary;
   if (!CollectScan(*volume, geometry, collector, summary)) return UsageOrSourceError;
-  printer->Finish(summary);
+  try {
+    printer->Finish(summary);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    return UsageOrSourceError;
+  }
   if (summary.UnreadableRecords > 0 && output != ScanOutput::Summary) {
     std::fprintf(stderr, "%d records could not be read and were skipped.\n", summary.UnreadableRecords);
   }

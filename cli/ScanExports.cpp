@@ -54,16 +54,16 @@ class CsvPrinter : public ScanPrinter {
       if (!first) out += ',';
       first = false;
       if constexpr (std::is_same_v<Value, std::string_view>) {
-        AppendField(out, value);
+        AppendText(out, value);
       } else if constexpr (std::is_same_v<Value, bool>) {
-        AppendField(out, value ? "true" : "false");
+        AppendText(out, value ? "true" : "false");
       } else if constexpr (std::is_same_v<Value, std::vector<NamedStream>>) {
         std::string text;
         if (!value.empty()) AppendStreamList(text, value);
-        AppendField(out, text);
+        AppendText(out, text);
       } else {
         char digits[24];
-        AppendField(out, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr));
+        AppendCsvField(out, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr));
       }
     });
     out += CsvRowEnd;
@@ -73,15 +73,16 @@ class CsvPrinter : public ScanPrinter {
   void Finish(const ScanSummary&) override { out_.Flush(); }
 
  private:
-  void AppendField(std::string& out, std::string_view text) const {
+  void AppendText(std::string& out, std::string_view text) const {
     if (terminal_) {
-      AppendCsvField(out, TerminalText(text));
+      AppendCsvText(out, TerminalText(text));
     } else {
-      AppendCsvField(out, text);
+      AppendCsvText(out, text);
     }
   }
 
-  // The values are the JSON's; only on a terminal are names kept from acting on it.
+  // The values are the JSON's, texts guarded against spreadsheets (AppendCsvText); only on a
+  // terminal are names kept from acting on it.
   const bool terminal_ = ::isatty(STDOUT_FILENO) == 1;
   OutputBuffer out_;
 };

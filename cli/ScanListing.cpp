@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/ByteSpool.h"
+#include "cli/FolderTree.h"
 #include "cli/FoundFileFields.h"
 #include "cli/OutputBuffer.h"
 #include "cli/ScanPrinter.h"
@@ -23,52 +24,87 @@ std::string LocalTimeText(double dateTime) {
   return text;
 }
 
-// What a line of the listing shows besides the file's path, which follows it in the spool.
+// What a line of the listing shows besides the file's name and folder. The folder is a number in
+// the listing's FolderTree, or when the tree is full, its text, which follows the line in the
+// spool; the name follows that.
 struct ListedLine {
   double CreateTime = 0;
   double ModifyTime = 0;
   int64_t FileSize = 0;
   uint64_t Clusters = 0;
   uint64_t OverwrittenClusters = 0;
+  uint64_t UnknownClusters = 0;
   int32_t Record = 0;
-  uint32_t PathBytes = 0;
+  FolderTree::Id Folder = FolderTree::NotKept;
+  uint32_t FolderBytes = 0;  // of the text when the folder is not kept in the tree
+  uint32_t NameBytes = 0;
 };
 
 // Only a file that other files have taken clusters of says so: " [Partly overwritten: 32 of 64
-// clusters in use]".
+// clusters in use]"; or one of whose clusters the volume cannot tell: " [Unknown: 8 of 64
+// clusters]".
 std::string StateNote(const ListedLine& line) {
-  const ContentState state = ContentStateOf(line.Clusters, line.OverwrittenClusters);
+  const ContentState state = ContentStateOf(line.Clusters, line.OverwrittenClusters, line.UnknownClusters);
   if (state == ContentState::Good) return {};
+  if (state == ContentState::Unknown) {
+    return "  [" + std::string(ContentStateCaption(state)) + ": " + std::to_string(line.UnknownClusters) + " of " +
+           std::to_string(line.Clusters) + " clusters]";
+  }
   return "  [" + std::string(ContentStateCaption(state)) + ": " + std::to_string(line.OverwrittenClusters) + " of " +
          std::to_string(line.Clusters) + " clusters in use]";
 }
 
+// Reads count bytes of the spool as text.
+std::string ReadText(ByteSpool::Reader& reader, size_t count) {
+  std::string text(count, '\0');
+  reader.Read(text.data(), text.size());
+  return text;
+}
+
 // The listing groups files by category, so it keeps every file until the scan ends: each as a
-// compact line and its path, in the spool of its category.
+// compact line, its folder (once per folder, in the tree) and its name, in the spool of its
+// category. Neither grows with the length of the files' folders, and the spools go to temporary
+// files past their memory.
 class ListingPrinter : public ScanPrinter {
  public:
   void Add(FoundFile&& file) override {
-    const std::string path = TerminalText(FilePath(file));
-    const ListedLine line{file.Data.CreateTime, file.Data.ModifyTime,          file.Data.FileSize,
-                          file.Clusters,        file.OverwrittenClusters,      file.RecordIndex,
-                          static_cast<uint32_t>(path.size())};
+    const std::string name = ToUtf8(file.Data.FileName);
+    const FolderTree::Id folder = folders_.Add(file.Folder);
+    const std::string_view folderText = folder == FolderTree::NotKept ? std::string_view(file.Folder) : "";
+    const ListedLine line{file.Data.CreateTime,
+                          file.Data.ModifyTime,
+                          file.Data.FileSize,
+                          file.Clusters,
+                          file.OverwrittenClusters,
+                          file.UnknownClusters,
+                          file.RecordIndex,
+                          folder,
+                          static_cast<uint32_t>(folderText.size()),
+                          static_cast<uint32_t>(name.size())};
     const auto category = static_cast<size_t>(file.Category);
     ++counts_[category];
     spools_[category].Append(&line, sizeof line);
-    spools_[category].Append(path.data(), path.size());
+    spools_[category].Append(folderText.data(), folderText.size());
+    spools_[category].Append(name.data(), name.size());
   }
 
   void Finish(const ScanSummary&) override {
     OutputBuffer out;
+    FolderTree::Id shownFolder = FolderTree::NotKept;
+    std::string folderText;
     for (FileCategory category : AllCategories) {
       const auto index = static_cast<size_t>(category);
       out.Text() += std::string(CategoryCaption(category)) + "(" + std::to_string(counts_[index]) + ")\n";
       ByteSpool::Reader reader(spools_[index]);
       ListedLine line;
-      std::string path;
       while (reader.Read(&line, sizeof line)) {
-        path.resize(line.PathBytes);
-        reader.Read(path.data(), path.size());
+        if (line.Folder == FolderTree::NotKept) {
+          folderText = ReadText(reader, line.FolderBytes);
+        } else if (line.Folder != shownFolder) {
+          folderText = folders_.Text(line.Folder);
+        }
+        shownFolder = line.Folder;
+        const std::string path = TerminalText(FilePath(folderText, ReadText(reader, line.NameBytes)));
         char fixed[96];
         std::snprintf(fixed, sizeof fixed, "  %8d  %s  %s  %12s  ", line.Record, LocalTimeText(line.CreateTime).c_str(),
                       LocalTimeText(line.ModifyTime).c_str(), FormatFileSize(line.FileSize).c_str());
@@ -80,7 +116,11 @@ class ListingPrinter : public ScanPrinter {
   }
 
  private:
+  // The folders' share of the listing's memory; past it, folders are spooled as text.
+  static constexpr size_t FolderTreeBytes = size_t{16} << 20;
+
   CategoryCounts counts_{};
+  FolderTree folders_{FolderTreeBytes};
   std::array<ByteSpool, AllCategories.size()> spools_;
 };
 

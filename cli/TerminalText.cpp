@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "cli/Utf8Decode.h"
+#include "support/Utf8Decode.h"
 
 namespace salvoran::cli {
 namespace {

@@ -89,7 +89,16 @@ int main(int argc, char** argv) {
   recoverCommand->add_flag("--json", recover.Json, std::string(help::RecoverJson));
   recoverCommand->add_flag("--force", recover.Force, std::string(help::RecoverForce));
   recoverCommand->add_flag("--keep-folders", recover.KeepFolders, std::string(help::RecoverKeepFolders));
+  recoverCommand->add_flag("--keep-going", recover.KeepGoing, std::string(help::RecoverKeepGoing));
   AddFilterOptions(*recoverCommand, recover.Filter, all);
+
+  CatOptions cat;
+  CLI::App* catCommand = AddCommand(app, "cat", help::Cat, help::CatFooter);
+  AddSource(*catCommand, cat.Source);
+  AddPartition(*catCommand, partition);
+  catCommand->add_option("--record", cat.Record, std::string(help::CatRecord))->required()->type_name("N");
+  catCommand->add_option("--stream", cat.Stream, std::string(help::CatStream))->type_name("NAME");
+  catCommand->add_flag("--force", cat.Force, std::string(help::CatForce));
 
   try {
     app.parse(argc, argv);
@@ -108,6 +117,10 @@ int main(int argc, char** argv) {
                               : bodyfile ? ScanOutput::Bodyfile
                                          : ScanOutput::Listing;
     return RunScan(source, partition, output, scanFilter);
+  }
+  if (*catCommand) {
+    cat.Partition = partition;
+    return RunCat(cat);
   }
   recover.Partition = partition;
   if (recover.Records.empty() && !recover.All) {

@@ -46,7 +46,8 @@ void ClusterBitmap::Open() {
   if (!data || data->Pieces.empty() || !IsNonResident(data->Pieces.front())) return;
   try {
     const JoinedExtents extents = JoinDataExtents(data->Pieces, geometry.TotalClusters);
-    map_ = MftMap(extents.Runs, geometry.BytesPerCluster);
+    ExtentRuns runs(extents.Pieces, geometry.TotalClusters);
+    for (std::optional<DataRun> run = runs.Next(); run; run = runs.Next()) map_.Append(*run, geometry.BytesPerCluster);
     bitmapBytes_ = std::min(extents.DataSize, map_.CoveredBytes());
   } catch (const EngineError&) {
     return;
@@ -55,11 +56,11 @@ void ClusterBitmap::Open() {
   if (volume_.Size() != 0) countableClusters_ = std::min(countableClusters_, volume_.Size() / geometry.BytesPerCluster);
 }
 
-const std::vector<std::byte>& ClusterBitmap::LoadWindow(uint64_t window) {
+const ClusterBitmap::Window& ClusterBitmap::LoadWindow(uint64_t window) {
   ++uses_;
   if (lastWindow_ < windows_.size() && windows_[lastWindow_].Index == window) {
     windows_[lastWindow_].LastUse = uses_;
-    return windows_[lastWindow_].Bits;
+    return windows_[lastWindow_];
   }
   const auto kept = std::find_if(windows_.begin(), windows_.end(), [&](const Window& w) { return w.Index == window; });
   const bool wasKept = kept != windows_.end();
@@ -75,36 +76,61 @@ const std::vector<std::byte>& ClusterBitmap::LoadWindow(uint64_t window) {
   }
   Window& slot = windows_[lastWindow_];
   slot.LastUse = uses_;
-  if (wasKept) return slot.Bits;
+  if (wasKept) return slot;
 
   slot.Index = window;
   slot.Bits.assign(WindowBytes, std::byte{0});
+  slot.Unreadable.clear();
   const uint64_t first = window * WindowBytes;
   const uint64_t length = std::min(WindowBytes, bitmapBytes_ - first);
-  // What cannot be read stays zero: free.
   map_.ForEachPiece(first, length, [&](uint64_t volumeByte, uint64_t pieceLength, uint64_t bitmapByte) {
-    volume_.ReadAt(volumeByte, std::span(slot.Bits).subspan(static_cast<size_t>(bitmapByte - first), pieceLength));
+    const uint64_t start = bitmapByte - first;
+    const size_t got = volume_.ReadAt(volumeByte, std::span(slot.Bits).subspan(static_cast<size_t>(start), pieceLength))
+                           .BytesRead;
+    if (got < pieceLength) {
+      std::fill(slot.Bits.begin() + static_cast<ptrdiff_t>(start + got),
+                slot.Bits.begin() + static_cast<ptrdiff_t>(start + pieceLength), std::byte{0});
+      slot.Unreadable.emplace_back(start + got, start + pieceLength);
+    }
   });
-  return slot.Bits;
+  return slot;
 }
 
-uint64_t ClusterBitmap::CountInUse(uint64_t first, uint64_t count) {
+BitmapCount ClusterBitmap::Count(uint64_t first, uint64_t count) {
   if (!opened_) Open();
-  if (first >= countableClusters_) return 0;
-  count = std::min(count, countableClusters_ - first);
+  BitmapCount counted;
+  if (first >= countableClusters_) return {0, count};
+  counted.Unknown = count - std::min(count, countableClusters_ - first);
+  count -= counted.Unknown;
   constexpr uint64_t WindowClusters = WindowBytes * BitsPerByte;
-  uint64_t inUse = 0;
   while (count > 0) {
     const uint64_t offset = first % WindowClusters;
     const uint64_t span = std::min(count, WindowClusters - offset);
-    inUse += CountSetBits(LoadWindow(first / WindowClusters), offset, span);
+    const Window& window = LoadWindow(first / WindowClusters);
+    counted.InUse += CountSetBits(window.Bits, offset, span);
+    for (const auto& [byteStart, byteEnd] : window.Unreadable) {
+      const uint64_t from = std::max(offset, byteStart * BitsPerByte);
+      const uint64_t to = std::min(offset + span, byteEnd * BitsPerByte);
+      if (from < to) counted.Unknown += to - from;
+    }
     first += span;
     count -= span;
   }
-  return inUse;
+  return counted;
 }
 
-ClusterUse CountClusterUse(const DataStream& stream, uint64_t totalClusters, ClusterBitmap& bitmap) {
+ClusterUse CountClusterUse(const DataStream& stream, const VolumeGeometry& geometry, ClusterBitmap& bitmap) {
+  // Clusters from this VCN on hold nothing the file reads. A compressed unit is read whole.
+  uint64_t contentVcns = UINT64_MAX;
+  if (const ByteView first = stream.First(); !first.empty() && IsNonResident(first)) {
+    const NonResidentHeader header = ReadNonResidentHeader(first);
+    const uint64_t contentBytes = std::min(header.InitializedSize, header.DataSize);
+    contentVcns = contentBytes / geometry.BytesPerCluster + (contentBytes % geometry.BytesPerCluster != 0);
+    if ((header.Flags & AttributeCompressed) != 0 && header.CompressionUnit > 0 && header.CompressionUnit < 32) {
+      const uint64_t unitClusters = uint64_t{1} << header.CompressionUnit;
+      contentVcns = (contentVcns + unitClusters - 1) / unitClusters * unitClusters;
+    }
+  }
   ClusterUse use;
   for (const ByteView piece : stream.Pieces) {
     if (!IsNonResident(piece)) continue;
@@ -113,17 +139,22 @@ ClusterUse CountClusterUse(const DataStream& stream, uint64_t totalClusters, Clu
     uint64_t vcns = header.LastVcn + 1 >= header.FirstVcn ? header.LastVcn + 1 - header.FirstVcn : 0;
     std::vector<DataRun> runs;
     try {
-      runs = DecodeRunList(RunListBytes(piece), totalClusters);
+      runs = DecodeRunList(RunListBytes(piece), geometry.TotalClusters);
     } catch (const EngineError&) {
       continue;
     }
+    uint64_t vcn = header.FirstVcn;
     for (const DataRun& run : runs) {
       const uint64_t clusters = std::min(run.ClusterCount, vcns);
       vcns -= clusters;
       if (!run.Sparse) {
         use.Clusters += clusters;
-        use.InUse += bitmap.CountInUse(run.StartCluster, clusters);
+        const uint64_t withContent = vcn < contentVcns ? std::min(clusters, contentVcns - vcn) : 0;
+        const BitmapCount counted = bitmap.Count(run.StartCluster, withContent);
+        use.InUse += counted.InUse;
+        use.Unknown += counted.Unknown;
       }
+      vcn += clusters;
     }
   }
   return use;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "engine/FileAttributes.h"
@@ -12,19 +13,27 @@ namespace salvoran {
 
 inline constexpr uint64_t BitmapRecord = 6;
 
+// Of some clusters, how many the bitmap marks in use, and of how many it cannot say.
+struct BitmapCount {
+  uint64_t InUse = 0;
+  uint64_t Unknown = 0;
+  bool operator==(const BitmapCount&) const = default;
+};
+
 // Which clusters the volume marks in use, from $Bitmap's $DATA, read a window at a time on
 // demand so that memory stays the same whatever the volume's size.
 class ClusterBitmap {
  public:
   // The bitmap is found through record 6 when first needed, so a scan that lists no
-  // non-resident file never reads it. Without a readable one every cluster counts as free.
+  // non-resident file never reads it. Without a readable one, no cluster's state is known.
   ClusterBitmap(VolumeSource& volume, const VolumeGeometry& geometry, RecordFetcher& fetcher)
       : volume_(volume), geometry_(geometry), fetcher_(fetcher) {}
 
-  // How many of the clusters [first, first + count) are marked in use. Clusters past the end of
-  // the source (a cut image) or of the bitmap count as free: nothing of them can be read, and it
-  // bounds the work a run list that claims the whole of a huge volume can cause.
-  uint64_t CountInUse(uint64_t first, uint64_t count);
+  // How many of the clusters [first, first + count) are marked in use, and how many are unknown:
+  // those past the end of the source (a cut image) or of the bitmap, and those whose bitmap bytes
+  // cannot be read. Nothing past the source is read, which bounds the work a run list that
+  // claims the whole of a huge volume can cause.
+  BitmapCount Count(uint64_t first, uint64_t count);
 
   static constexpr uint64_t WindowBytes = 64u << 10;
   // Deleted files lie all over a volume, and a window read again can cost a seek each time, so
@@ -36,9 +45,10 @@ class ClusterBitmap {
     uint64_t Index = 0;
     uint64_t LastUse = 0;
     std::vector<std::byte> Bits;
+    std::vector<std::pair<uint64_t, uint64_t>> Unreadable;  // [first, end) bytes of Bits, read as zero
   };
   void Open();
-  const std::vector<std::byte>& LoadWindow(uint64_t window);
+  const Window& LoadWindow(uint64_t window);
 
   VolumeSource& volume_;
   const VolumeGeometry& geometry_;
@@ -54,11 +64,14 @@ class ClusterBitmap {
 
 struct ClusterUse {
   uint64_t Clusters = 0;  // allocated, holes not counted
-  uint64_t InUse = 0;     // of those, how many the bitmap marks in use
+  uint64_t InUse = 0;     // of those holding written content, how many the bitmap marks in use
+  uint64_t Unknown = 0;   // of those holding written content, how many it cannot say of
 };
 
-// The clusters the runs of a stream's pieces name (a resident stream has none). A piece whose
-// run list does not decode adds nothing.
-ClusterUse CountClusterUse(const DataStream& stream, uint64_t totalClusters, ClusterBitmap& bitmap);
+// The clusters the runs of a stream's pieces name (a resident stream has none). Only clusters
+// below the initialized size are looked up in the bitmap: past it the file reads as zeros, so
+// what lies there now changes nothing restored. A piece whose run list does not decode adds
+// nothing.
+ClusterUse CountClusterUse(const DataStream& stream, const VolumeGeometry& geometry, ClusterBitmap& bitmap);
 
 }  // namespace salvoran

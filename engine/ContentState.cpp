@@ -4,8 +4,8 @@
 
 namespace salvoran {
 
-ContentState ContentStateOf(uint64_t clusters, uint64_t overwrittenClusters) {
-  if (overwrittenClusters == 0) return ContentState::Good;
+ContentState ContentStateOf(uint64_t clusters, uint64_t overwrittenClusters, uint64_t unknownClusters) {
+  if (overwrittenClusters == 0) return unknownClusters == 0 ? ContentState::Good : ContentState::Unknown;
   return overwrittenClusters >= clusters ? ContentState::Overwritten : ContentState::PartlyOverwritten;
 }
 
@@ -14,6 +14,7 @@ std::string_view ContentStateCaption(ContentState state) {
     case ContentState::Good: return strings::GoodStateCaption;
     case ContentState::PartlyOverwritten: return strings::PartlyOverwrittenStateCaption;
     case ContentState::Overwritten: return strings::OverwrittenStateCaption;
+    case ContentState::Unknown: return strings::UnknownStateCaption;
   }
   return {};
 }

@@ -8,6 +8,7 @@
 #include "engine/FileNameText.h"
 #include "engine/FileRecord.h"
 #include "engine/FileTime.h"
+#include "engine/ListedRecords.h"
 #include "engine/MftBlockReader.h"
 #include "engine/OpeningPhase.h"
 #include "engine/OriginalFolders.h"
@@ -36,24 +37,27 @@ int32_t RecordsPerSlice(uint32_t recordSize) {
   return static_cast<int32_t>(std::max<uint64_t>(1, SliceBytes / recordSize));
 }
 
-// Extension records come from the block being scanned when it holds them, fixed up in place
-// once; others are read on their own.
-class ScanRecordFetcher : public VolumeRecordFetcher {
+// Records come from the block being scanned when it holds them, fixed up in place once; others
+// from outside, read on their own.
+class ScanRecordFetcher : public RecordFetcher {
  public:
-  ScanRecordFetcher(VolumeSource& volume, const VolumeGeometry& geometry, MftBlockReader& reader)
-      : VolumeRecordFetcher(volume, geometry), reader_(reader) {}
+  ScanRecordFetcher(MftBlockReader& reader, RecordFetcher& outside) : reader_(reader), outside_(outside) {}
 
   bool FetchRecord(uint64_t index, std::vector<std::byte>& record) override {
     if (!reader_.Holds(static_cast<int64_t>(std::min<uint64_t>(index, INT64_MAX)))) {
-      return VolumeRecordFetcher::FetchRecord(index, record);
+      return outside_.FetchRecord(index, record);
     }
     const ByteView fixed = reader_.FixedRecord(static_cast<int32_t>(index));
     record.assign(fixed.begin(), fixed.end());
     return !fixed.empty();
   }
+  ContentRead ReadNonResident(ByteView attribute, uint64_t maxBytes, std::vector<std::byte>& content) override {
+    return outside_.ReadNonResident(attribute, maxBytes, content);
+  }
 
  private:
   MftBlockReader& reader_;
+  RecordFetcher& outside_;
 };
 
 // The listing test on a free record whose fixups are applied: a base record with times, a long
@@ -94,10 +98,15 @@ bool DescribeDeletedFile(ByteView record, const VolumeGeometry& geometry, int32_
 // fixup; one FileAttributes serves every record.
 class BlockRecordTest {
  public:
-  BlockRecordTest(VolumeSource& volume, const VolumeGeometry& geometry, MftBlockReader& reader)
+  // listedRecords: what attribute lists name, cached and bounded for the whole scan (ListedRecords),
+  // one for all the scan's threads.
+  BlockRecordTest(VolumeSource& volume, const VolumeGeometry& geometry, MftBlockReader& reader,
+                  RecordFetcher& listedRecords)
       : geometry_(geometry),
         reader_(reader),
-        fetcher_(volume, geometry, reader),
+        volumeRecords_(volume, geometry),
+        fetcher_(reader, volumeRecords_),
+        listFetcher_(reader, listedRecords),
         folders_(fetcher_),
         bitmap_(volume, geometry, fetcher_) {}
 
@@ -105,12 +114,14 @@ class BlockRecordTest {
     const ByteView raw = reader_.Record(index);
     if (raw.empty() || RecordFlags(raw) != 0) return false;
     const ByteView record = reader_.FixedRecord(index);
-    if (record.empty() || !DescribeDeletedFile(record, geometry_, index, fetcher_, attributes_, localTime_, file)) {
+    if (record.empty() ||
+        !DescribeDeletedFile(record, geometry_, index, listFetcher_, attributes_, localTime_, file)) {
       return false;
     }
-    const ClusterUse use = CountClusterUse(*attributes_.Stream(u""), geometry_.TotalClusters, bitmap_);
+    const ClusterUse use = CountClusterUse(*attributes_.Stream(u""), geometry_, bitmap_);
     file.Clusters = use.Clusters;
     file.OverwrittenClusters = use.InUse;
+    file.UnknownClusters = use.Unknown;
     file.Folder = folders_.FolderOf(ReadParentReference(attributes_.FileName));
     return true;
   }
@@ -118,12 +129,18 @@ class BlockRecordTest {
  private:
   const VolumeGeometry& geometry_;
   MftBlockReader& reader_;
+  VolumeRecordFetcher volumeRecords_;
   ScanRecordFetcher fetcher_;
+  ScanRecordFetcher listFetcher_;
   FileAttributes attributes_;
   LocalTimeConverter localTime_;
   OriginalFolders folders_;
   ClusterBitmap bitmap_;
 };
+
+uint64_t MftRecordCount(const VolumeGeometry& geometry) {
+  return static_cast<uint64_t>(std::max(geometry.RecordCount, 0));
+}
 
 // The index after the last record that has a byte inside the source.
 int32_t ReadableRecordEnd(const VolumeSource& volume, const VolumeGeometry& geometry) {
@@ -136,8 +153,9 @@ int32_t ReadableRecordEnd(const VolumeSource& volume, const VolumeGeometry& geom
 // A thread's reader and record test: reads a slice and keeps the files its records describe.
 class RecordSliceDecoder : public SliceDecoder {
  public:
-  RecordSliceDecoder(VolumeSource& volume, const VolumeGeometry& geometry, int32_t sliceRecords)
-      : reader_(volume, geometry, sliceRecords), test_(volume, geometry, reader_) {}
+  RecordSliceDecoder(VolumeSource& volume, const VolumeGeometry& geometry, int32_t sliceRecords,
+                     RecordFetcher& listedRecords)
+      : reader_(volume, geometry, sliceRecords), test_(volume, geometry, reader_, listedRecords) {}
 
   int32_t Decode(int32_t first, int32_t count, std::vector<FoundFile>& files) override {
     reader_.Read(first, count);
@@ -182,9 +200,12 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
   // The files come back in record order, and progress and the stop flag are handled here, record
   // by record, as if the records were decoded one after the other.
   SerializedVolume shared(volume);
+  VolumeRecordFetcher volumeRecords(shared, geometry);
+  ListedRecords listedRecords(volumeRecords, MftRecordCount(geometry));
   const int32_t sliceRecords = std::clamp(geometry.RecordCount, 1, RecordsPerSlice(geometry.FileRecordSize));
   ParallelRecordDecoder decoder(
-      [&] { return std::make_unique<RecordSliceDecoder>(shared, geometry, sliceRecords); }, sliceRecords);
+      [&] { return std::make_unique<RecordSliceDecoder>(shared, geometry, sliceRecords, listedRecords); },
+      sliceRecords);
   int32_t blockEnd = FirstUserRecord;
   for (int32_t index = FirstUserRecord; index < scanEnd; ++index) {
     if (index % ProgressInterval == 0) observer.Progress(index);
@@ -215,7 +236,12 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
 
 struct DeletedFileReader::Parts {
   Parts(VolumeSource& volume, const VolumeGeometry& geometry)
-      : Reader(volume, geometry, 1), Test(volume, geometry, Reader) {}
+      : VolumeRecords(volume, geometry),
+        Listed(VolumeRecords, MftRecordCount(geometry)),
+        Reader(volume, geometry, 1),
+        Test(volume, geometry, Reader, Listed) {}
+  VolumeRecordFetcher VolumeRecords;
+  ListedRecords Listed;
   MftBlockReader Reader;
   BlockRecordTest Test;
 };

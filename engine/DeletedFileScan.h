@@ -38,6 +38,7 @@ struct FoundFile {
   std::string Folder;
   uint64_t Clusters = 0;             // its allocated clusters, holes not counted
   uint64_t OverwrittenClusters = 0;  // of those, how many the volume now marks in use
+  uint64_t UnknownClusters = 0;      // of those, how many the volume's bitmap cannot say of
 };
 
 // What a front end gives the scan: where found files go, progress, and the stop flag.

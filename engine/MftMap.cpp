@@ -8,15 +8,14 @@
 namespace salvoran {
 
 MftMap::MftMap(const std::vector<DataRun>& runs, uint32_t bytesPerCluster) {
-  uint64_t mftByte = 0;
-  for (const DataRun& run : runs) {
-    if (run.Sparse) throw EngineError(messages::InvalidMftRecord, "sparse run in the MFT");
-    if (run.ClusterCount == 0) continue;
-    // Run bounds were checked against the volume, so these products stay far below 2^64.
-    const Extent extent{mftByte, run.StartCluster * bytesPerCluster, run.ClusterCount * bytesPerCluster};
-    extents_.push_back(extent);
-    mftByte += extent.Length;
-  }
+  for (const DataRun& run : runs) Append(run, bytesPerCluster);
+}
+
+void MftMap::Append(const DataRun& run, uint32_t bytesPerCluster) {
+  if (run.Sparse) throw EngineError(messages::InvalidMftRecord, "sparse run in the MFT");
+  if (run.ClusterCount == 0) return;
+  // Run bounds were checked against the volume, so these products stay far below 2^64.
+  extents_.push_back({CoveredBytes(), run.StartCluster * bytesPerCluster, run.ClusterCount * bytesPerCluster});
 }
 
 uint64_t MftMap::CoveredBytes() const {

@@ -22,6 +22,9 @@ class MftMap {
   // Throws EngineError when a run is sparse: the MFT has no holes.
   MftMap(const std::vector<DataRun>& runs, uint32_t bytesPerCluster);
 
+  // Adds a run after those already mapped. Throws EngineError when it is sparse.
+  void Append(const DataRun& run, uint32_t bytesPerCluster);
+
   uint64_t CoveredBytes() const;
   const std::vector<Extent>& Extents() const { return extents_; }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,49 +68,96 @@ std::vector<ByteView> JoinedPrefix(const DataStream& data) {
   return prefix;
 }
 
-// Maps the MFT from record 0. When record 0 has an attribute list, the extension records that
-// hold the rest of $MFT's runs lie in the part already mapped, so the map grows piece by piece
-// until it stops growing. A piece that cannot be read leaves the records past it unmapped;
-// the scan counts them as unreadable.
-struct MftExtents {
-  JoinedExtents Joined;
-  bool Complete = true;
-};
+// Fetches $MFT's extension records through the MFT map, first mapping the pieces of $MFT's data
+// gathered so far that continue it: NTFS puts each extension record in clusters an earlier piece
+// maps, so one pass over the attribute list maps the whole MFT and reads each record once.
+class GrowingMftFetcher : public VolumeRecordFetcher {
+ public:
+  GrowingMftFetcher(VolumeSource& volume, VolumeGeometry& geometry, const FileAttributes& gathered)
+      : VolumeRecordFetcher(volume, geometry), geometry_(geometry), gathered_(gathered) {}
 
-MftExtents MapMft(VolumeSource& volume, VolumeGeometry& geometry, ByteView record) {
-  geometry.Mft = MftMap();
-  while (true) {
-    VolumeRecordFetcher fetcher(volume, geometry);
-    const FileAttributes attributes = GatherFileAttributes(record, MftRecordIndex, fetcher, FileState::Live);
-    const DataStream* data = attributes.Stream(u"");
-    if (!data || data->Pieces.empty() || !IsNonResident(data->Pieces.front())) {
-      throw EngineError(messages::MftWithoutRuns);
+  bool FetchRecord(uint64_t index, std::vector<std::byte>& record) override {
+    MapGatheredPieces();
+    return VolumeRecordFetcher::FetchRecord(index, record);
+  }
+
+ private:
+  void MapGatheredPieces() {
+    const DataStream* data = gathered_.Stream(u"");
+    if (!data || stuck_) return;
+    for (; seen_ < data->Pieces.size(); ++seen_) {
+      const ByteView piece = data->Pieces[seen_];
+      if (IsNonResident(piece)) waiting_.emplace(ReadNonResidentHeader(piece).FirstVcn, piece);
     }
-    const uint16_t flags = AttributeFlags(data->Pieces.front());
-    if (flags == AttributeSparse || flags == AttributeEncrypted || flags == AttributeCompressed) {
-      throw EngineError(messages::UnsupportedMft);
-    }
-    const std::vector<ByteView> prefix = JoinedPrefix(*data);
-    JoinedExtents joined;
-    MftMap map;
-    try {
-      joined = JoinDataExtents(prefix, geometry.TotalClusters);
-      if (joined.VcnCount == 0 || joined.VcnCount > geometry.TotalClusters) {
-        throw EngineError(messages::InvalidMftRecord, "MFT VCN range outside the volume");
+    for (auto next = waiting_.find(mappedVcns_); next != waiting_.end(); next = waiting_.find(mappedVcns_)) {
+      const NonResidentHeader header = ReadNonResidentHeader(next->second);
+      try {
+        ExtentRuns runs(std::span(&next->second, 1), geometry_.TotalClusters);
+        for (std::optional<DataRun> run = runs.Next(); run; run = runs.Next()) {
+          geometry_.Mft.Append(*run, geometry_.BytesPerCluster);
+        }
+      } catch (const EngineError&) {
+        // A piece that does not map ends the map here; the final join says why.
+        stuck_ = true;
+        return;
       }
-      map = MftMap(joined.Runs, geometry.BytesPerCluster);
-    } catch (const EngineError& error) {
-      throw EngineError(messages::InvalidMftRecord, error.Detail());
-    }
-    const bool grew = map.CoveredBytes() > geometry.Mft.CoveredBytes();
-    geometry.Mft = std::move(map);
-    const bool complete = prefix.size() == data->Pieces.size() && data->Loss == AttributeLoss::None;
-    if (complete) return {std::move(joined), true};
-    if (!grew) {
-      DebugTrace("MFT mapped to VCN " + std::to_string(joined.VcnCount) + " only: an extension record is lost");
-      return {std::move(joined), false};
+      mappedVcns_ = header.LastVcn + 1;
+      waiting_.erase(next);
+      if (mappedVcns_ <= header.FirstVcn) stuck_ = true;
     }
   }
+
+  VolumeGeometry& geometry_;
+  const FileAttributes& gathered_;
+  size_t seen_ = 0;
+  std::map<uint64_t, ByteView> waiting_;  // pieces by first VCN, not mapped yet
+  uint64_t mappedVcns_ = 0;
+  bool stuck_ = false;
+};
+
+// What the map of the MFT covers, from record 0's $DATA.
+struct MftExtents {
+  uint64_t VcnCount = 0;
+  uint64_t DataSize = 0;
+  uint64_t AllocatedSize = 0;
+  bool Complete = true;  // false: an extension record of $MFT is lost, the records past it unmapped
+};
+
+// Maps the MFT from record 0, and through record 0's attribute list from the extension records
+// that hold the rest of $MFT's runs. A piece that cannot be read leaves the records past it
+// unmapped; the scan counts them as unreadable.
+MftExtents MapMft(VolumeSource& volume, VolumeGeometry& geometry, ByteView record) {
+  geometry.Mft = MftMap();
+  FileAttributes attributes;
+  GrowingMftFetcher fetcher(volume, geometry, attributes);
+  GatherFileAttributes(record, MftRecordIndex, fetcher, attributes, FileState::Live);
+  const DataStream* data = attributes.Stream(u"");
+  if (!data || data->Pieces.empty() || !IsNonResident(data->Pieces.front())) {
+    throw EngineError(messages::MftWithoutRuns);
+  }
+  const uint16_t flags = AttributeFlags(data->Pieces.front());
+  if (flags == AttributeSparse || flags == AttributeEncrypted || flags == AttributeCompressed) {
+    throw EngineError(messages::UnsupportedMft);
+  }
+  const std::vector<ByteView> prefix = JoinedPrefix(*data);
+  JoinedExtents joined;
+  MftMap map;
+  try {
+    joined = JoinDataExtents(prefix, geometry.TotalClusters);
+    if (joined.VcnCount == 0 || joined.VcnCount > geometry.TotalClusters) {
+      throw EngineError(messages::InvalidMftRecord, "MFT VCN range outside the volume");
+    }
+    ExtentRuns runs(joined.Pieces, geometry.TotalClusters);
+    for (std::optional<DataRun> run = runs.Next(); run; run = runs.Next()) map.Append(*run, geometry.BytesPerCluster);
+  } catch (const EngineError& error) {
+    throw EngineError(messages::InvalidMftRecord, error.Detail());
+  }
+  geometry.Mft = std::move(map);
+  const bool complete = prefix.size() == data->Pieces.size() && data->Loss == AttributeLoss::None;
+  if (!complete) {
+    DebugTrace("MFT mapped to VCN " + std::to_string(joined.VcnCount) + " only: an extension record is lost");
+  }
+  return {joined.VcnCount, joined.DataSize, joined.AllocatedSize, complete};
 }
 
 }  // namespace
@@ -133,12 +181,11 @@ void ReadVolumeGeometry(VolumeSource& volume, VolumeGeometry& geometry) {
 
   const std::vector<std::byte> record = ReadFirstRecord(volume, boot, geometry.MftOffset);
   const MftExtents mft = MapMft(volume, geometry, record);
-  geometry.MftClusterCount = static_cast<int64_t>(mft.Joined.VcnCount);
+  geometry.MftClusterCount = static_cast<int64_t>(mft.VcnCount);
   // The MFT's records are those of its data; its allocation can be larger. Records past a lost
   // piece of the map still count, as records that cannot be read.
   const uint64_t mftBytes =
-      std::min(mft.Joined.DataSize,
-               mft.Complete ? mft.Joined.VcnCount * geometry.BytesPerCluster : mft.Joined.AllocatedSize);
+      std::min(mft.DataSize, mft.Complete ? mft.VcnCount * geometry.BytesPerCluster : mft.AllocatedSize);
   const uint64_t recordCount = mftBytes / geometry.FileRecordSize;
   if (recordCount > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
     throw EngineError(messages::InvalidMftRecord, "MFT of more records than a scan can count");

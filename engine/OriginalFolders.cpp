@@ -10,9 +10,6 @@
 namespace salvoran {
 namespace {
 
-// Every level adds a name of a byte or more and a separator, so a chain deeper than this is
-// longer than any folder given: the walk up stops there.
-constexpr size_t MaxFolderDepth = MaxFolderTextBytes / 2;
 constexpr size_t InitialTableSize = 1024;
 constexpr uint64_t TableSlotMask = 0xFFFF'FFFFu;
 
@@ -79,51 +76,59 @@ OriginalFolders::Folder OriginalFolders::Load(uint32_t record) {
 }
 
 // Works up from slot until every folder on the way knows its chain, then fills them in on the
-// way down; iterative, so a hostile chain cannot exhaust the stack.
+// way down; iterative, so a hostile chain cannot exhaust the stack. The way up ends where the
+// names on it pass MaxFolderTextBytes, which bounds the folders one call loads.
 void OriginalFolders::Resolve(uint32_t slot) {
   stack_.assign(1, slot);
+  size_t climbedBytes = folders_[slot].NameBytes + size_t{1};  // the names on the stack, each with a '/'
+  const auto pop = [&] {
+    climbedBytes -= folders_[stack_.back()].NameBytes + size_t{1};
+    stack_.pop_back();
+  };
   while (!stack_.empty()) {
     const uint32_t current = stack_.back();
     if (folders_[current].State != Chain::Unresolved && folders_[current].State != Chain::Resolving) {
-      stack_.pop_back();
+      pop();
       continue;
     }
     if (folders_[current].Record == RootFolderRecord) {
       folders_[current].State = Chain::Whole;
       folders_[current].TextBytes = 1;  // "/"
-      stack_.pop_back();
+      pop();
       continue;
     }
     folders_[current].State = Chain::Resolving;
     const uint32_t parentRecord = folders_[current].ParentRecord;
-    const uint32_t parent = parentRecord == NoFolder || stack_.size() > MaxFolderDepth ? NoFolder : Lookup(parentRecord);
+    const uint32_t parent = parentRecord == NoFolder ? NoFolder : Lookup(parentRecord);
     Folder& folder = folders_[current];
     if (parent != NoFolder && Accepts(folders_[parent], folder.ParentSequence)) {
       const Folder& above = folders_[parent];
-      if (above.State == Chain::Unresolved) {
+      const size_t climbedWithParent = climbedBytes + above.NameBytes + 1;
+      if (above.State == Chain::Unresolved && climbedWithParent <= MaxFolderTextBytes) {
         stack_.push_back(parent);
+        climbedBytes = climbedWithParent;
         continue;
       }
       if (above.State == Chain::Resolving) {
         // A loop: no folder on it can be trusted, as at least one of its references is false.
-        const auto start = std::find(stack_.begin(), stack_.end(), parent);
-        for (auto member = start; member != stack_.end(); ++member) folders_[*member].State = Chain::Rejected;
-        stack_.erase(start, stack_.end());
+        const auto start = static_cast<size_t>(std::find(stack_.begin(), stack_.end(), parent) - stack_.begin());
+        for (size_t member = start; member < stack_.size(); ++member) folders_[stack_[member]].State = Chain::Rejected;
+        while (stack_.size() > start) pop();
         continue;
       }
       const size_t separator = above.Record == RootFolderRecord ? 0 : 1;
       const size_t joined = above.TextBytes + separator + folder.NameBytes;
-      if (joined <= MaxFolderTextBytes) {
+      if (above.State != Chain::Unresolved && joined <= MaxFolderTextBytes) {
         folder.State = above.State;
-        folder.TextBytes = static_cast<uint16_t>(joined);
+        folder.TextBytes = static_cast<uint32_t>(joined);
         folder.Parent = parent;
-        stack_.pop_back();
+        pop();
         continue;
       }
     }
     folder.State = Chain::Broken;
     folder.TextBytes = folder.NameBytes;
-    stack_.pop_back();
+    pop();
   }
 }
 

@@ -9,9 +9,9 @@
 namespace salvoran {
 
 inline constexpr uint32_t RootFolderRecord = 5;
-// The longest folder text given, as Linux's PATH_MAX: it bounds what each listed file holds, and
-// no real folder comes near it.
-inline constexpr size_t MaxFolderTextBytes = 4096;
+// The longest folder text given: the longest path Windows can make, 32,767 UTF-16 units, at three
+// UTF-8 bytes each. Every real folder fits whole; only a crafted chain passes it.
+inline constexpr size_t MaxFolderTextBytes = 32'767 * 3;
 
 // Rebuilds the folder a deleted file was in from the parent reference of its $FILE_NAME, through
 // directory records live or free, up to the root. A parent counts only when its record is a
@@ -43,7 +43,7 @@ class OriginalFolders {
     uint16_t NameBytes = 0;
     uint16_t Sequence = 0;
     uint16_t ParentSequence = 0;
-    uint16_t TextBytes = 0;  // Whole or Broken: the length of its folder text
+    uint32_t TextBytes = 0;  // Whole or Broken: the length of its folder text
     RecordKind Kind = RecordKind::Unusable;
     Chain State = Chain::Unresolved;
     uint32_t Parent = NoFolder;  // the accepted parent's slot, once resolved

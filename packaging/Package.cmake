@@ -20,4 +20,8 @@ if(SALVORAN_BUILD_GUI)
 endif()
 # Opens devices for users who may not read them; both programs do without it, and say so.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS udisks2)
+if(SALVORAN_BUILD_GUI)
+  # The preview reads TIFF and WebP pictures through these plugins, loaded at run time too.
+  string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", qt6-image-formats-plugins")
+endif()
 include(CPack)

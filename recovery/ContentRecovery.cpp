@@ -82,7 +82,7 @@ class ProgressSink : public ContentSink {
 template <typename Target>
 void RecoverToFile(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset, const Target& target,
                    OutputFile::ExistingTarget existing, const ContentProgress& progress,
-                   std::u16string_view streamName) {
+                   std::u16string_view streamName, std::vector<ByteRange>* unreadable) {
   std::optional<OutputFile> output;
   std::optional<ProgressSink> reported;
   RecoverFileContent(
@@ -92,13 +92,14 @@ void RecoverToFile(VolumeSource& volume, const VolumeGeometry& geometry, int64_t
         if (!progress) return file;
         return reported.emplace(file, progress);
       },
-      streamName);
+      streamName, AllContent, unreadable);
 }
 
 }  // namespace
 
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
-                        const std::function<ContentSink&()>& openSink, std::u16string_view streamName) {
+                        const std::function<ContentSink&()>& openSink, std::u16string_view streamName,
+                        uint64_t firstBytes, std::vector<ByteRange>* unreadable) {
   uint64_t index = NoRecordIndex;
   std::vector<std::byte> record = ReadRecordAt(volume, geometry, recordOffset, index);
   ApplyFixups(record);
@@ -112,7 +113,8 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
 
   if (!IsNonResident(stream.Pieces.front())) {
     if (stream.Pieces.size() > 1) throw EngineError(messages::DataExtentsGap, "resident data in several pieces");
-    const ByteView content = ResidentContent(stream.Pieces.front());
+    const ByteView whole = ResidentContent(stream.Pieces.front());
+    const ByteView content = whole.first(static_cast<size_t>(std::min<uint64_t>(whole.size(), firstBytes)));
     ContentSink& output = openSink();
     output.Write(content);
     output.KeepTimes(times);
@@ -125,28 +127,33 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
   const bool compressed = (extents.Flags & AttributeCompressed) != 0;
   if (compressed) CheckCompressionUnit(extents.CompressionUnit, geometry.BytesPerCluster);
   // Past the initialized size the file reads as zeros, whatever its clusters hold.
-  const uint64_t contentBytes = std::min(extents.InitializedSize, extents.DataSize);
+  const uint64_t finalLength = std::min(extents.DataSize, firstBytes);
+  const uint64_t contentBytes = std::min(extents.InitializedSize, finalLength);
 
   ContentSink& output = openSink();
+  ContentReader reader(volume, geometry.BytesPerSector, contentBytes, unreadable);
+  ExtentRuns runs(extents.Pieces, geometry.TotalClusters);
   if (compressed) {
-    CopyCompressedUnits(volume, geometry.BytesPerCluster, extents.Runs, extents.CompressionUnit, contentBytes, output);
+    CopyCompressedUnits(reader, geometry.BytesPerCluster, runs, extents.CompressionUnit, contentBytes, output);
   } else {
-    CopyPlainRuns(volume, geometry.BytesPerCluster, extents.Runs, contentBytes, output);
+    CopyPlainRuns(reader, geometry.BytesPerCluster, runs, contentBytes, output);
   }
   output.KeepTimes(times);
-  output.Commit(extents.DataSize);
+  output.Commit(finalLength);
 }
 
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
                         const std::filesystem::path& target, OutputFile::ExistingTarget existing,
-                        const ContentProgress& progress, std::u16string_view streamName) {
-  RecoverToFile(volume, geometry, recordOffset, target, existing, progress, streamName);
+                        const ContentProgress& progress, std::u16string_view streamName,
+                        std::vector<ByteRange>* unreadable) {
+  RecoverToFile(volume, geometry, recordOffset, target, existing, progress, streamName, unreadable);
 }
 
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
                         const RestoreTarget& target, OutputFile::ExistingTarget existing,
-                        const ContentProgress& progress, std::u16string_view streamName) {
-  RecoverToFile(volume, geometry, recordOffset, target, existing, progress, streamName);
+                        const ContentProgress& progress, std::u16string_view streamName,
+                        std::vector<ByteRange>* unreadable) {
+  RecoverToFile(volume, geometry, recordOffset, target, existing, progress, streamName, unreadable);
 }
 
 }  // namespace salvoran

@@ -16,6 +16,7 @@
 #include "engine/FileTime.h"
 #include "engine/SystemError.h"
 #include "recovery/RestoreStop.h"
+#include "recovery/TargetNames.h"
 #include "support/Diagnostics.h"
 #include "support/Messages.h"
 
@@ -54,7 +55,7 @@ OutputFile::OutputFile(RestoreTarget target, ExistingTarget existing)
     : target_(std::move(target)), existing_(existing) {
   int error = 0;
   for (int attempt = 0; attempt < TemporaryNameAttempts && fd_ < 0; ++attempt) {
-    std::string temporary = "." + target_.Name.substr(0, TemporaryNameStemBytes) + "." + RandomSuffix() + ".part";
+    std::string temporary = "." + CutUtf8(target_.Name, TemporaryNameStemBytes) + "." + RandomSuffix() + ".part";
     fd_ = ::openat(Folder(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                    RestoredFileMode);
     error = errno;
@@ -93,7 +94,12 @@ void OutputFile::Write(std::span<const std::byte> bytes) {
   position_ += done;
 }
 
-void OutputFile::Skip(uint64_t count) { position_ += count; }
+// A hole costs no write, but may be all a hostile file is made of: the stop request is looked at
+// here too.
+void OutputFile::Skip(uint64_t count) {
+  if (RestoreStopRequested()) throw RestoreStopped();
+  position_ += count;
+}
 
 // After the last write, which would move the modification time again. Times are no part of the
 // content: a target that refuses them still has the file.

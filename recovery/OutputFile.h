@@ -16,8 +16,8 @@ namespace salvoran {
 // untouched. Both names are made relative to the target's open folder and never through a
 // symbolic link. The finished file carries the times it was given (KeepTimes): modification and
 // access, and the creation time where the target's file system lets one be set (ntfs-3g). A
-// restore asked to stop (RestoreStop.h) ends at the next write with RestoreStopped, removing
-// the temporary file. Throws EngineError with the user's message on any failure.
+// restore asked to stop (RestoreStop.h) ends at the next write or hole with RestoreStopped,
+// removing the temporary file. Throws EngineError with the user's message on any failure.
 class OutputFile : public ContentSink {
  public:
   enum class ExistingTarget { Replace, Keep };

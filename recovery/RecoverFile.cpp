@@ -16,12 +16,12 @@ namespace {
 template <typename Target>
 std::optional<std::string> TryRecoverTo(const VolumeGeometry& geometry, const Target& target, int64_t RecordOffset,
                                         OutputFile::ExistingTarget existing, const ContentProgress& progress,
-                                        std::u16string_view streamName) {
+                                        std::u16string_view streamName, std::vector<ByteRange>* unreadable) {
   std::string cause;
   try {
     OpenResult opened = OpenVolumeAt(geometry.DrivePath);
     if (!opened.Volume) throw EngineError(OpenFailureText(messages::OpenToRecoverFailed, opened));
-    RecoverFileContent(*opened.Volume, geometry, RecordOffset, target, existing, progress, streamName);
+    RecoverFileContent(*opened.Volume, geometry, RecordOffset, target, existing, progress, streamName, unreadable);
     return std::nullopt;
   } catch (const EngineError& error) {
     cause = error.what();
@@ -36,14 +36,16 @@ std::optional<std::string> TryRecoverTo(const VolumeGeometry& geometry, const Ta
 
 std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const std::filesystem::path& TargetPath,
                                           int64_t RecordOffset, OutputFile::ExistingTarget existing,
-                                          const ContentProgress& progress, std::u16string_view streamName) {
-  return TryRecoverTo(geometry, TargetPath, RecordOffset, existing, progress, streamName);
+                                          const ContentProgress& progress, std::u16string_view streamName,
+                                          std::vector<ByteRange>* unreadable) {
+  return TryRecoverTo(geometry, TargetPath, RecordOffset, existing, progress, streamName, unreadable);
 }
 
 std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const RestoreTarget& target,
                                           int64_t RecordOffset, OutputFile::ExistingTarget existing,
-                                          const ContentProgress& progress, std::u16string_view streamName) {
-  return TryRecoverTo(geometry, target, RecordOffset, existing, progress, streamName);
+                                          const ContentProgress& progress, std::u16string_view streamName,
+                                          std::vector<ByteRange>* unreadable) {
+  return TryRecoverTo(geometry, target, RecordOffset, existing, progress, streamName, unreadable);
 }
 
 }  // namespace salvoran

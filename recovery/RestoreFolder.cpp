@@ -99,11 +99,11 @@ RestoreTarget RestoreFolder::TargetFor(std::u16string_view fileName, std::option
     folder = last_;
   }
   const int descriptor = folder.Handle->Descriptor();
-  const std::string name =
-      UniqueName(SafeFileName(fileName), taken_[folder.Path.string()], [&](const std::string& candidate) {
-        struct stat status;
-        return ::fstatat(descriptor, candidate.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
-      });
+  const auto exists = [descriptor](const std::string& candidate) {
+    struct stat status;
+    return ::fstatat(descriptor, candidate.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+  };
+  const std::string name = names_[folder.Path.string()].Unique(SafeFileName(fileName), exists);
   return {folder.Handle, name, folder.Path / name};
 }
 

@@ -4,9 +4,10 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
+
+#include "recovery/TargetNames.h"
 
 namespace salvoran {
 
@@ -77,7 +78,7 @@ class RestoreFolder {
   // The last folder opened, as files of one folder tend to come together.
   std::optional<std::string> lastOriginal_;
   OpenedFolder last_;
-  std::map<std::string, std::set<std::string>> taken_;  // per folder path, the names given
+  std::map<std::string, FolderNames> names_;  // by folder path
 };
 
 }  // namespace salvoran

@@ -1,10 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
-#include "engine/RunList.h"
-#include "engine/VolumeSource.h"
+#include "engine/DataExtents.h"
+#include "recovery/ContentReader.h"
 #include "recovery/ContentSink.h"
 
 namespace salvoran {
@@ -13,8 +12,8 @@ namespace salvoran {
 inline constexpr uint64_t MaxCompressionUnitBytes = 1u << 20;
 
 // Writes the first length bytes that the runs (in VCN order) hold to output; holes are skipped.
-// Throws EngineError "Failed to read run Data." when a cluster cannot be read.
-void CopyPlainRuns(VolumeSource& volume, uint32_t bytesPerCluster, const std::vector<DataRun>& runs, uint64_t length,
+// What the source cannot give goes to the reader's rule: the file fails, or gets zeros there.
+void CopyPlainRuns(ContentReader& reader, uint32_t bytesPerCluster, ExtentRuns& runs, uint64_t length,
                    ContentSink& output);
 
 // Refuses (EngineError, compressed content damaged) a compression unit that is missing or larger
@@ -23,9 +22,10 @@ void CheckCompressionUnit(uint8_t compressionUnit, uint32_t bytesPerCluster);
 
 // The same for compressed data, one unit of 2^compressionUnit clusters at a time: a unit of holes
 // is zeros, a unit without holes is stored plain, a unit whose clusters are followed by holes
-// holds LZNT1 chunks. Memory stays within two units. Throws EngineError when a unit does not
-// decode.
-void CopyCompressedUnits(VolumeSource& volume, uint32_t bytesPerCluster, const std::vector<DataRun>& runs,
-                         uint8_t compressionUnit, uint64_t length, ContentSink& output);
+// holds LZNT1 chunks. A stretch of whole units of holes is skipped in one step, however long.
+// Memory stays within two units. Throws EngineError when a unit does not decode; a compressed
+// unit whose clusters the source cannot give is unreadable as a whole.
+void CopyCompressedUnits(ContentReader& reader, uint32_t bytesPerCluster, ExtentRuns& runs, uint8_t compressionUnit,
+                         uint64_t length, ContentSink& output);
 
 }  // namespace salvoran

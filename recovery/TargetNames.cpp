@@ -12,15 +12,6 @@ constexpr char UnnamedFile[] = "unnamed";
 
 bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
-// Cuts at a character boundary so the result stays valid UTF-8.
-std::string CutUtf8(std::string text, size_t maxBytes) {
-  if (text.size() <= maxBytes) return text;
-  size_t end = maxBytes;
-  while (end > 0 && IsUtf8Continuation(text[end])) --end;
-  text.resize(end);
-  return text;
-}
-
 std::pair<std::string, std::string> SplitExtension(const std::string& name) {
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0) return {name, ""};
@@ -34,6 +25,14 @@ std::string FitName(const std::string& stem, const std::string& extension, const
 }
 
 }  // namespace
+
+std::string CutUtf8(std::string text, size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  size_t end = maxBytes;
+  while (end > 0 && IsUtf8Continuation(text[end])) --end;
+  text.resize(end);
+  return text;
+}
 
 std::string SafeFileName(std::u16string_view name) { return SafeFileName(std::string_view(ToUtf8(name))); }
 
@@ -52,12 +51,13 @@ std::string NumberedName(const std::string& name, unsigned number) {
   return FitName(stem, extension, number == 1 ? "" : " (" + std::to_string(number) + ")");
 }
 
-std::string UniqueName(const std::string& name, std::set<std::string>& taken,
-                       const std::function<bool(const std::string& candidate)>& exists) {
-  for (unsigned number = 1;; ++number) {
+std::string FolderNames::Unique(const std::string& name,
+                                const std::function<bool(const std::string& candidate)>& exists) {
+  unsigned& number = reached_.try_emplace(name, 1).first->second;
+  for (;; ++number) {
     std::string candidate = NumberedName(name, number);
-    if (taken.count(candidate) == 0 && !exists(candidate)) {
-      taken.insert(candidate);
+    if (given_.count(candidate) == 0 && !exists(candidate)) {
+      given_.insert(candidate);
       return candidate;
     }
   }

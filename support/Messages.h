@@ -22,12 +22,19 @@ inline constexpr std::string_view RecordTaken =
     "Could not recovery the file you selected as the space already taken by another file!";
 inline constexpr std::string_view NoDataAttribute = "Error : Unable to get any DataType information";
 inline constexpr std::string_view RunReadFailed = "Failed to read run Data.";
+// Follow RunReadFailed where the source could not give some of the file's bytes:
+// " Bytes 0 to 32767 of the file could not be read from the source."
+inline constexpr std::string_view UnreadableBytes = " Bytes ";
+inline constexpr std::string_view UnreadableBytesTo = " to ";
+inline constexpr std::string_view UnreadableBytesEnd = " of the file could not be read from the source.";
 inline constexpr std::string_view CompressedDataDamaged =
     "The file's compressed content is damaged and cannot be decompressed.";
 inline constexpr std::string_view EncryptedContent =
     "The file is encrypted: its content cannot be read without its owner's key.";
 inline constexpr std::string_view DataSizeBeyondClusters =
     "The file's record is damaged: its size is larger than the clusters allocated to it.";
+inline constexpr std::string_view DataSizeBeyondNtfs =
+    "The file's record is damaged: its size is larger than any file NTFS can hold on this volume.";
 inline constexpr std::string_view DataExtentsGap =
     "The file's record is damaged: the pieces of its data do not join up.";
 inline constexpr std::string_view ExtensionReused =
@@ -40,6 +47,8 @@ inline constexpr std::string_view NoSuchStream = "The file has no stream of that
 // Follows "N of its M clusters" in a restore's warning about a file other files have taken from.
 inline constexpr std::string_view OverwrittenWarning =
     "are in use by other files now: what was restored there is theirs, not this file's.";
+// Follows "bytes 0 to 32767" in a warning about a file restored with --keep-going.
+inline constexpr std::string_view ZeroedWarning = "could not be read from the source and were restored as zeros.";
 inline constexpr std::string_view CannotCreateFile = "Cannot create file";
 inline constexpr std::string_view CannotCreateFolder = "Cannot create folder";
 // The folder a restore that keeps folders puts the files under whose upper folders are unknown.

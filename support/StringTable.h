@@ -31,8 +31,12 @@ inline constexpr std::string_view StateColumn = "State";
 inline constexpr std::string_view GoodStateCaption = "Good";
 inline constexpr std::string_view PartlyOverwrittenStateCaption = "Partly overwritten";
 inline constexpr std::string_view OverwrittenStateCaption = "Overwritten";
+inline constexpr std::string_view UnknownStateCaption = "Unknown";
 // %1 and %2 stand for the numbers.
 inline constexpr std::string_view ClustersInUseToolTip = "%1 of its %2 clusters are in use by other files";
+// %3: clusters past the end of the volume's bitmap or of a cut image, or whose bitmap is unreadable.
+inline constexpr std::string_view UnknownClustersToolTip =
+    "%1 of its %2 clusters are in use by other files; of %3 the volume cannot tell";
 inline constexpr std::string_view NoClustersToolTip = "It has no clusters that other files could take";
 inline constexpr std::string_view FilterPlaceholder = "Show files whose name or folder contains...";
 inline constexpr std::string_view HideOverwrittenCaption = "Hide overwritten files";

@@ -1,4 +1,5 @@
-// The spool that holds the text listing's lines until a scan ends.
+// The spool that holds the text listing's lines until a scan ends, in memory and, past its
+// share of memory, in a temporary file.
 #include "cli/ByteSpool.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,10 @@
 namespace salvoran::cli {
 namespace {
 
-TEST(ByteSpoolTest, GivesBackWhatWasAppendedAcrossBlocks) {
-  ByteSpool spool;
+class ByteSpoolTest : public testing::TestWithParam<size_t> {};
+
+TEST_P(ByteSpoolTest, GivesBackWhatWasAppendedAcrossBlocks) {
+  ByteSpool spool(GetParam());
   std::vector<std::string> pieces;
   // Pieces of every length up to beyond one block, so some straddle two blocks and one spans three.
   for (size_t length : {0, 1, 47, 4096, 100000, 300000, 600000, 13}) {
@@ -28,6 +31,11 @@ TEST(ByteSpoolTest, GivesBackWhatWasAppendedAcrossBlocks) {
   char past = 0;
   EXPECT_FALSE(reader.Read(&past, 1));
 }
+
+// Room for everything; room for one block, the rest read back from the file (and from the part
+// of a block still waiting to be written there).
+INSTANTIATE_TEST_SUITE_P(MemoryShares, ByteSpoolTest, testing::Values(ByteSpool::DefaultMemoryBytes, size_t{1}),
+                         [](const auto& info) { return info.index == 0 ? "InMemory" : "MostlyInAFile"; });
 
 }  // namespace
 }  // namespace salvoran::cli

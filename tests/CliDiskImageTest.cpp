@@ -95,6 +95,26 @@ TEST(CliDiskImage, InfoShowsThePartitionTableAndTheOnlyNtfsVolume) {
   EXPECT_NE(info.Out.find("Bytes per cluster:    4096\n"), std::string::npos) << info.Out;
 }
 
+// An MBR slot of type 0 is empty whatever size it claims (here 2 TiB), as partitioning tools
+// read it: info shows no partition for it.
+TEST(CliDiskImage, InfoSkipsAnEmptySlotOfTheMbr) {
+  constexpr size_t SecondSlot = 0x1BE + 16;
+  const TempDir folder;
+  const fs::path disk = folder.Path() / "empty-slot.img";
+  fs::copy_file(TestImagePath("disk-mbr"), disk);
+  Bytes mbr = ReadWholeFile(disk);
+  mbr.resize(512);
+  PutLE(mbr, SecondSlot + 4, 0, 1);             // type: empty
+  PutLE(mbr, SecondSlot + 12, 0xFFFFFFFF, 4);  // sectors
+  std::fstream(disk, std::ios::in | std::ios::out | std::ios::binary)
+      .write(reinterpret_cast<const char*>(mbr.data()), static_cast<std::streamsize>(mbr.size()));
+  const CommandResult info = RunSalvoran({"info", disk.string()});
+  ASSERT_EQ(info.ExitCode, 0) << info.Err;
+  EXPECT_NE(info.Out.find("\n          1         1048576"), std::string::npos) << info.Out;
+  EXPECT_NE(info.Out.find("\n          5  "), std::string::npos) << info.Out;
+  EXPECT_EQ(info.Out.find("\n          2  "), std::string::npos) << info.Out;
+}
+
 TEST(CliDiskImage, RestoresFromAPartitionOfAnE01AsTheGeneratorWroteIt) {
   const TestImage volume = LoadTestImage("demo");
   std::vector<std::unique_ptr<UnchangedSource>> segments;

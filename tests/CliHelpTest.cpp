@@ -58,7 +58,7 @@ TEST(CliHelp, EveryCommandShowsAnExampleAndTheExitCodes) {
   const CommandResult overview = RunSalvoran({"--help"});
   ASSERT_EQ(overview.ExitCode, 0);
   const std::vector<std::string> commands = ListedCommands(overview.Out);
-  EXPECT_EQ(commands, (std::vector<std::string>{"info", "drives", "scan", "recover"}));
+  EXPECT_EQ(commands, (std::vector<std::string>{"info", "drives", "scan", "recover", "cat"}));
   for (const std::string& command : commands) {
     const CommandResult help = RunSalvoran({command, "--help"});
     EXPECT_EQ(help.ExitCode, 0) << command;

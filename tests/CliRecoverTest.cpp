@@ -2,6 +2,7 @@
 // and what The Sleuth Kit's icat reads from the same record.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <limits.h>
 #include <sys/sysmacros.h>
 
 #include <filesystem>
@@ -10,7 +11,9 @@
 #include <regex>
 
 #include "tests/fixtures/TestImages.h"
+#include "recovery/TargetNames.h"
 #include "tests/support/CommandRunner.h"
+#include "tests/support/LongFoldersVolume.h"
 #include "tests/support/UnchangedSource.h"
 
 namespace salvoran::test {
@@ -131,6 +134,35 @@ TEST(CliRecover, KeepFoldersRecreatesTheTreeAndFollowsNoPlantedLink) {
       EXPECT_EQ(ReadWholeFile(expected), ReadWholeFile(file.Expected)) << expected;
     }
   }
+}
+
+// A folder deeper than a Linux path (20 levels of 255 CJK characters, 15 KB; 5 KB once each name is
+// cut to the 255 bytes Linux allows) is listed whole and made in place, each level relative to the
+// one above it. The paths are compared as flags: the texts are too long for a useful message.
+TEST(CliRecover, KeepFoldersMakesAFolderDeeperThanALinuxPathInPlace) {
+  const LongFoldersVolume volume = FilesInLongFolders(1, 20);
+  const fs::path output = fs::path(testing::TempDir()) / "salvoran-deep-folders";
+  RunCommand({"rm", "-rf", output.string()});  // a path-based removal cannot reach this deep
+  const fs::path image = output.string() + ".img";
+  WriteImage(image, volume.Image);
+  const UnchangedSource source(image.string());
+
+  const CommandResult scan = RunSalvoran({"scan", image.string(), "--json"});
+  ASSERT_EQ(scan.ExitCode, 0) << scan.Err;
+  EXPECT_TRUE(Json::parse(scan.Out)["files"][0]["folder"] == volume.Folder);
+  const CommandResult recover =
+      RunSalvoran({"recover", image.string(), "--all", "--keep-folders", "--output", output.string(), "--json"});
+  ASSERT_EQ(recover.ExitCode, 0) << recover.Err;
+  const Json result = Json::parse(recover.Out)["results"][0];
+  std::string expected = output.string();
+  for (const auto& level : fs::path(volume.Folder.substr(1))) expected += "/" + SafeFileName(level.string());
+  expected += "/" + SafeFileName(volume.FileName);
+  ASSERT_GT(expected.size(), size_t{PATH_MAX});
+  EXPECT_TRUE(result["ok"].get<bool>()) << result["error"];
+  EXPECT_TRUE(result["path"] == expected);
+  // find walks the tree through each folder's descriptor, as no path this long can be opened.
+  EXPECT_TRUE(RunCommand({"find", output.string(), "-type", "f"}).Out == expected + "\n");
+  RunCommand({"rm", "-rf", output.string()});
 }
 
 // Restored all the same, as what is left may be wanted, with a warning that says how much is not.

@@ -2,6 +2,7 @@
 // The Sleuth Kit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -10,9 +11,11 @@
 #include <sstream>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "tests/fixtures/TestImages.h"
 #include "tests/support/CommandRunner.h"
+#include "tests/support/CraftedVolume.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UnchangedSource.h"
 
@@ -207,6 +210,55 @@ for row, listed in zip(rows, files):
   EXPECT_EQ(check.ExitCode, 0) << check.Err;
 }
 
+// Names a spreadsheet would run as formulas come out of --csv behind an apostrophe, and names
+// with line breaks stay inside their quoted field; --json and --bodyfile keep every name as it is.
+TEST(CliScan, CsvKeepsFormulasAndLineBreaksOfNamesInsideTheirCells) {
+  const std::vector<std::u16string> names = {u"=cmd|' /C calc'!A0", u"+SUM(1,2)", u"@evil", u"-2+3", u"\tTab.txt",
+                                             u"\rReturn.txt", u"line\nbreak.txt", u"carriage\rreturn.txt",
+                                             u"plain.txt"};
+  VolumeSpec spec;
+  spec.MftRuns = {{16, 4, false}};
+  int32_t record = FirstUserRecord;
+  for (const std::u16string& name : names) {
+    spec.Records[record++] = DeletedFileRecord(name, ResidentDataAttribute(ToBytes("x")));
+  }
+  const TempDir folder;
+  const std::string image = (folder.Path() / "formulas.img").string();
+  WriteImage(image, BuildVolume(spec));
+  const UnchangedSource source(image);
+
+  const CommandResult csv = RunSalvoran({"scan", image, "--csv"});
+  ASSERT_EQ(csv.ExitCode, 0) << csv.Err;
+  EXPECT_NE(csv.Out.find(R"(,"'=cmd|' /C calc'!A0",)"), std::string::npos) << csv.Out;
+  const CommandResult json = RunSalvoran({"scan", image, "--json"});
+  const Json listing = Json::parse(json.Out);
+  std::set<std::string> listedNames;
+  for (const Json& file : listing["files"]) listedNames.insert(file["name"].get<std::string>());
+  std::set<std::string> expectedNames;
+  for (const std::u16string& name : names) expectedNames.insert(std::string(name.begin(), name.end()));
+  EXPECT_EQ(listedNames, expectedNames);
+  std::ofstream(folder.Path() / "files.csv", std::ios::binary) << csv.Out;
+  std::ofstream(folder.Path() / "files.json", std::ios::binary) << json.Out;
+  const char* compare = R"(
+import csv, json, sys
+rows = list(csv.DictReader(open(sys.argv[1], newline='', encoding='utf-8')))
+files = json.load(open(sys.argv[2], encoding='utf-8'))['files']
+assert len(rows) == len(files), (len(rows), len(files))
+for row, listed in zip(rows, files):
+    name = listed['name']
+    assert row['name'] == ("'" + name if name[0] in '=+-@\t\r' else name), (row['name'], name)
+    assert row['record'] == str(listed['record'])
+)";
+  const CommandResult check = RunCommand(
+      {"python3", "-c", compare, (folder.Path() / "files.csv").string(), (folder.Path() / "files.json").string()});
+  EXPECT_EQ(check.ExitCode, 0) << check.Err;
+
+  const CommandResult body = RunSalvoran({"scan", image, "--bodyfile"});
+  for (const char* name : {"+SUM(1,2)", "@evil", "-2+3", "=cmd\\x7c' /C calc'!A0"}) {
+    EXPECT_NE(body.Out.find(std::string("|") + name + " (deleted)|"), std::string::npos) << body.Out;
+  }
+}
+
 // mactime builds a timeline from the body file; each file's line carries its path and the four
 // times of the manifest.
 TEST(CliScan, BodyfileGivesMactimeTheFourTimesOfEveryFile) {
@@ -323,6 +375,101 @@ TEST(CliScan, SummaryCountsMatchTheListing) {
   }
   EXPECT_EQ(total, static_cast<int>(scan["files"].size()));
   EXPECT_NE(summary.Out.find("Records unreadable:   0"), std::string::npos);
+}
+
+// The demo volume, whose $Bitmap lies at cluster 519, with what it tells of clusters from 2048 on
+// taken away: its data cut to the first 256 bytes, or the image cut at 8 MiB.
+constexpr uint64_t KnownClusters = 2048;
+
+struct UnknownClustersCase {
+  const char* Label;
+  std::function<void(Bytes& image)> Cut;
+};
+
+void PrintTo(const UnknownClustersCase& unknown, std::ostream* out) { *out << unknown.Label; }
+
+class UnknownClusters : public testing::TestWithParam<UnknownClustersCase> {};
+
+// Clusters no bitmap byte tells of are unknown, not free: such a file is no intact one.
+TEST_P(UnknownClusters, AreCountedShownAndKeepTheFileFromIntact) {
+  const TestImage demo = LoadTestImage("demo");
+  Bytes bytes = ReadWholeFile(demo.Image);
+  GetParam().Cut(bytes);
+  const TempDir folder;
+  const std::filesystem::path image = folder.Path() / "demo.img";
+  WriteImage(image, bytes);
+
+  const Json scan = ScanJson(image.string());
+  const CommandResult intact = RunSalvoran({"scan", image.string(), "--json", "--intact"});
+  const CommandResult listing = RunSalvoran({"scan", image.string()});
+  std::set<int64_t> intactRecords, expectedIntact;
+  const Json intactScan = Json::parse(intact.Out);
+  for (const Json& file : intactScan["files"]) intactRecords.insert(file["record"].get<int64_t>());
+  size_t unknownFiles = 0;
+  for (const Json& listed : scan["files"]) {
+    const ManifestFile& file = *demo.FindRecord(listed["record"].get<int64_t>());
+    // Clusters that hold written content, from the 2048th on.
+    const uint64_t contentClusters = (file.InitializedSize + demo.ClusterSize - 1) / demo.ClusterSize;
+    uint64_t unknown = 0;
+    for (const ManifestRun& run : file.Runs) {
+      for (int64_t i = 0; i < run.Length && !run.IsHole(); ++i) {
+        unknown += static_cast<uint64_t>(run.Vcn + i) < contentClusters && static_cast<uint64_t>(run.Lcn + i) >= KnownClusters;
+      }
+    }
+    EXPECT_EQ(listed["unknown_clusters"].get<uint64_t>(), unknown) << file.Path;
+    EXPECT_EQ(listed["overwritten_clusters"].get<uint64_t>(), 0u) << file.Path;
+    if (unknown == 0) {
+      expectedIntact.insert(file.Record);
+      continue;
+    }
+    ++unknownFiles;
+    const std::string note = "  [Unknown: " + std::to_string(unknown) + " of " +
+                             std::to_string(listed["clusters"].get<uint64_t>()) + " clusters]\n";
+    EXPECT_NE(listing.Out.find(listed["name"].get<std::string>() + note), std::string::npos) << file.Path;
+  }
+  EXPECT_GT(unknownFiles, 0u);
+  EXPECT_LT(unknownFiles, scan["files"].size());
+  EXPECT_EQ(intactRecords, expectedIntact);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, UnknownClusters,
+    testing::Values(UnknownClustersCase{"BitmapCutShort",
+                                        [](Bytes& image) {
+                                          PatchRecord(image, RecordOffsetInImage(image, 6), 1024, [](Bytes& record) {
+                                            const size_t data = AttributeOffset(record, 0x80);
+                                            PutLE(record, data + 0x30, KnownClusters / 8, 8);
+                                            PutLE(record, data + 0x38, KnownClusters / 8, 8);
+                                          });
+                                        }},
+                    UnknownClustersCase{"ImageCutShort", [](Bytes& image) { image.resize(KnownClusters * 4096); }}),
+    [](const testing::TestParamInfo<UnknownClustersCase>& info) { return std::string(info.param.Label); });
+
+// Past its initialized size a file reads as zeros, so the clusters there hold nothing restored,
+// whoever has them now: /Media/song.mp3 of folders, all of whose 16 clusters another file took,
+// with an initialized size of 0.
+TEST(CliScan, OnlyClustersBelowTheInitializedSizeCountAsOverwritten) {
+  const TestImage image = LoadTestImage("folders");
+  const ManifestFile& song = image.Get("/Media/song.mp3");
+  ASSERT_EQ(song.OverwrittenClusters, 16u);
+  Bytes bytes = ReadWholeFile(image.Image);
+  PatchRecord(bytes, RecordOffsetInImage(bytes, static_cast<uint64_t>(song.Record)), image.RecordSize,
+              [](Bytes& record) { PutLE(record, AttributeOffset(record, 0x80) + 0x38, 0, 8); });
+  const TempDir folder;
+  const std::filesystem::path patched = folder.Path() / "folders.img";
+  WriteImage(patched, bytes);
+
+  const Json scan = ScanJson(patched.string());
+  const auto listed = std::find_if(scan["files"].begin(), scan["files"].end(),
+                                   [&](const Json& file) { return file["record"] == song.Record; });
+  ASSERT_NE(listed, scan["files"].end());
+  EXPECT_EQ((*listed)["clusters"].get<uint64_t>(), 16u);
+  EXPECT_EQ((*listed)["overwritten_clusters"].get<uint64_t>(), 0u);
+  const CommandResult recover = RunSalvoran(
+      {"recover", patched.string(), "--record", std::to_string(song.Record), "--output", (folder.Path() / "out").string()});
+  EXPECT_EQ(recover.ExitCode, 0) << recover.Err;
+  EXPECT_EQ(recover.Err.find("warning"), std::string::npos) << recover.Err;
+  EXPECT_EQ(ReadWholeFile(folder.Path() / "out" / "song.mp3"), Bytes(song.Size));
 }
 
 struct RefusedSource {

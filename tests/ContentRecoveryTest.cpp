@@ -10,6 +10,8 @@
 #include "engine/EngineError.h"
 #include "engine/OpeningPhase.h"
 #include "recovery/ContentRecovery.h"
+#include "recovery/RestoreStop.h"
+#include "recovery/MemorySink.h"
 #include "tests/support/CraftedVolume.h"
 #include "tests/support/TempDir.h"
 
@@ -253,10 +255,12 @@ TEST_F(ContentRecoveryTest, ARunPastTheEndOfATruncatedImageFails) {
   image.resize(901 * ClusterBytes);
   MemoryVolume volume(std::move(image));
 
-  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }), RunListError);
+  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }),
+            std::string(RunListError) + " Bytes 8192 to 12287 of the file could not be read from the source.");
   EXPECT_TRUE(FolderEntries().empty());
 }
 
+// One unreadable sector in the second cluster: the failure names just its bytes of the file.
 TEST_F(ContentRecoveryTest, AReadErrorInARunFailsInsteadOfWritingWhatWasRead) {
   FillCluster(300);
   FillCluster(301);
@@ -266,10 +270,44 @@ TEST_F(ContentRecoveryTest, AReadErrorInARunFailsInsteadOfWritingWhatWasRead) {
   volume.FailStretch(301 * ClusterBytes + 512, 512);
   test::WriteImage(target_, test::ToBytes("earlier restore"));
 
-  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }), RunListError);
+  EXPECT_EQ(test::EngineErrorText([&] { Recover(volume); }),
+            std::string(RunListError) + " Bytes 4608 to 5119 of the file could not be read from the source.");
 
   EXPECT_EQ(Restored(), test::ToBytes("earlier restore"));
   EXPECT_EQ(FolderEntries(), std::set<std::string>{"restored.bin"});
+}
+
+// Keeping going, the unreadable sectors come back as zeros, each stretch listed once, and the
+// rest of the file as it is.
+TEST_F(ContentRecoveryTest, AKeptGoingRestoreHasZerosWhereTheSourceFailedAndListsThem) {
+  const Bytes clusters = Concatenate({FillCluster(300), FillCluster(301), FillCluster(302)});
+  PlaceFile({{3, 300, false}}, 3 * ClusterBytes - 10);
+  MemoryVolume memory(test::BuildVolume(spec_));
+  test::WatchedVolume volume(memory);
+  volume.FailStretch(300 * ClusterBytes + 1024, 1536);  // three sectors of the first cluster
+  volume.FailStretch(302 * ClusterBytes + 3584, 1024);  // the last sector, and past the file's end
+  VolumeGeometry geometry;
+  ReadVolumeGeometry(volume, geometry);
+  std::vector<ByteRange> unreadable;
+
+  RecoverFileContent(volume, geometry, FileRecordOffset, target_, OutputFile::ExistingTarget::Replace, {}, {},
+                     &unreadable);
+
+  Bytes expected = Prefix(clusters, 3 * ClusterBytes - 10);
+  std::fill(expected.begin() + 1024, expected.begin() + 2560, std::byte{0});
+  std::fill(expected.begin() + 2 * ClusterBytes + 3584, expected.end(), std::byte{0});
+  EXPECT_EQ(Restored(), expected);
+  EXPECT_EQ(unreadable, (std::vector<ByteRange>{{1024, 1536}, {2 * ClusterBytes + 3584, 512 - 10}}));
+}
+
+// A file that is all hole writes nothing: a stop asked for must still end it, as a hostile
+// record can make it 2^46 compression units of hole.
+TEST_F(ContentRecoveryTest, AStopRequestEndsARestoreThatIsAllHole) {
+  PlaceFile({{uint64_t{1} << 30, 0, true}}, uint64_t{1} << 40);
+  RequestRestoreStop();
+  EXPECT_THROW(Recover(), RestoreStopped);
+  ClearRestoreStopRequest();
+  EXPECT_TRUE(FolderEntries().empty());
 }
 
 TEST_F(ContentRecoveryTest, ATargetInAMissingFolderCannotBeCreated) {
@@ -395,6 +433,47 @@ TEST_F(ContentRecoveryTest, BytesPastTheInitializedSizeAreLeftAsAHole) {
 
   EXPECT_EQ(sink.Written, Prefix(clusters, 5000));
   EXPECT_EQ(sink.Length, 3 * ClusterBytes);
+}
+
+// A look at the start of a file (a preview) reads no cluster past the bytes asked for.
+TEST_F(ContentRecoveryTest, ACutCopyReadsNoClusterPastItsEnd) {
+  const Bytes content = Concatenate({FillCluster(500), FillCluster(501), FillCluster(502)});
+  PlaceFile({{3, 500, false}}, 3 * ClusterBytes - 5);
+  MemoryVolume memory(test::BuildVolume(spec_));
+  test::WatchedVolume volume(memory);
+  VolumeGeometry geometry;
+  ReadVolumeGeometry(volume, geometry);
+
+  MemorySink start;
+  RecoverFileContent(volume, geometry, FileRecordOffset, [&]() -> ContentSink& { return start; }, {}, 5000);
+  EXPECT_EQ(start.Bytes(), Prefix(content, 5000));
+  MemorySink middle(ClusterBytes);
+  RecoverFileContent(volume, geometry, FileRecordOffset, [&]() -> ContentSink& { return middle; }, {}, 5000);
+  EXPECT_EQ(middle.Bytes(), Bytes(content.begin() + ClusterBytes, content.begin() + 5000));
+  EXPECT_FALSE(volume.Touched(502 * ClusterBytes, ClusterBytes));
+
+  MemorySink pastTheEnd;
+  RecoverFileContent(volume, geometry, FileRecordOffset, [&]() -> ContentSink& { return pastTheEnd; }, {}, 1 << 20);
+  EXPECT_EQ(pastTheEnd.Bytes(), Prefix(content, 3 * ClusterBytes - 5));
+}
+
+TEST_F(ContentRecoveryTest, ACutCopyKeepsHolesAndResidentContentInPlace) {
+  const Bytes before = FillCluster(300), after = FillCluster(400);
+  PlaceFile({{1, 300, false}, {2, 0, true}, {1, 400, false}}, 4 * ClusterBytes);
+  MemoryVolume volume(test::BuildVolume(spec_));
+  VolumeGeometry geometry;
+  ReadVolumeGeometry(volume, geometry);
+  MemorySink fromTheHole(ClusterBytes + 10);
+  RecoverFileContent(volume, geometry, FileRecordOffset, [&]() -> ContentSink& { return fromTheHole; }, {},
+                     3 * ClusterBytes + 20);
+  EXPECT_EQ(fromTheHole.Bytes(), Concatenate({Bytes(2 * ClusterBytes - 10), Prefix(after, 20)}));
+
+  const Bytes resident = Pattern(600, 7);
+  PlaceFileWithData(test::ResidentDataAttribute(resident));
+  MemoryVolume residentVolume(test::BuildVolume(spec_));
+  MemorySink start;
+  RecoverFileContent(residentVolume, geometry, FileRecordOffset, [&]() -> ContentSink& { return start; }, {}, 100);
+  EXPECT_EQ(start.Bytes(), Prefix(resident, 100));
 }
 
 TEST_F(ContentRecoveryTest, RestoresTheUnnamedDataOrTheStreamAskedFor) {

@@ -301,6 +301,23 @@ TEST_F(DeletedFileScanTest, AStopHandledAtAProgressPointEndsTheScanBeforeThatRec
   EXPECT_TRUE(volume.Announced(MftCluster * ClusterBytes + 1024 * RecordBytes, RecordBytes));
 }
 
+// Free records whose attribute lists, over the same clusters, name the same records: those
+// records are read once in the whole scan, not once for every list that names them.
+TEST_F(DeletedFileScanTest, RecordsThatManyAttributeListsNameAreReadOnce) {
+  constexpr int32_t Lists = 20;
+  constexpr uint64_t Named = 2000;
+  constexpr int32_t FirstNamed = 1100;  // past the first block of records
+  MemoryVolume memory(test::BuildVolume(test::SharedAttributeLists(Lists, Named, FirstNamed)));
+  test::WatchedVolume volume(memory);
+
+  Scan(volume);
+
+  EXPECT_NE(observer_.Find(u"good.txt"), nullptr);
+  const auto recordReads = std::count_if(volume.Reads().begin(), volume.Reads().end(),
+                                         [](const test::WatchedVolume::Read& read) { return read.Length == RecordBytes; });
+  EXPECT_LT(recordReads, 2 * Named) << "each named record once, not once per list";
+}
+
 // A source that fails outright (a memory request, an image library) while the MFT is read on
 // the reading thread: the scan ends with that error, after the files found before it.
 TEST_F(DeletedFileScanTest, AnErrorWhileTheMftIsReadEndsTheScanWithItsMessage) {

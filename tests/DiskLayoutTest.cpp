@@ -91,6 +91,13 @@ INSTANTIATE_TEST_SUITE_P(
     Disks, DiskLayoutTest,
     ::testing::Values(DiskCase{"Mbr", "disk-mbr.img", "disk-mbr.img", "dos", {{1, "demo"}, {5, "fragmented-mft"}}},
                       DiskCase{"Gpt", "disk-gpt.img", "disk-gpt.img", "gpt", {{2, "standard-4k"}}},
+                      // Each link of the chain is relative to the extended partition's start, not
+                      // to the record it is in: only a third logical partition tells them apart.
+                      DiskCase{"MbrThreeLogical",
+                               "disk-logical.img",
+                               "disk-logical.img",
+                               "dos",
+                               {{5, "demo"}, {6, "fragmented-mft"}, {7, "folders"}}},
                       DiskCase{"MbrInE01", "disk-mbr.E01", "disk-mbr.img", "dos", {{1, "demo"}, {5, "fragmented-mft"}}}),
     [](const ::testing::TestParamInfo<DiskCase>& info) { return std::string(info.param.Label); });
 

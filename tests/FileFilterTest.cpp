@@ -62,6 +62,9 @@ const FilterCase FilterCases[] = {
      }},
     {{"--modified-after", "2018-01-01T00:00:00Z", "--modified-before", "2021-01-01T00:00:00Z"},
      [](const ManifestFile& f) { return f.Times.Modified >= 1'514'764'800 && f.Times.Modified < 1'609'459'200; }},
+    // Bounds exactly on the times of budget.xlsx, which passes, and of Rome/notes.txt, which does not.
+    {{"--modified-after", "2018-08-13T23:02:37Z", "--modified-before", "2021-02-15T17:11:00Z"},
+     [](const ManifestFile& f) { return f.Times.Modified >= 1'534'201'357 && f.Times.Modified < 1'613'409'060; }},
 };
 
 std::set<int64_t> Records(const Json& list) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -267,6 +268,25 @@ TEST_F(OpeningPhaseTest, MapsTheMftPiecesThatRecordZerosExtensionRecordsHold) {
   EXPECT_EQ(geometry.RecordCount, 32);
   EXPECT_EQ(geometry.Mft.VolumeOffsetOf(20 * 1024), 301 * ClusterBytes);
   EXPECT_TRUE(observer.Listed(20));
+}
+
+// $MFT's own list of many one-cluster pieces, each in a record that only the piece before maps:
+// the map grows as the list is read, and each extension record is read once, not once for every
+// piece mapped before it.
+TEST_F(OpeningPhaseTest, MapsAnMftOfManyListedPiecesReadingEachExtensionRecordOnce) {
+  constexpr uint32_t Pieces = 64;
+  constexpr uint32_t PieceBytes = 2048;
+  MemoryVolume memory(test::BuildVolume(test::MftInListedPieces(Pieces, PieceBytes)));
+  test::WatchedVolume volume(memory);
+  VolumeGeometry geometry;
+  ReadVolumeGeometry(volume, geometry);
+
+  EXPECT_EQ(geometry.RecordCount, static_cast<int32_t>(Pieces * PieceBytes / 1024));
+  EXPECT_EQ(geometry.Mft.CoveredBytes(), uint64_t{Pieces} * PieceBytes);
+  EXPECT_EQ(geometry.Mft.VolumeOffsetOf((Pieces - 1) * PieceBytes), (4 + Pieces - 1) * PieceBytes);
+  const auto recordReads = std::count_if(volume.Reads().begin(), volume.Reads().end(),
+                                         [](const test::WatchedVolume::Read& read) { return read.Length == 1024; });
+  EXPECT_EQ(recordReads, Pieces) << "record 0, then each extension record once";
 }
 
 TEST_F(OpeningPhaseTest, MapsTheMftAcrossSeveralRuns) {

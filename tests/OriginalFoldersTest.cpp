@@ -64,19 +64,33 @@ TEST_F(OriginalFoldersTest, NoFolderOnALoopIsNamed) {
   EXPECT_EQ(folders_.FolderOf(Reference(53, 1)), "");
 }
 
-TEST_F(OriginalFoldersTest, AnAbsurdlyDeepChainGivesOnlyTheNamesBelowItsLimit) {
-  constexpr uint64_t First = 100;
-  constexpr uint64_t Depth = 5000;
-  records_.AddFolder(First, u"top", Reference(RootFolderRecord, 5));
-  for (uint64_t record = First + 1; record < First + Depth; ++record) {
-    records_.AddFolder(record, u"d", Reference(record - 1, 1));
+// Levels of 255-character names from record first on, below the root; answers the last one.
+uint64_t AddChain(FolderRecords& records, uint64_t first, uint64_t levels, std::u16string_view top) {
+  records.AddFolder(first, top, Reference(RootFolderRecord, 5));
+  for (uint64_t record = first + 1; record < first + levels; ++record) {
+    records.AddFolder(record, std::u16string(255, static_cast<char16_t>(u'a' + record % 26)), Reference(record - 1, 1));
   }
-  const std::string folder = folders_.FolderOf(Reference(First + Depth - 1, 1));
+  return first + levels - 1;
+}
+
+TEST_F(OriginalFoldersTest, AChainLongerThanALinuxPathComesBackWhole) {
+  const uint64_t last = AddChain(records_, 100, 40, u"top");  // 10 KB
+  const std::string folder = folders_.FolderOf(Reference(last, 1));
+  EXPECT_EQ(folder.size(), 4 + 39 * 256);
+  EXPECT_TRUE(folder.starts_with("/top/")) << folder.substr(0, 10);
+  for (const auto& [record, reads] : records_.Reads) EXPECT_EQ(reads, 1) << "record " << record;
+}
+
+TEST_F(OriginalFoldersTest, AnAbsurdlyDeepChainGivesOnlyTheNamesBelowItsLimit) {
+  const uint64_t last = AddChain(records_, 100, 500, u"top");  // 128 KB, past the longest Windows path
+  const std::string folder = folders_.FolderOf(Reference(last, 1));
   ASSERT_FALSE(folder.empty());
   EXPECT_LE(folder.size(), MaxFolderTextBytes);
+  EXPECT_GT(folder.size(), MaxFolderTextBytes - 2 * 256);
   EXPECT_NE(folder.front(), '/');
   EXPECT_EQ(folder.find("top"), std::string::npos);
-  EXPECT_EQ(folder.back(), 'd');
+  EXPECT_EQ(folder.back(), static_cast<char>('a' + last % 26));
+  EXPECT_LE(records_.Reads.size(), MaxFolderTextBytes / 256 + 3) << "records loaded past the limit";
 }
 
 }  // namespace

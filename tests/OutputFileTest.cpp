@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+#include <limits.h>
+
 #include <array>
 
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include "tests/support/CommandRunner.h"
 #include "tests/support/CraftedVolume.h"
 #include "tests/support/FuseMount.h"
+#include "tests/support/LongFoldersVolume.h"
 
 namespace salvoran::test {
 namespace {
@@ -88,6 +91,40 @@ TEST_P(RestoreOntoFuse, NeverReplacesAFileThatAppearedDuringTheCopy) {
   output.reset();
   EXPECT_EQ(ReadWholeFile(target), ToBytes("someone else's"));
   ExpectNoTemporaryFile(mount_->MountPoint());
+}
+
+// A folder deeper than a Linux path is made in place here too, each level relative to the one
+// above; these file systems refuse a name that is not whole UTF-8, the temporary name included.
+TEST_P(RestoreOntoFuse, KeepsAFolderDeeperThanALinuxPath) {
+  const LongFoldersVolume volume = FilesInLongFolders(1, 20);
+  const fs::path image = mount_->MountPoint().parent_path() / "deep.img";
+  WriteImage(image, volume.Image);
+  const fs::path output = mount_->MountPoint() / "restored";
+  const CommandResult recover =
+      RunSalvoran({"recover", image.string(), "--all", "--keep-folders", "--output", output.string(), "--json"});
+  ASSERT_EQ(recover.ExitCode, 0) << recover.Out.substr(0, 500) << recover.Err.substr(0, 500);
+  const Json result = Json::parse(recover.Out)["results"][0];
+  const std::string path = result["path"].get<std::string>();
+  EXPECT_GT(path.size(), size_t{PATH_MAX});
+  EXPECT_TRUE(RunCommand({"find", output.string(), "-type", "f"}).Out == path + "\n");
+}
+
+// exFAT takes no ':' in a name: the file whose folder has one fails, and says which folder.
+TEST(RestoreOntoExfat, AFolderNameTheTargetRefusesFailsItsFileWithTheFoldersName) {
+  const FuseMount mount(FuseFileSystem::ExfatFuse);
+  if (!mount.SkipReason().empty()) GTEST_SKIP() << mount.SkipReason();
+  const fs::path image = mount.MountPoint().parent_path() / "colon.img";
+  WriteImage(image, FilesInFolders(1, {u"a:b"}).Image);
+  const fs::path output = mount.MountPoint() / "restored";
+  const CommandResult recover =
+      RunSalvoran({"recover", image.string(), "--all", "--keep-folders", "--output", output.string(), "--json"});
+  EXPECT_EQ(recover.ExitCode, 1) << recover.Err;
+  const Json result = Json::parse(recover.Out)["results"][0];
+  EXPECT_FALSE(result["ok"].get<bool>());
+  EXPECT_NE(result["error"].get<std::string>().find("Cannot create folder \"" + (output / "a:b").string() + "\". "),
+            std::string::npos)
+      << result["error"];
+  EXPECT_EQ(RunCommand({"find", output.string(), "-mindepth", "1"}).Out, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, RestoreOntoFuse, testing::Values(FuseFileSystem::Ntfs3g, FuseFileSystem::ExfatFuse),

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -48,8 +50,12 @@ class StreamCopyTest : public ::testing::Test {
   }
   RecordingSink Copy(const std::vector<DataRun>& runs, uint64_t length) {
     MemoryVolume volume(volume_);
+    const Bytes attribute = test::NonResidentDataAttribute(test::EncodeRunList(runs), length);
+    const std::array<ByteView, 1> pieces{attribute};
+    ExtentRuns extents(pieces, volume_.size() / ClusterBytes);
+    ContentReader reader(volume, ClusterBytes, length, nullptr);
     RecordingSink sink;
-    CopyCompressedUnits(volume, ClusterBytes, runs, FourClusterUnits, length, sink);
+    CopyCompressedUnits(reader, ClusterBytes, extents, FourClusterUnits, length, sink);
     return sink;
   }
   std::string CopyError(const std::vector<DataRun>& runs) {
@@ -78,6 +84,37 @@ TEST_F(StreamCopyTest, EachUnitIsZerosStoredPlainOrExpandedByWhatItsClustersHold
   expected.insert(expected.end(), tail.begin(), tail.end() - 100);
   EXPECT_EQ(sink.Content, expected);
   EXPECT_EQ(sink.Skipped, UnitBytes);
+}
+
+// A hostile record can claim 2^46 units of hole: a stretch of them is skipped in one step.
+TEST_F(StreamCopyTest, AStretchOfHoleUnitsIsSkippedInOneStep) {
+  constexpr uint64_t HoleUnits = uint64_t{1} << 40;
+  constexpr size_t SkipsAllowed = 1000;
+  Place(10, Pattern(UnitBytes, 3));
+  Place(20, Pattern(UnitBytes, 4));
+  struct : ContentSink {
+    void Write(std::span<const std::byte> bytes) override { Written += bytes.size(); }
+    void Skip(uint64_t count) override {
+      if (++Skips > SkipsAllowed) throw std::length_error("a skip per unit");
+      Skipped += count;
+    }
+    void Commit(uint64_t) override {}
+    uint64_t Written = 0, Skipped = 0;
+    size_t Skips = 0;
+  } sink;
+  MemoryVolume volume(volume_);
+  const uint64_t length = (HoleUnits + 2) * UnitBytes;
+  const Bytes attribute = test::NonResidentDataAttribute(
+      test::EncodeRunList({{4, 10, false}, {4 * HoleUnits, 0, true}, {4, 20, false}}), length);
+  const std::array<ByteView, 1> pieces{attribute};
+  ExtentRuns runs(pieces, volume_.size() / ClusterBytes);
+  ContentReader reader(volume, ClusterBytes, length, nullptr);
+
+  CopyCompressedUnits(reader, ClusterBytes, runs, FourClusterUnits, length, sink);
+
+  EXPECT_EQ(sink.Skips, 1u);
+  EXPECT_EQ(sink.Skipped, HoleUnits * UnitBytes);
+  EXPECT_EQ(sink.Written, 2 * UnitBytes);
 }
 
 TEST_F(StreamCopyTest, AUnitWhoseClustersFollowAHoleIsRefused) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "recovery/RestoreFolder.h"
@@ -130,6 +131,26 @@ INSTANTIATE_TEST_SUITE_P(
                                  return extension;
                                }()}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// Real volumes hold thousands of Thumbs.db and desktop.ini. Restored a second time into the
+// same folder, each of them looks at the folder a few times, not at every number given before.
+TEST(FolderNamesTest, NumberingGoesOnFromWhereTheNameStood) {
+  constexpr unsigned Files = 1'000;
+  std::set<std::string> onDisk;
+  for (unsigned number = 1; number <= Files; ++number) onDisk.insert(NumberedName("Thumbs.db", number));
+  FolderNames names;
+  unsigned looks = 0;
+  const auto exists = [&](const std::string& candidate) {
+    ++looks;
+    return onDisk.count(candidate) != 0;
+  };
+  std::string last;
+  for (unsigned file = 0; file < Files; ++file) last = names.Unique("Thumbs.db", exists);
+  EXPECT_EQ(last, "Thumbs (" + std::to_string(2 * Files) + ").db");
+  EXPECT_LE(looks, 2 * Files);
+  // A name given already is passed over like one on disk.
+  EXPECT_EQ(names.Unique("Thumbs (1500).db", exists), "Thumbs (1500) (2).db");
+}
 
 class UniqueTargetNameTest : public ::testing::Test {
  protected:

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "support/StringTable.h"
+#include "ui/ProgramSettings.h"
 #include "ui/QtText.h"
 
 namespace salvoran {
@@ -25,24 +26,19 @@ namespace {
 
 constexpr QSize FailuresDialogSize(560, 360);
 constexpr char FailureSeparator[] = " \u2014 ";
-// The one setting the program keeps: where the user last restored to (~/.config/corvath-salvoran.conf).
-constexpr char SettingsName[] = "corvath-salvoran";
+// Where the user last restored to.
 constexpr char LastRestoreFolderKey[] = "LastRestoreFolder";
-
-QSettings Settings() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromUtf8(SettingsName));
-}
 
 // Where the dialogs open, while it is there; else they open in the home folder, never in the
 // working directory the program happened to start in.
 std::optional<QString> LastRestoreFolder() {
-  const QString last = Settings().value(LastRestoreFolderKey).toString();
+  const QString last = ProgramSettings().value(LastRestoreFolderKey).toString();
   if (last.isEmpty() || !QFileInfo(last).isDir()) return std::nullopt;
   return last;
 }
 
 void RememberRestoreFolder(const std::filesystem::path& folder) {
-  Settings().setValue(LastRestoreFolderKey, QString::fromStdString(folder.string()));
+  ProgramSettings().setValue(LastRestoreFolderKey, QString::fromStdString(folder.string()));
 }
 
 // Qt's folder dialog takes the folder it shows when the Directory field is empty: pressing

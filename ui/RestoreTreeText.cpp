@@ -79,8 +79,11 @@ QString RestoreTreeGetText(const ResultTree& tree, const ResultNode& node, int c
 
 QString StateToolTip(const ClusterUse& use, const QLocale& locale) {
   if (use.Clusters == 0 && use.Overwritten == 0) return ToQString(strings::NoClustersToolTip);
-  return ToQString(strings::ClustersInUseToolTip)
-      .arg(locale.toString(static_cast<qulonglong>(use.Overwritten)), locale.toString(static_cast<qulonglong>(use.Clusters)));
+  const QString overwritten = locale.toString(static_cast<qulonglong>(use.Overwritten));
+  const QString clusters = locale.toString(static_cast<qulonglong>(use.Clusters));
+  if (use.Unknown == 0) return ToQString(strings::ClustersInUseToolTip).arg(overwritten, clusters);
+  return ToQString(strings::UnknownClustersToolTip)
+      .arg(overwritten, clusters, locale.toString(static_cast<qulonglong>(use.Unknown)));
 }
 
 }  // namespace salvoran

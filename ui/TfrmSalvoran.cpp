@@ -37,6 +37,7 @@
 #include "ui/RestoreTreeText.h"
 #include "ui/RowAnnouncer.h"
 #include "ui/WebPage.h"
+#include "ui/preview/PreviewSplitter.h"
 
 // Resources of a static library are linked only when something names them.
 static void InitSalvoranResources() { Q_INIT_RESOURCE(salvoran); }
@@ -143,6 +144,9 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   filterBar_->setObjectName("FilterBar");
   connect(filterBar_, &FilterBar::FilterChanged, restoreTree_, &RestoreTree::SetFileFilter);
   connect(restoreTree_, &RestoreTree::FocusChanged, this, &TfrmSalvoran::RestoreTreeFocusChanged);
+  previewSplitter_ = new PreviewSplitter(restoreTree_, plTip_);
+  connect(restoreTree_, &RestoreTree::FocusChanged, previewSplitter_,
+          [this](ResultNode* focused) { previewSplitter_->ShowNode(focused, geometry_); });
   rowAnnouncer_ =
       std::make_unique<RowAnnouncer>(restoreTree_->Model(), [this] { return restoreTree_->RowsInSight(); });
   restoreTree_->installEventFilter(this);
@@ -207,6 +211,7 @@ void TfrmSalvoran::CreateFind(std::function<void()> beep) {
   mnuFindText_ = popupMenuTree_->addAction(QString());
   mnuFindText_->setObjectName("mnuFindText");
   connect(mnuFindText_, &QAction::triggered, this, &TfrmSalvoran::mnuFindTextClick);
+  popupMenuTree_->addAction(previewSplitter_->PreviewAction());
   restoreTree_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(restoreTree_, &QWidget::customContextMenuRequested, this, &TfrmSalvoran::RestoreTreeContextMenu);
 }
@@ -237,7 +242,7 @@ void TfrmSalvoran::ArrangeControls() {
   panel->addWidget(bevel1_);
   panel->addLayout(driveRow);
   panel->addWidget(filterBar_);
-  panel->addWidget(restoreTree_, 1);
+  panel->addWidget(previewSplitter_, 1);
   panel->addLayout(bottomRow);
   setCentralWidget(plTip_);
 
@@ -415,7 +420,7 @@ void TfrmSalvoran::FileFound(FoundFile&& file) {
   ResultNode* node = tree.AddChild(root);
   *tree.NodeData(node) = std::move(file.Data);
   tree.SetFolder(node, file.Folder);
-  tree.SetClusterUse(node, {file.Clusters, file.OverwrittenClusters});
+  tree.SetClusterUse(node, {file.Clusters, file.OverwrittenClusters, file.UnknownClusters});
   tree.SetCheckType(node, ctTriStateCheckBox);
   tree.ApplyFilter(node);
   // A category ticked while the scan runs stands for all of its shown files, those still to come

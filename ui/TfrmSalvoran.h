@@ -31,6 +31,7 @@ namespace salvoran {
 class BevelPanel;
 class FilterBar;
 class ImageLabel;
+class PreviewSplitter;
 class RestoreTree;
 class ResultNode;
 class RowAnnouncer;
@@ -116,6 +117,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   QPushButton* btnStopScan_ = nullptr;
   FilterBar* filterBar_ = nullptr;
   RestoreTree* restoreTree_ = nullptr;
+  PreviewSplitter* previewSplitter_ = nullptr;  // the list with the preview pane below it
   QProgressBar* progressBar_ = nullptr;
   QPushButton* btnRecovery_ = nullptr;
   QLabel* webAddress_ = nullptr;

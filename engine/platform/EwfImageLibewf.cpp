@@ -1,7 +1,9 @@
 #include <libewf.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -93,25 +95,52 @@ class SegmentNames {
   int count_ = 0;
 };
 
-// The media data of an EWF image. libewf decompresses its chunks and checks their checksums.
+// The first byte of [offset, offset + length) in a chunk that failed its checksum, or nothing.
+// libewf fills such a chunk with zeros and counts it read; it keeps the damaged sectors of every
+// read so far in a list, which is asked after each read.
+std::optional<uint64_t> FirstDamagedByte(libewf_handle_t* handle, uint32_t bytesPerSector, uint64_t offset,
+                                         uint64_t length) {
+  uint32_t count = 0;
+  if (libewf_handle_get_number_of_checksum_errors(handle, &count, nullptr) != 1 || count == 0) return std::nullopt;
+  std::optional<uint64_t> first;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint64_t startSector = 0;
+    uint64_t sectors = 0;
+    if (libewf_handle_get_checksum_error(handle, i, &startSector, &sectors, nullptr) != 1) continue;
+    const uint64_t start = startSector * bytesPerSector;
+    const uint64_t end = start + sectors * bytesPerSector;
+    if (start < offset + length && end > offset) first = std::min(first.value_or(UINT64_MAX), std::max(start, offset));
+  }
+  return first;
+}
+
+// The media data of an EWF image. libewf decompresses its chunks and checks their checksums; a
+// chunk that is damaged (it cannot be read or decompressed, or fails its checksum) reads as an
+// I/O error, the bytes before it arriving.
 class EwfVolume : public VolumeSource {
  public:
-  EwfVolume(std::shared_ptr<EwfSet> set, uint64_t size) : set_(std::move(set)), size_(size) {}
+  EwfVolume(std::shared_ptr<EwfSet> set, uint64_t size, uint32_t bytesPerSector)
+      : set_(std::move(set)), size_(size), bytesPerSector_(bytesPerSector) {}
 
   ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override {
     ReadOutcome outcome;
     if (offset >= size_) return outcome;
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size_ - offset));
     while (outcome.BytesRead < wanted) {
+      const uint64_t position = offset + outcome.BytesRead;
       const ssize_t got = libewf_handle_read_random(set_->Handle(), buffer.data() + outcome.BytesRead,
-                                                    wanted - outcome.BytesRead,
-                                                    static_cast<off64_t>(offset + outcome.BytesRead), nullptr);
+                                                    wanted - outcome.BytesRead, static_cast<off64_t>(position), nullptr);
       if (got < 0) {
-        // A chunk that cannot be read or decompressed: the image is damaged there.
         outcome.ErrorCode = EIO;
         break;
       }
       if (got == 0) break;
+      if (const std::optional<uint64_t> damaged =
+              FirstDamagedByte(set_->Handle(), bytesPerSector_, position, static_cast<uint64_t>(got))) {
+        outcome.BytesRead += static_cast<size_t>(*damaged - position);
+        outcome.ErrorCode = EIO;
+        break;
+      }
       outcome.BytesRead += static_cast<size_t>(got);
     }
     return outcome;
@@ -122,6 +151,7 @@ class EwfVolume : public VolumeSource {
  private:
   std::shared_ptr<EwfSet> set_;
   uint64_t size_;
+  uint32_t bytesPerSector_;
 };
 
 // The set opened last, kept for the next open of the same image: recovery opens the volume again
@@ -131,6 +161,7 @@ struct RecentSet {
   FileIdentity Identity;
   std::shared_ptr<EwfSet> Set;
   uint64_t Size = 0;
+  uint32_t BytesPerSector = 0;
 };
 
 RecentSet& Recent() {
@@ -138,7 +169,7 @@ RecentSet& Recent() {
   return recent;
 }
 
-OpenResult OpenSet(const std::string& path, uint64_t& size, std::shared_ptr<EwfSet>& opened) {
+OpenResult OpenSet(const std::string& path, uint64_t& size, uint32_t& bytesPerSector, std::shared_ptr<EwfSet>& opened) {
   SegmentNames segments;
   ErrorSlot globError;
   if (libewf_glob(path.c_str(), path.size(), LIBEWF_FORMAT_UNKNOWN, segments.NamesSlot(), segments.CountSlot(),
@@ -160,7 +191,8 @@ OpenResult OpenSet(const std::string& path, uint64_t& size, std::shared_ptr<EwfS
   }
   size64_t mediaSize = 0;
   if (libewf_handle_get_media_size(set->Handle(), &mediaSize, nullptr) != 1 ||
-      mediaSize > static_cast<size64_t>(std::numeric_limits<int64_t>::max())) {
+      mediaSize > static_cast<size64_t>(std::numeric_limits<int64_t>::max()) ||
+      libewf_handle_get_bytes_per_sector(set->Handle(), &bytesPerSector, nullptr) != 1 || bytesPerSector == 0) {
     return {nullptr, EIO, {}};
   }
   size = mediaSize;
@@ -178,13 +210,14 @@ OpenResult OpenEwfImage(const std::string& path) {
   if (!recent.Set || !identity || recent.Path != path || !(recent.Identity == *identity)) {
     recent = {};
     uint64_t size = 0;
+    uint32_t bytesPerSector = 0;
     std::shared_ptr<EwfSet> set;
-    OpenResult failure = OpenSet(path, size, set);
+    OpenResult failure = OpenSet(path, size, bytesPerSector, set);
     if (!set) return failure;
-    if (identity) recent = {path, *identity, set, size};
-    return {std::make_unique<EwfVolume>(std::move(set), size), 0, {}};
+    if (identity) recent = {path, *identity, set, size, bytesPerSector};
+    return {std::make_unique<EwfVolume>(std::move(set), size, bytesPerSector), 0, {}};
   }
-  return {std::make_unique<EwfVolume>(recent.Set, recent.Size), 0, {}};
+  return {std::make_unique<EwfVolume>(recent.Set, recent.Size, recent.BytesPerSector), 0, {}};
 }
 
 }  // namespace salvoran

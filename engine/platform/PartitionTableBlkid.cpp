@@ -21,6 +21,9 @@ constexpr uint64_t TableAreaBytes = 1u << 20;
 constexpr uint64_t BlkidSectorBytes = 512;  // libblkid gives starts and sizes in these units
 constexpr std::array<uint32_t, 2> SectorSizes = {512, 4096};
 constexpr size_t BootRecordBytes = 512;
+// An MBR slot of this type is unused, whatever its start and size say, as partitioning tools
+// read it; libblkid lists it all the same.
+constexpr int EmptyMbrSlotType = 0;
 
 struct ProbeDeleter {
   void operator()(blkid_probe probe) const { blkid_free_probe(probe); }
@@ -77,13 +80,15 @@ std::optional<PartitionTable> ProbeTable(int fd, uint64_t size, uint32_t bytesPe
   if (table == nullptr) return std::nullopt;
   PartitionTable result;
   result.Kind = blkid_parttable_get_type(table);
+  const bool mbr = result.Kind == "dos";
   const int count = blkid_partlist_numof_partitions(list);
   for (int i = 0; i < count; ++i) {
     const blkid_partition partition = blkid_partlist_get_partition(list, i);
     // Containers hold logical partitions; nested tables (a BSD label inside a slice) hold no
     // volume of their own disk.
     if (partition == nullptr || blkid_partition_is_extended(partition) ||
-        (blkid_partition_get_table(partition) != table && !blkid_partition_is_logical(partition))) {
+        (blkid_partition_get_table(partition) != table && !blkid_partition_is_logical(partition)) ||
+        (mbr && blkid_partition_get_type(partition) == EmptyMbrSlotType)) {
       continue;
     }
     const blkid_loff_t start = blkid_partition_get_start(partition);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "engine/AttributeHeader.h"
@@ -49,8 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const JoinedExtents joined = JoinDataExtents(stream.Pieces, geometry.TotalClusters);
       // The joined runs cover the VCN range exactly, no more and no less.
       uint64_t clusters = 0;
-      for (const DataRun& run : joined.Runs) {
-        if (run.ClusterCount == 0 || __builtin_add_overflow(clusters, run.ClusterCount, &clusters)) std::abort();
+      ExtentRuns runs(joined.Pieces, geometry.TotalClusters);
+      for (std::optional<DataRun> run = runs.Next(); run; run = runs.Next()) {
+        if (run->ClusterCount == 0 || __builtin_add_overflow(clusters, run->ClusterCount, &clusters)) std::abort();
       }
       if (clusters != joined.VcnCount) std::abort();
       CheckDataSize(joined, ClusterBytes);

@@ -11,6 +11,8 @@
 #   FuzzAttributeList   a base record index + the MFT up to the records its attribute list names,
 #                       from the images and crafted
 #   FuzzCarving         mode and split bytes + the start of each carving sample
+#   FuzzDamagedEwf      a damage mask (8 bytes, a bit for each chunk of 8 KiB) + the crafted
+#                       volumes of FuzzScanAndRecover: none, one and every other chunk damaged
 # Usage: tests/fuzz/make_seed_corpus.sh BUILD_DIR   (a build with the tests; images in BUILD_DIR/images)
 set -euo pipefail
 build=$(cd "${1:?usage: make_seed_corpus.sh BUILD_DIR}" && pwd)
@@ -23,6 +25,14 @@ for image in standard-512 standard-4k standard-64k fragmented-mft demo; do
   "$seeds" image "$build/images/$image.img" "$image" "$corpus" 2>/dev/null
 done
 "$seeds" crafted "$corpus"
+
+damaged="$corpus/FuzzDamagedEwf"
+mkdir -p "$damaged"
+for volume in "$corpus/FuzzScanAndRecover"/crafted-*; do
+  for mask in '\x00\x00\x00\x00\x00\x00\x00\x00' '\x02\x00\x00\x00\x00\x00\x00\x00' '\x55\x00\x00\x00\x00\x00\x00\x00'; do
+    { printf "$mask"; cat "$volume"; } > "$damaged/$(basename "$volume")-mask$(printf "$mask" | od -An -tx1 | tr -d ' \n' | cut -c1-2)"
+  done
+done
 
 # FuzzDiskLayout: small disks made by sfdisk and sgdisk, an NTFS boot sector in partition 1.
 layouts="$corpus/FuzzDiskLayout"

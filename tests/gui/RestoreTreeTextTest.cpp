@@ -91,28 +91,35 @@ class RestoreTreeTextTest : public QObject {
   void fileCellsShowFolderAndStateWithTheNumbersInATooltip_data() {
     QTest::addColumn<quint64>("clusters");
     QTest::addColumn<quint64>("overwritten");
+    QTest::addColumn<quint64>("unknown");
     QTest::addColumn<QString>("state");
     QTest::addColumn<QString>("toolTip");
 
-    QTest::newRow("none in use") << quint64{1200} << quint64{0} << "Good"
+    QTest::newRow("none in use") << quint64{1200} << quint64{0} << quint64{0} << "Good"
                                  << "0 of its 1,200 clusters are in use by other files";
-    QTest::newRow("some in use") << quint64{12} << quint64{3} << "Partly overwritten"
+    QTest::newRow("some in use") << quint64{12} << quint64{3} << quint64{0} << "Partly overwritten"
                                  << "3 of its 12 clusters are in use by other files";
-    QTest::newRow("all in use") << quint64{12} << quint64{12} << "Overwritten"
+    QTest::newRow("all in use") << quint64{12} << quint64{12} << quint64{0} << "Overwritten"
                                 << "12 of its 12 clusters are in use by other files";
-    QTest::newRow("content in the record") << quint64{0} << quint64{0} << "Good"
+    QTest::newRow("content in the record") << quint64{0} << quint64{0} << quint64{0} << "Good"
                                            << "It has no clusters that other files could take";
+    QTest::newRow("some past the bitmap") << quint64{64} << quint64{0} << quint64{8} << "Unknown"
+                                          << "0 of its 64 clusters are in use by other files; of 8 the volume cannot tell";
+    QTest::newRow("some in use, some past the bitmap")
+        << quint64{64} << quint64{3} << quint64{8} << "Partly overwritten"
+        << "3 of its 64 clusters are in use by other files; of 8 the volume cannot tell";
   }
 
   void fileCellsShowFolderAndStateWithTheNumbersInATooltip() {
     QFETCH(quint64, clusters);
     QFETCH(quint64, overwritten);
+    QFETCH(quint64, unknown);
     QFETCH(QString, state);
     QFETCH(QString, toolTip);
     ResultTree tree;
     ResultNode* file = AddFile(tree, AddRoot(tree, u"Other Files"), u"a.bin");
     tree.SetFolder(file, "/Users/\xc3\xa5sa/Documents");
-    tree.SetClusterUse(file, {clusters, overwritten});
+    tree.SetClusterUse(file, {clusters, overwritten, unknown});
     QCOMPARE(RestoreTreeGetText(tree, *file, rcFolder, UnitedStates), QStringLiteral(u"/Users/\u00e5sa/Documents"));
     QCOMPARE(RestoreTreeGetText(tree, *file, rcState, UnitedStates), state);
     QCOMPARE(StateToolTip(file->Clusters(), UnitedStates), toolTip);

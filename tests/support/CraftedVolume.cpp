@@ -10,6 +10,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "engine/Attribute.h"
+#include "engine/BootSector.h"
 #include "engine/EngineError.h"
 #include "engine/FileRecord.h"
 #include "engine/RunList.h"
@@ -157,6 +159,10 @@ Bytes LaterPiece(Bytes attribute, uint64_t firstVcn, uint64_t lastVcn) {
 }
 
 Bytes AttributeListAttribute(const std::vector<ListEntry>& entries) {
+  return ResidentAttribute(0x20, AttributeListContent(entries));
+}
+
+Bytes AttributeListContent(const std::vector<ListEntry>& entries) {
   constexpr size_t EntrySize = 0x20;
   Bytes content(entries.size() * EntrySize);
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -168,7 +174,14 @@ Bytes AttributeListAttribute(const std::vector<ListEntry>& entries) {
     PutLE(content, at + 0x10, entries[i].Record, 8);
     PutLE(content, at + 0x18, entries[i].AttributeId, 2);
   }
-  return ResidentAttribute(0x20, content);
+  return content;
+}
+
+Bytes NonResidentListAttribute(uint64_t contentBytes, uint64_t cluster, uint32_t bytesPerCluster) {
+  const uint64_t clusters = (contentBytes + bytesPerCluster - 1) / bytesPerCluster;
+  Bytes list = NonResidentDataAttribute(EncodeRunList({{clusters, cluster, false}}), contentBytes);
+  PutLE(list, 0x00, 0x20, 4);
+  return list;
 }
 
 Bytes NonResidentDataAttribute(const Bytes& runList, uint64_t dataSize, std::optional<uint64_t> lastVcn,
@@ -255,6 +268,17 @@ void PatchRecord(Bytes& volume, uint64_t offset, uint32_t recordSize,
   std::copy(record.begin(), record.end(), first);
 }
 
+uint64_t RecordOffsetInImage(const Bytes& volume, uint64_t index) {
+  const BootSector boot = ParseBootSector(ByteView(volume).first(BootSectorSize));
+  return boot.MftCluster * boot.BytesPerCluster + index * boot.FileRecordSize;
+}
+
+size_t AttributeOffset(const Bytes& record, uint32_t type) {
+  const ByteView attribute = FindAttribute(record, type, false);
+  if (attribute.empty()) throw std::invalid_argument("the record has no attribute of type " + std::to_string(type));
+  return static_cast<size_t>(attribute.data() - record.data());
+}
+
 RecordSpec DeletedFileSpec(std::u16string_view name, Bytes dataAttribute) {
   RecordSpec spec;
   spec.Attributes = {StandardInformationAttribute(SampleCreated, SampleModified),
@@ -266,6 +290,119 @@ Bytes DeletedFileRecord(std::u16string_view name, Bytes dataAttribute, uint32_t 
   RecordSpec spec = DeletedFileSpec(name, std::move(dataAttribute));
   spec.RecordSize = recordSize;
   return BuildRecord(spec);
+}
+
+namespace {
+
+constexpr uint64_t FirstMftCluster = 4;
+
+uint64_t ClustersFor(uint64_t bytes, uint32_t bytesPerCluster) { return (bytes + bytesPerCluster - 1) / bytesPerCluster; }
+
+// A file reference to record index with sequence number 1.
+uint64_t ReferenceTo(uint64_t index) { return index | (uint64_t{1} << 48); }
+
+Bytes GoodFileRecord() { return DeletedFileRecord(u"good.txt", ResidentDataAttribute(Pattern(100, 1))); }
+
+}  // namespace
+
+VolumeSpec SharedAttributeLists(int32_t listCount, uint64_t listedRecords, int32_t firstListed) {
+  VolumeSpec spec;
+  const uint64_t records = static_cast<uint64_t>(firstListed) + listedRecords;
+  const uint64_t mftClusters = ClustersFor(records * spec.RecordSize, spec.BytesPerCluster);
+  spec.MftRuns = {{mftClusters, FirstMftCluster, false}};
+  std::vector<ListEntry> entries;
+  for (uint64_t i = 0; i < listedRecords; ++i) entries.push_back({0x80, static_cast<uint64_t>(firstListed) + i, 0, i});
+  const Bytes content = AttributeListContent(entries);
+  const uint64_t listCluster = FirstMftCluster + mftClusters;
+  spec.Clusters[listCluster] = content;
+  spec.TotalClusters = listCluster + ClustersFor(content.size(), spec.BytesPerCluster) + 1;
+  for (int32_t i = 0; i < listCount; ++i) {
+    RecordSpec record = DeletedFileSpec(u"listed.bin", ResidentDataAttribute(Pattern(100, 3)));
+    record.Attributes.insert(record.Attributes.begin() + 1,
+                             NonResidentListAttribute(content.size(), listCluster, spec.BytesPerCluster));
+    spec.Records[FirstUserRecord + i] = BuildRecord(record);
+  }
+  spec.Records[FirstUserRecord + listCount] = GoodFileRecord();
+  return spec;
+}
+
+VolumeSpec MftInListedPieces(uint32_t pieces, uint32_t bytesPerCluster) {
+  VolumeSpec spec;
+  spec.BytesPerCluster = bytesPerCluster;
+  spec.MftRuns = {{pieces, FirstMftCluster, false}};
+  const uint64_t recordsPerCluster = bytesPerCluster / spec.RecordSize;
+  const uint64_t mftBytes = uint64_t{pieces} * bytesPerCluster;
+  const auto piece = [&](uint64_t vcn) {
+    return WithId(LaterPiece(NonResidentDataAttribute(EncodeRunList({{1, FirstMftCluster + vcn, false}}), mftBytes, vcn),
+                             vcn, vcn),
+                  1);
+  };
+  std::vector<ListEntry> entries{{0x10, 0, 0, 0}, {0x30, 0, 0, 0}, {0x80, 0, 1, 0}};
+  for (uint64_t vcn = 1; vcn < pieces; ++vcn) {
+    // The last record of the cluster the piece before maps.
+    const uint64_t index = vcn * recordsPerCluster - 1;
+    entries.push_back({0x80, index, 1, vcn});
+    RecordSpec extension;
+    extension.Flags = RecordInUse;
+    extension.BaseRecord = ReferenceTo(0);
+    extension.Attributes = {piece(vcn)};
+    spec.Records[static_cast<int32_t>(index)] = BuildRecord(extension);
+  }
+  const Bytes content = AttributeListContent(entries);
+  const uint64_t listCluster = FirstMftCluster + pieces;
+  spec.Clusters[listCluster] = content;
+  spec.TotalClusters = listCluster + ClustersFor(content.size(), bytesPerCluster) + 1;
+  RecordSpec mft;
+  mft.Flags = RecordInUse;
+  mft.Attributes = {StandardInformationAttribute(0, 0), FileNameAttribute(u"$MFT", Win32AndDosNamespace),
+                    NonResidentListAttribute(content.size(), listCluster, bytesPerCluster), piece(0)};
+  spec.Records[0] = BuildRecord(mft);
+  spec.Records[FirstUserRecord] = GoodFileRecord();
+  return spec;
+}
+
+VolumeSpec FileOfManyRuns(uint32_t extensionRecords) {
+  constexpr int32_t BaseRecord = FirstUserRecord;
+  constexpr size_t RunPairs = 170;  // as many as fill a record of 1 KiB
+  const uint64_t vcnsPerPiece = 2 * RunPairs;
+  const uint64_t vcns = vcnsPerPiece * extensionRecords;
+  VolumeSpec spec;
+  const uint64_t records = static_cast<uint64_t>(BaseRecord) + 1 + extensionRecords;
+  const uint64_t mftClusters = ClustersFor(records * spec.RecordSize, spec.BytesPerCluster);
+  spec.MftRuns = {{mftClusters, FirstMftCluster, false}};
+  std::vector<ListEntry> entries{{0x10, BaseRecord, 0, 0}, {0x30, BaseRecord, 0, 0}};
+  for (uint64_t i = 0; i < extensionRecords; ++i) entries.push_back({0x80, BaseRecord + 1 + i, 0, i * vcnsPerPiece});
+  const Bytes content = AttributeListContent(entries);
+  const uint64_t listCluster = FirstMftCluster + mftClusters;
+  const uint64_t dataCluster = listCluster + ClustersFor(content.size(), spec.BytesPerCluster);
+  spec.Clusters[listCluster] = content;
+  spec.Clusters[dataCluster] = Pattern(2 * spec.BytesPerCluster, 5);
+  spec.TotalClusters = dataCluster + 2;
+
+  // One piece's run list: a cluster, then the other of two clusters (offset +1 or -1), each
+  // followed by a hole of one cluster.
+  Bytes runList = {std::byte{0x21}, std::byte{1}, static_cast<std::byte>(dataCluster), static_cast<std::byte>(dataCluster >> 8),
+                   std::byte{0x01}, std::byte{1}};
+  for (size_t pair = 1; pair < RunPairs; ++pair) {
+    const std::byte offset{pair % 2 == 1 ? uint8_t{0x01} : uint8_t{0xFF}};
+    runList.insert(runList.end(), {std::byte{0x11}, std::byte{1}, offset, std::byte{0x01}, std::byte{1}});
+  }
+  runList.push_back(std::byte{0});
+  for (uint64_t i = 0; i < extensionRecords; ++i) {
+    const uint64_t firstVcn = i * vcnsPerPiece;
+    Bytes piece = LaterPiece(NonResidentDataAttribute(runList, ManyRunsDataBytes), firstVcn, firstVcn + vcnsPerPiece - 1);
+    PutLE(piece, 0x28, vcns * spec.BytesPerCluster, 8);  // allocated: the whole VCN range
+    RecordSpec extension;
+    extension.BaseRecord = ReferenceTo(BaseRecord);
+    extension.Attributes = {piece};
+    spec.Records[static_cast<int32_t>(BaseRecord + 1 + i)] = BuildRecord(extension);
+  }
+  RecordSpec base;
+  base.Attributes = {StandardInformationAttribute(SampleCreated, SampleModified),
+                     NonResidentListAttribute(content.size(), listCluster, spec.BytesPerCluster),
+                     FileNameAttribute(u"runs.bin", Win32Namespace)};
+  spec.Records[BaseRecord] = BuildRecord(base);
+  return spec;
 }
 
 uint8_t ClusterCode(uint32_t sectorsPerCluster) {

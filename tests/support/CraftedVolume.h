@@ -59,6 +59,10 @@ struct ListEntry {
   uint64_t FirstVcn = 0;
 };
 Bytes AttributeListAttribute(const std::vector<ListEntry>& entries);
+// The list's content: entries of 0x20 bytes.
+Bytes AttributeListContent(const std::vector<ListEntry>& entries);
+// A non-resident $ATTRIBUTE_LIST whose content lies from cluster on.
+Bytes NonResidentListAttribute(uint64_t contentBytes, uint64_t cluster, uint32_t bytesPerCluster);
 
 // Encodes runs with the smallest fields; offsets relative to the previous run with clusters.
 Bytes EncodeRunList(const std::vector<DataRun>& runs);
@@ -84,6 +88,12 @@ void ProtectRecord(Bytes& record);
 void PatchRecord(Bytes& volume, uint64_t offset, uint32_t recordSize,
                  const std::function<void(Bytes& record)>& change);
 
+// Where MFT record index lies in a volume image whose MFT's first run holds it (read from the
+// image's boot sector).
+uint64_t RecordOffsetInImage(const Bytes& volume, uint64_t index);
+// Where a record's first attribute of that type starts; throws when it has none.
+size_t AttributeOffset(const Bytes& record, uint32_t type);
+
 // The record a deleted file leaves behind: flags 0, times, a Win32 name and the given $DATA.
 RecordSpec DeletedFileSpec(std::u16string_view name, Bytes dataAttribute);
 Bytes DeletedFileRecord(std::u16string_view name, Bytes dataAttribute, uint32_t recordSize = 1024);
@@ -100,6 +110,24 @@ struct VolumeSpec {
   std::map<uint64_t, Bytes> Clusters;            // content placed at a cluster number
 };
 Bytes BuildVolume(const VolumeSpec& spec);
+
+// Free records from FirstUserRecord on, listCount of them, each carrying a non-resident attribute
+// list over the same clusters that names listedRecords records from firstListed on, one $DATA
+// piece each (those records are left empty: they cannot be read); and a deleted good.txt after
+// them. Many free records naming the same records, as a crafted volume can have.
+VolumeSpec SharedAttributeLists(int32_t listCount, uint64_t listedRecords, int32_t firstListed);
+
+// An MFT of 1 KiB records in `pieces` one-cluster runs, each its own piece of $MFT's $DATA named
+// by record 0's non-resident attribute list: piece k > 0 lies in an extension record in the
+// cluster piece k - 1 maps, so only the pieces before it tell where it is. A deleted good.txt at
+// record 16.
+VolumeSpec MftInListedPieces(uint32_t pieces, uint32_t bytesPerCluster);
+
+// A deleted runs.bin (record 16) whose attribute list names extensionRecords records (17 on),
+// each holding a piece of its $DATA filled with one-cluster runs, clusters and holes in turn: far
+// more runs than any real file has. Its data size is 64 KiB.
+VolumeSpec FileOfManyRuns(uint32_t extensionRecords);
+inline constexpr uint64_t ManyRunsDataBytes = 64 << 10;
 
 // The boot sector BuildVolume writes for a geometry.
 Bytes NtfsBootSector(const VolumeSpec& spec);

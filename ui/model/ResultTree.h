@@ -49,7 +49,7 @@ class ResultNode {
   // Only ResultTree makes nodes.
   ResultNode();
 
-  // Kept to 152 bytes with the data block: a tree may hold a million nodes.
+  // Kept to 160 bytes with the data block: a tree may hold a million nodes.
   TDeletedFileData data_;
   ResultNode* parent_ = nullptr;         // the invisible root for a top-level node
   std::unique_ptr<ChildList> children_;  // only nodes that have children pay for the list

@@ -1,6 +1,6 @@
-#include "cli/Utf8Decode.h"
+#include "support/Utf8Decode.h"
 
-namespace salvoran::cli {
+namespace salvoran {
 namespace {
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -43,4 +43,4 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& index) {
   return code;
 }
 
-}  // namespace salvoran::cli
+}  // namespace salvoran
