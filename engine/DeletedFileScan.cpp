@@ -13,6 +13,7 @@
 #include "engine/OpeningPhase.h"
 #include "engine/OriginalFolders.h"
 #include "engine/ParallelRecordDecoder.h"
+#include "engine/ReadAheadThread.h"
 #include "engine/VolumeRecordFetcher.h"
 
 namespace salvoran {
@@ -23,8 +24,9 @@ constexpr uint64_t PreferredBlockBytes = 1u << 20;
 // between the read and the decoding, large enough that handing it over costs little.
 constexpr uint64_t SliceBytes = 128u << 10;
 // Blocks after the one released that the source is told of: from a cold disk, reads of one block
-// at a time would leave it idle between them.
-constexpr int64_t BlocksAnnounced = 2;
+// at a time would leave it idle between them, and the threads' slices of a block come too close
+// together for the kernel to see one sequential read and read ahead by itself.
+constexpr int64_t BlocksAnnounced = 8;
 
 // Blocks hold a whole number of progress intervals and start on one, so that a stop seen at a
 // progress point comes before the next block is read.
@@ -171,15 +173,13 @@ class RecordSliceDecoder : public SliceDecoder {
   BlockRecordTest test_;
 };
 
-// Tells the source of the blocks after [first, end), so that a disk fetches them meanwhile.
-void AnnounceFollowingBlocks(VolumeSource& volume, const VolumeGeometry& geometry, int32_t end,
-                             int32_t recordsPerBlock) {
+// Tells the source of the MFT's records [from, to), so that a disk fetches them meanwhile.
+void AnnounceRecords(ReadAheadThread& readAhead, const VolumeGeometry& geometry, int64_t from, int64_t to) {
+  if (to <= from) return;
   const uint64_t recordSize = geometry.FileRecordSize;
-  const int64_t to = std::min<int64_t>(geometry.RecordCount, end + BlocksAnnounced * int64_t{recordsPerBlock});
-  if (to <= end) return;
-  geometry.Mft.ForEachPiece(static_cast<uint64_t>(end) * recordSize, static_cast<uint64_t>(to - end) * recordSize,
+  geometry.Mft.ForEachPiece(static_cast<uint64_t>(from) * recordSize, static_cast<uint64_t>(to - from) * recordSize,
                             [&](uint64_t volumeByte, uint64_t pieceLength, uint64_t) {
-                              volume.WillRead(volumeByte, pieceLength);
+                              readAhead.Announce(volumeByte, pieceLength);
                             });
 }
 
@@ -206,6 +206,8 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
   ParallelRecordDecoder decoder(
       [&] { return std::make_unique<RecordSliceDecoder>(shared, geometry, sliceRecords, listedRecords); },
       sliceRecords);
+  ReadAheadThread readAhead(shared);
+  int64_t announcedEnd = 0;
   int32_t blockEnd = FirstUserRecord;
   for (int32_t index = FirstUserRecord; index < scanEnd; ++index) {
     if (index % ProgressInterval == 0) observer.Progress(index);
@@ -219,7 +221,9 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
       blockEnd = static_cast<int32_t>(std::min<int64_t>(scanEnd, nextBoundary));
       summary.UnreadableRecords += decoder.TakeUnreadable();
       decoder.Release(index, blockEnd - index);
-      AnnounceFollowingBlocks(shared, geometry, blockEnd, recordsPerBlock);
+      const int64_t announceTo = std::min<int64_t>(geometry.RecordCount, blockEnd + BlocksAnnounced * recordsPerBlock);
+      AnnounceRecords(readAhead, geometry, std::max<int64_t>(announcedEnd, blockEnd), announceTo);
+      announcedEnd = std::max(announcedEnd, announceTo);
     }
     ++summary.RecordsScanned;
     if (FoundFile* file = decoder.FileAt(index)) observer.FileFound(std::move(*file));
