@@ -29,10 +29,13 @@ bool ReadySoon(Ready ready) {
 }
 
 // The caller decodes too, so one thread fewer than the cores; at least one, so that reading
-// overlaps decoding even on one core.
+// overlaps decoding even on one core. Each thread keeps caches of its own, and beyond eight the
+// caller, handing the files over one by one, sets the pace anyway.
+constexpr size_t MaxWorkers = 7;
+
 size_t WorkerCount() {
   const unsigned cores = std::thread::hardware_concurrency();
-  return cores > 1 ? cores - 1 : 1;
+  return std::min<size_t>(cores > 1 ? cores - 1 : 1, MaxWorkers);
 }
 
 }  // namespace
