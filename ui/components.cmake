@@ -11,6 +11,7 @@ add_library(salvoran_ui_components STATIC
   ${SALVORAN_COMPONENTS_ROOT}/ui/FindDialog.cpp
   ${SALVORAN_COMPONENTS_ROOT}/ui/FindDialog.h
   ${SALVORAN_COMPONENTS_ROOT}/ui/FindInTree.cpp
+  ${SALVORAN_COMPONENTS_ROOT}/ui/ProgramSettings.cpp
   ${SALVORAN_COMPONENTS_ROOT}/ui/QtRecoveryDialogs.cpp
   ${SALVORAN_COMPONENTS_ROOT}/ui/QtRestoreProgress.cpp
   ${SALVORAN_COMPONENTS_ROOT}/ui/RecoverSelected.cpp
