@@ -11,18 +11,22 @@ namespace salvoran::cli {
 enum ExitStatus : int { AllWell = 0, SomeFilesFailed = 1, UsageOrSourceError = 2 };
 
 // partition: a number from the source's partition table, or 0 when none was given.
-int RunInfo(const std::string& source, uint32_t partition);
+// deep: also read the whole source for the NTFS volumes its boot sectors name.
+int RunInfo(const std::string& source, uint32_t partition, bool deep);
 int RunDrives();
 
 enum class ScanOutput { Listing, Json, Summary, Csv, Bodyfile };
-int RunScan(const std::string& source, uint32_t partition, ScanOutput output, const FileFilter& filter);
+// deep: after the MFT, read the whole source for the records outside it (DeepScanDrive).
+int RunScan(const std::string& source, uint32_t partition, ScanOutput output, const FileFilter& filter, bool deep);
 
 struct RecoverOptions {
   std::string Source;
   uint32_t Partition = 0;
   std::vector<int64_t> Records;  // MFT record indexes; empty with All
+  std::vector<std::string> Ids;  // ids from a listing (FileIdOf); empty with All
   std::string Stream;            // with Records: restore this named stream instead of the content
   bool All = false;
+  bool Deep = false;  // with All: the files of a deep scan
   FileFilter Filter;  // with All: which of the files to restore
   std::string OutputFolder;
   bool Json = false;

@@ -4,6 +4,8 @@
 
 namespace salvoran::cli {
 
+std::string_view OriginName(FileOrigin origin) { return origin == FileOrigin::Found ? "found" : "mft"; }
+
 std::string FilePath(const FoundFile& file) { return FilePath(file.Folder, ToUtf8(file.Data.FileName)); }
 
 std::string FilePath(std::string_view folder, std::string_view name) {

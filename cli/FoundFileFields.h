@@ -1,20 +1,25 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/DeletedFileScan.h"
 #include "engine/FileCategory.h"
+#include "engine/FileId.h"
 #include "engine/FileNameText.h"
 #include "engine/FileTime.h"
 
 namespace salvoran::cli {
 
+// "mft" or "found": where the file was found.
+std::string_view OriginName(FileOrigin origin);
+
 // The fields scan prints for a found file, in order: the one list that --json and --csv both
-// write. visit(name, value) is called with a std::string_view, an int64_t, a bool, or the file's
-// named streams.
+// write. visit(name, value) is called with a std::string_view, an int64_t, a bool, an optional
+// int64_t (null when empty), or the file's named streams.
 template <typename Visitor>
 void VisitFileFields(const FoundFile& file, Visitor&& visit) {
   visit("record", int64_t{file.RecordIndex});
@@ -32,6 +37,10 @@ void VisitFileFields(const FoundFile& file, Visitor&& visit) {
   visit("overwritten_clusters", static_cast<int64_t>(file.OverwrittenClusters));
   visit("unknown_clusters", static_cast<int64_t>(file.UnknownClusters));
   visit("encrypted", file.Encrypted);
+  visit("origin", OriginName(file.Data.Origin));
+  visit("id", std::string_view(FileIdOf(file)));
+  visit("volume_offset", file.FoundIn ? std::optional<int64_t>(static_cast<int64_t>(VolumeOffsetInSource(*file.FoundIn)))
+                                      : std::optional<int64_t>());
   visit("streams", file.Streams);
 }
 

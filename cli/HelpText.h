@@ -29,6 +29,7 @@ inline constexpr std::string_view ProgramFooter = R"help(Examples:
   salvoran recover disk.img --record 70 --output ~/restored
   salvoran recover /dev/sdb1 --all --output /mnt/usb/restored
   salvoran cat disk.img --record 70 | less
+  salvoran scan formatted.img --deep       also the files of a lost or old MFT
 
 SOURCE, the volume to look at, is a block device or an image file: a raw image
 made with dd, or an E01 image (name the .E01 file; .E02 and the rest are found
@@ -43,13 +44,23 @@ inline constexpr std::string_view Info = "Print the volume's geometry, and a dis
 inline constexpr std::string_view InfoFooter = R"help(Examples:
   salvoran info /dev/sdb1
   salvoran info disk.img --partition 2
+  salvoran info disk.img --deep
 
 Prints, one a line, the boot sector's figures (bytes per sector and per cluster,
 file record size, clusters), where the Master File Table (MFT) lies and how many
 records it holds. For a disk with a partition table, the table comes first, one
 partition a line: its number, its offset in bytes, its size, whether it holds
 NTFS, and its label; the figures follow for its only NTFS partition or the one
---partition names.)help";
+--partition names. "Repaired from:" says which copy stood in for a damaged
+boot sector or MFT head (see 'salvoran scan --help').
+
+With --deep, the whole source is then read once for NTFS boot sectors, and
+every volume they name is listed, whether a partition table names it or not:
+its offset in bytes from the source's start, its size, its cluster size,
+whether its primary boot sector and its backup (in its last sector) are whole
+or only one of them, and its label when its $Volume record can be read.)help";
+
+inline constexpr std::string_view InfoDeep = "Then read the whole source for the NTFS volumes in it";
 
 inline constexpr std::string_view Drives = "List the machine's fixed NTFS volumes";
 inline constexpr std::string_view DrivesFooter = R"help(Example:
@@ -63,6 +74,7 @@ inline constexpr std::string_view Scan = "List the deleted files of a volume";
 inline constexpr std::string_view ScanJson = "Print one JSON document instead of the listing";
 inline constexpr std::string_view ScanSummary = "Print only the counts of records and files";
 inline constexpr std::string_view ScanCsv = "Print one CSV row per file, with the fields of --json";
+inline constexpr std::string_view ScanDeep = "Then read the whole source for files outside the MFT";
 inline constexpr std::string_view ScanBodyfile = "Print a body file for The Sleuth Kit's mactime";
 inline constexpr std::string_view FilterName = "Only files whose name matches GLOB (letter case ignored)";
 inline constexpr std::string_view FilterFolder = "Only files whose original folder matches GLOB";
@@ -82,13 +94,33 @@ inline constexpr std::string_view ScanFooter = R"help(Examples:
   salvoran scan disk.img --name '*.jpg' --folder '/Users/*' --intact
   salvoran scan disk.img --modified-after 2024-05-01 --min-size 1M --csv > files.csv
   salvoran scan disk.img --bodyfile > body.txt && mactime -b body.txt -d
+  salvoran scan formatted.img --deep --json > found.json
 
 A disk with several NTFS partitions is not scanned: they are listed instead
 (number, offset, size, label) for --partition to choose one.
 
+A volume whose boot sector cannot be read or is damaged is read through its
+backup in the volume's last sector; MFT records 0 to 3 that fail their checks
+are read from their copies in the MFT mirror ($MFTMirr). A line on stderr says
+so, and the JSON's volume carries "repaired_from".
+
+--deep: after the MFT, the whole source (the whole disk, whatever --partition
+names) is read once, in large blocks, for two things. NTFS boot sectors: a
+volume that no partition table names any more is found. And MFT records that
+no MFT in use describes: the old MFT of a quick-formatted volume, the records
+left of a volume whose MFT head or boot sectors are lost, the MFT of a lost
+partition. Their files are listed with their names, folders, sizes and times,
+whether they were deleted or not when that MFT was current, and restore like
+the others. Where a volume's boot sectors are gone, its cluster size and start
+come from the records themselves: the runs of the MFT's own record, or the
+sizes their attributes tell. Files appear as the read goes on; on a terminal,
+stderr shows the bytes read and the files found so far.
+
 The listing has a heading per category with its count, such as
 "Document Files(3)", under which each deleted file has a line of five columns:
-  RECORD     MFT record number: what 'salvoran recover --record' takes
+  RECORD     MFT record number: what 'salvoran recover --record' takes; for a
+             file found by --deep, its id (f...), which 'recover --id' takes,
+             and the line ends with "[Found]"
   CREATED    creation time, local time
   MODIFIED   time of the last change, local time
   SIZE       size of the content, in Bytes, KB, MB or GB
@@ -118,11 +150,15 @@ several times (--ext jpg --ext png) passes any of its values.
                       disk, or null for a volume on its own; then
                       bytes_per_sector, sectors_per_cluster,
                       bytes_per_cluster, file_record_size, record_count,
-                      mft_offset (in bytes from the volume's start)
+                      mft_offset (in bytes from the volume's start);
+                      repaired_from: null, or which copy stood in for a
+                      damaged original: "backup boot sector", "MFT mirror"
+                      (both joined by " and ")
   files               one object per deleted file:
     record              MFT record number
     record_offset       byte offset of the record in the volume (add the
-                        partition's offset for one on the disk)
+                        partition's offset, or a found file's volume_offset,
+                        for its offset on the disk)
     name, extension     the file's name and its extension, full stop included
     category            Graphics, Music, Video, Document, Html or Other
     size                size of the content in bytes
@@ -144,6 +180,15 @@ several times (--ext jpg --ext png) passes any of its values.
                         where the bitmap cannot be read (0: none)
     encrypted           true when the content cannot be restored without the
                         owner's key
+    origin              "mft": from the volume's MFT in use; "found": from a
+                        record the deep scan found outside it
+    id                  unique within the scan, what 'recover --id' takes:
+                        "r70" for record 70 of the MFT in use; "f" and the
+                        record's offset in the source in hexadecimal for a
+                        found file ("f1a2b400"), followed by "@" and its
+                        volume's offset when that is not 0 ("f11c00@100000")
+    volume_offset       a found file: where its volume starts, in bytes from
+                        the start of the source; null for the others
     streams             only for files with named streams: one object per
                         stream, with its name and size
   records_scanned     MFT records looked at
@@ -160,7 +205,8 @@ folder that a spreadsheet would run as a formula, one starting with =, +, -,
 
 --bodyfile prints The Sleuth Kit's body format (MD5|name|inode|mode|UID|GID|
 size|atime|mtime|ctime|crtime), one line per file with its path and
-" (deleted)", its record number and the four times of $STANDARD_INFORMATION
+" (deleted)" (" (found)" and its id for a found file), its record number and the
+four times of $STANDARD_INFORMATION
 in Unix seconds (ctime: the record's change), for a timeline with
 'mactime -b FILE'. A | or control character in a name is written as \x7c,
 \n, ...
@@ -170,6 +216,8 @@ and the time left.)help";
 
 inline constexpr std::string_view Recover = "Restore deleted files into a folder";
 inline constexpr std::string_view RecoverRecord = "Record number (from scan) of a file; repeatable";
+inline constexpr std::string_view RecoverId = "Id (from scan) of a file; repeatable";
+inline constexpr std::string_view RecoverDeep = "With --all: restore the files a deep scan lists";
 inline constexpr std::string_view RecoverAll = "Restore every file that scan lists";
 inline constexpr std::string_view RecoverOutput = "Folder for the restored files; made if missing";
 inline constexpr std::string_view RecoverJson = "Print one JSON document instead of the list";
@@ -181,6 +229,8 @@ inline constexpr std::string_view RecoverFooter = R"help(Examples:
   salvoran recover /dev/sdb1 --record 70 --record 71 --output ~/restored
   salvoran recover disk.img --all --output /mnt/usb/restored --json > done.json
   salvoran recover disk.img --record 81 --stream Zone.Identifier --output ~/restored
+  salvoran recover formatted.img --id f1a2b400 --id r70 --output ~/restored
+  salvoran recover formatted.img --deep --all --ext jpg --output ~/photos
   salvoran recover disk.img --all --ext jpg --intact --keep-folders --output ~/photos
 
 Restored files never replace anything: a name already taken in the output
@@ -197,7 +247,13 @@ and opened without following symbolic links: a name in the way that is a link
 or a file gets "name (2)", so nothing is ever written outside DIR.
 
 --all takes the filters of scan (see 'salvoran scan --help') and restores
-just the files they let through.
+just the files they let through; with --deep, of the files a deep scan lists.
+
+--id takes the ids of a scan's listing: "r70" is --record 70; a found file's
+id ("f1a2b400", "f11c00@100000") tells where its record lies, and only that
+record and the records it needs (its folders, its extension records) are read
+where its MFT is guessed to lie; when one of them is not there, the whole
+source is read once, as scan --deep does, to place them.
 
 A file is restored with what Windows would read: compressed content expanded,
 zeros past the point it had been written to, and its modification and access
@@ -221,6 +277,7 @@ Each file has a line, "restored RECORD PATH" on stdout or
 
 --json prints one document: "results", one object per file asked for:
   record    MFT record number
+  id        the file's id, as scan lists it
   name      the file's name on the volume
   path      where it was written
   ok        true when every byte was written

@@ -59,14 +59,14 @@ void ProgressLine::Start(uint64_t total) {
   started_ = Clock::now();
 }
 
-void ProgressLine::Update(uint64_t done) {
+void ProgressLine::Update(uint64_t done, std::string_view note) {
   if (!enabled_) return;
   const Clock::time_point now = Clock::now();
   if (shown_ && now - lastShown_ < RefreshInterval) return;
   lastShown_ = now;
   shown_ = true;
   const double elapsed = std::chrono::duration<double>(now - started_).count();
-  const std::string line = EraseLine + ProgressText(label_, unit_, done, total_, elapsed);
+  const std::string line = EraseLine + ProgressText(label_, unit_, done, total_, elapsed) + std::string(note);
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }

@@ -26,8 +26,9 @@ class ProgressLine {
 
   // Starts the clock for the rate.
   void Start(uint64_t total);
-  // The first report shows at once, later ones at most every refresh interval.
-  void Update(uint64_t done);
+  // The first report shows at once, later ones at most every refresh interval. note follows the
+  // rest of the line (", 12 files found").
+  void Update(uint64_t done, std::string_view note = {});
   // Removes the line, so that what follows on stderr starts on a clean line.
   void Clear();
 

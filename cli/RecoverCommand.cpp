@@ -14,7 +14,10 @@
 #include "cli/SourceChoice.h"
 #include "cli/TerminalText.h"
 #include "engine/EngineError.h"
+#include "engine/DeepScan.h"
+#include "engine/FileId.h"
 #include "engine/FileNameText.h"
+#include "engine/FoundFileProbe.h"
 #include "engine/OpeningPhase.h"
 #include "engine/SourceDevice.h"
 #include "recovery/RecoverFile.h"
@@ -31,6 +34,7 @@ constexpr int SignalExitBase = 128;
 
 struct RecoverResult {
   int64_t Record = 0;
+  std::string Id;  // as the listing gives it: the record's column of a found file
   std::string Name;
   std::string Path;
   std::optional<std::string> Error;
@@ -42,9 +46,10 @@ struct RecoverResult {
 // A line lists this many unreadable stretches at most; the JSON has them all.
 constexpr size_t StretchesShown = 8;
 
-// A file to restore, or a record asked for that is no deleted file of the volume.
+// A file to restore, or a record or id asked for that is no file of the source.
 struct RestoreItem {
   int64_t Record = 0;
+  std::string Id;  // as asked for, when the file was asked for by id
   std::optional<FoundFile> File;
 };
 
@@ -56,10 +61,42 @@ struct RestorePlan {
 class PlanSink : public ListedFileSink {
  public:
   explicit PlanSink(RestorePlan& plan) : plan_(plan) {}
-  void Add(FoundFile&& file) override { plan_.Items.push_back({file.RecordIndex, std::move(file)}); }
+  void Add(FoundFile&& file) override { plan_.Items.push_back({file.RecordIndex, {}, std::move(file)}); }
 
  private:
   RestorePlan& plan_;
+};
+
+// The id a found file is known by; empty for a file of the MFT in use, known by its record.
+std::string ColumnId(const FoundFile& file) { return file.Data.Origin == FileOrigin::Found ? FileIdOf(file) : std::string(); }
+
+// A found file asked for by id, and what reading it where the id says gave.
+struct AskedFoundFile {
+  std::string Text;
+  FileId Id;
+  ProbedFile Probed;
+};
+
+// Takes the files of a deep scan whose ids were asked for and could not be read on their own.
+class IdCollector : public ScanObserver {
+ public:
+  explicit IdCollector(std::vector<AskedFoundFile>& asked) : asked_(asked) {}
+  void ScanStarted(const VolumeGeometry&) override {}
+  void Progress(int32_t) override {}
+  bool StopRequested() override { return RestoreStopRequested(); }
+  void FileFound(FoundFile&& file) override {
+    if (file.Data.Origin != FileOrigin::Found) return;
+    const std::optional<FileId> id = ParseFileId(FileIdOf(file));
+    for (AskedFoundFile& asked : asked_) {
+      if (asked.Probed.NeedsWholeSource && !asked.Probed.File && id &&
+          asked.Id.RecordSourceOffset == id->RecordSourceOffset && asked.Id.VolumeOffset == id->VolumeOffset) {
+        asked.Probed.File = file;
+      }
+    }
+  }
+
+ private:
+  std::vector<AskedFoundFile>& asked_;
 };
 
 // Every file a scan lists.
@@ -68,20 +105,86 @@ std::optional<RestorePlan> PlanAll(const RecoverOptions& options, const VolumeLo
   PlanSink sink(plan);
   ScanCollector collector(options.Filter, sink);
   ScanSummary summary;
-  if (!CollectScan(volume, plan.Geometry, collector, summary)) return std::nullopt;
+  if (!CollectScan(volume, plan.Geometry, collector, summary, options.Deep)) return std::nullopt;
   return plan;
 }
 
-// Just the records asked for, each read on its own: no scan of the whole MFT.
+// The ids asked for, as records of the MFT in use and found records; ids of neither kind are
+// refused before anything is read.
+struct AskedIds {
+  std::vector<std::pair<std::string, int64_t>> Records;
+  std::vector<std::pair<std::string, FileId>> Found;
+};
+
+std::optional<AskedIds> SortIds(const std::vector<std::string>& ids) {
+  AskedIds sorted;
+  for (const std::string& text : ids) {
+    const std::optional<FileId> id = ParseFileId(text);
+    if (!id) {
+      std::fprintf(stderr, "recover: \"%s\" is no file id: give one from a scan's listing (r70, f1a2b400).\n",
+                   TerminalText(text).c_str());
+      return std::nullopt;
+    }
+    if (id->Origin == FileOrigin::Mft) {
+      sorted.Records.emplace_back(text, id->Record);
+    } else {
+      sorted.Found.emplace_back(text, *id);
+    }
+  }
+  return sorted;
+}
+
+// The found files asked for by id: each read where its id says, with the records it needs around
+// it; when one of those is not where its MFT is guessed to lie, the deep scan reads the whole
+// source once and the files are taken from its listing.
+void PlanFoundIds(const std::vector<std::pair<std::string, FileId>>& ids, const VolumeLocation& location,
+                  const VolumeGeometry* scanned, RestorePlan& plan) {
+  if (ids.empty()) return;
+  OpenResult opened = OpenSource(location.Path);
+  if (!opened.Volume) throw EngineError(OpenFailureText(messages::OpenToScanFailed, opened));
+  SourceSurvey survey;
+  SurveySource(*opened.Volume, location, scanned, survey);
+  std::vector<AskedFoundFile> asked;
+  bool needsWholeSource = false;
+  for (const auto& [text, id] : ids) {
+    asked.push_back({text, id, ProbeFoundFile(*opened.Volume, survey, id.RecordSourceOffset, id.VolumeOffset)});
+    needsWholeSource = needsWholeSource || asked.back().Probed.NeedsWholeSource;
+  }
+  if (needsWholeSource) {
+    std::fprintf(stderr, "%s\n", std::string(messages::IdNeedsDeepScan).c_str());
+    IdCollector collector(asked);
+    VolumeGeometry geometry;
+    DeepScanDrive(location, geometry, collector);
+  }
+  for (AskedFoundFile& file : asked) {
+    const int64_t record = file.Probed.File ? file.Probed.File->RecordIndex : 0;
+    plan.Items.push_back({record, file.Text, std::move(file.Probed.File)});
+  }
+}
+
+// Just the records and files asked for, each read on its own: no scan of the whole MFT.
 std::optional<RestorePlan> PlanRecords(const RecoverOptions& options, const VolumeLocation& location) {
+  const std::optional<AskedIds> ids = SortIds(options.Ids);
+  if (!ids) return std::nullopt;
   RestorePlan plan;
   plan.Geometry.DrivePath = location;
-  std::unique_ptr<VolumeSource> volume;
   try {
-    volume = OpenVolumeToScan(location);
-    ReadVolumeGeometry(*volume, plan.Geometry);
-    DeletedFileReader files(*volume, plan.Geometry);
-    for (int64_t record : options.Records) plan.Items.push_back({record, files.Read(record)});
+    std::unique_ptr<VolumeSource> volume = OpenVolumeToScan(location);
+    bool scanned = false;
+    try {
+      ReadVolumeGeometry(*volume, plan.Geometry);
+      PrintRepairNotes(plan.Geometry);
+      scanned = true;
+    } catch (const EngineError&) {
+      // Found files need no MFT in use; records of it do.
+      if (!options.Records.empty() || !ids->Records.empty()) throw;
+    }
+    if (scanned) {
+      DeletedFileReader files(*volume, plan.Geometry);
+      for (int64_t record : options.Records) plan.Items.push_back({record, {}, files.Read(record)});
+      for (const auto& [text, record] : ids->Records) plan.Items.push_back({record, text, files.Read(record)});
+    }
+    PlanFoundIds(ids->Found, location, scanned ? &plan.Geometry : nullptr, plan);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", TerminalText(error.what()).c_str());
     return std::nullopt;
@@ -107,9 +210,12 @@ const NamedStream* ChosenStream(const FoundFile& file, const RecoverOptions& opt
   return nullptr;
 }
 
-RecoverResult RestoreOne(const FoundFile& file, const RecoverOptions& options, const VolumeGeometry& geometry,
+RecoverResult RestoreOne(const FoundFile& file, const RecoverOptions& options, const VolumeGeometry& scanned,
                          RestoreFolder& output, const ContentProgress& progress) {
-  RecoverResult result{file.RecordIndex, ToUtf8(file.Data.FileName), {}, {}, file.OverwrittenClusters, file.Clusters};
+  RecoverResult result{file.RecordIndex, ColumnId(file), ToUtf8(file.Data.FileName), {}, {}, file.OverwrittenClusters,
+                       file.Clusters};
+  // A found file is read through the MFT it was found in.
+  const VolumeGeometry& geometry = file.FoundIn ? *file.FoundIn : scanned;
   const NamedStream* stream = options.Stream.empty() ? nullptr : ChosenStream(file, options);
   if (!options.Stream.empty() && !stream) {
     result.Error = std::string(strings::RecoverFailedMessage) + std::string(messages::NoSuchStream);
@@ -158,8 +264,10 @@ std::vector<RecoverResult> RestoreItems(const RestorePlan& plan, const RecoverOp
   for (const RestoreItem& item : plan.Items) {
     if (RestoreStopRequested()) break;
     if (!item.File) {
-      results.push_back(
-          {item.Record, {}, {}, "Record " + std::to_string(item.Record) + " is not a deleted file of this volume."});
+      results.push_back({item.Record, item.Id, {}, {},
+                         item.Id.empty() || item.Id.front() == 'r'
+                             ? "Record " + std::to_string(item.Record) + " is not a deleted file of this volume."
+                             : item.Id + " is not a file of this source."});
       continue;
     }
     // The content written may differ from the listed size (a short run list): the line never
@@ -213,6 +321,7 @@ void PrintResults(const std::vector<RecoverResult>& results, bool json, int stop
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const RecoverResult& result : results) {
       list.push_back({{"record", result.Record},
+                      {"id", result.Id.empty() ? "r" + std::to_string(result.Record) : result.Id},
                       {"name", result.Name},
                       {"path", result.Path},
                       {"ok", !result.Error},
@@ -226,13 +335,14 @@ void PrintResults(const std::vector<RecoverResult>& results, bool json, int stop
     return;
   }
   for (const RecoverResult& result : results) {
+    const std::string column = result.Id.empty() || result.Id.front() == 'r' ? std::to_string(result.Record) : result.Id;
     if (result.Error) {
-      std::fprintf(stderr, "failed    %8lld  %s: %s\n", static_cast<long long>(result.Record),
-                   TerminalText(result.Name).c_str(), TerminalText(*result.Error).c_str());
+      std::fprintf(stderr, "failed    %8s  %s: %s\n", column.c_str(), TerminalText(result.Name).c_str(),
+                   TerminalText(*result.Error).c_str());
     } else {
-      std::printf("restored  %8lld  %s\n", static_cast<long long>(result.Record), TerminalText(result.Path).c_str());
+      std::printf("restored  %8s  %s\n", column.c_str(), TerminalText(result.Path).c_str());
       if (result.OverwrittenClusters > 0) {
-        std::fprintf(stderr, "warning   %8lld  %s: %llu of its %llu clusters %s\n", static_cast<long long>(result.Record),
+        std::fprintf(stderr, "warning   %8s  %s: %llu of its %llu clusters %s\n", column.c_str(),
                      TerminalText(result.Path).c_str(), static_cast<unsigned long long>(result.OverwrittenClusters),
                      static_cast<unsigned long long>(result.Clusters), std::string(messages::OverwrittenWarning).c_str());
       }
@@ -256,7 +366,9 @@ int RunRecover(const RecoverOptions& options) {
                  TerminalText(options.Source).c_str());
     return UsageOrSourceError;
   }
-  const std::optional<VolumeLocation> volume = ChooseVolume(options.Source, options.Partition);
+  const std::optional<VolumeLocation> volume = options.Deep || !options.Ids.empty()
+                                                   ? ChooseVolumeToDeepScan(options.Source, options.Partition)
+                                                   : ChooseVolume(options.Source, options.Partition);
   if (!volume) return UsageOrSourceError;
   const std::optional<RestorePlan> plan = options.All ? PlanAll(options, *volume) : PlanRecords(options, *volume);
   if (!plan || !MakeOutputFolder(options.OutputFolder)) return UsageOrSourceError;

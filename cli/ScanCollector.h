@@ -22,26 +22,37 @@ class ScanCollector : public ScanObserver {
  public:
   ScanCollector(const FileFilter& filter, ListedFileSink& sink, bool showProgress = true)
       : filter_(filter), sink_(sink), showProgress_(showProgress) {}
+  // Says on stderr which copies stood in for a damaged boot sector or MFT head.
   void ScanStarted(const VolumeGeometry& geometry) override;
   void Progress(int32_t recordIndex) override;
   bool StopRequested() override { return false; }
   void FileFound(FoundFile&& file) override {
     if (filter_.Matches(file)) sink_.Add(std::move(file));
   }
+  void DeepPassStarted(uint64_t sourceBytes) override;
+  void DeepPassProgress(uint64_t bytesRead, uint64_t filesFound) override;
 
   // Takes the progress line away once the scan has ended.
-  void EndProgress() { progress_.Clear(); }
+  void EndProgress() {
+    progress_.Clear();
+    deepProgress_.Clear();
+  }
 
  private:
   const FileFilter& filter_;
   ListedFileSink& sink_;
   bool showProgress_;
   ProgressLine progress_{"Scanning", ProgressUnit::Records};
+  ProgressLine deepProgress_{"Deep scan", ProgressUnit::Bytes};
 };
 
-// Runs a scan of source into a collector. Prints the failure and answers false when the scan
-// could not run.
+// The lines that say which copies stood in for a damaged boot sector or MFT head, on stderr.
+void PrintRepairNotes(const VolumeGeometry& geometry);
+
+// Runs a scan of source into a collector; with deep, the deep scan, whose notes (an MFT that
+// could not be scanned, bytes that could not be read) go to stderr. Prints the failure and
+// answers false when the scan could not run.
 bool CollectScan(const VolumeLocation& volume, VolumeGeometry& geometry, ScanCollector& collector,
-                 ScanSummary& summary);
+                 ScanSummary& summary, bool deep = false);
 
 }  // namespace salvoran::cli

@@ -31,8 +31,9 @@ bool WritesWhileScanning(ScanOutput output) {
 
 }  // namespace
 
-int RunScan(const std::string& source, uint32_t partition, ScanOutput output, const FileFilter& filter) {
-  const std::optional<VolumeLocation> volume = ChooseVolume(source, partition);
+int RunScan(const std::string& source, uint32_t partition, ScanOutput output, const FileFilter& filter, bool deep) {
+  const std::optional<VolumeLocation> volume =
+      deep ? ChooseVolumeToDeepScan(source, partition) : ChooseVolume(source, partition);
   if (!volume) return UsageOrSourceError;
   VolumeGeometry geometry;
   const bool writesWhileScanning = WritesWhileScanning(output);
@@ -40,7 +41,7 @@ int RunScan(const std::string& source, uint32_t partition, ScanOutput output, co
   if (writesWhileScanning) printer = std::make_unique<PipelinedPrinter>(std::move(printer));
   ScanCollector collector(filter, *printer, !(writesWhileScanning && ::isatty(STDOUT_FILENO) == 1));
   ScanSummary summary;
-  if (!CollectScan(*volume, geometry, collector, summary)) return UsageOrSourceError;
+  if (!CollectScan(*volume, geometry, collector, summary, deep)) return UsageOrSourceError;
   try {
     printer->Finish(summary);
   } catch (const std::exception& error) {

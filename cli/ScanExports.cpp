@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -61,6 +62,13 @@ class CsvPrinter : public ScanPrinter {
         std::string text;
         if (!value.empty()) AppendStreamList(text, value);
         AppendText(out, text);
+      } else if constexpr (std::is_same_v<Value, std::optional<int64_t>>) {
+        if (value) {
+          char digits[24];
+          AppendText(out, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, *value).ptr));
+        } else {
+          AppendText(out, "");
+        }
       } else {
         char digits[24];
         AppendCsvField(out, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr));
@@ -90,12 +98,14 @@ class CsvPrinter : public ScanPrinter {
 class BodyfilePrinter : public ScanPrinter {
  public:
   void Add(FoundFile&& file) override {
-    // As The Sleuth Kit marks the names of deleted files.
+    // As The Sleuth Kit marks the names of deleted files; a found file by its id, which its record
+    // number alone does not name.
+    const bool found = file.Data.Origin == FileOrigin::Found;
     std::string& out = out_.Text();
     out += "0|";
-    out += BodyfileText(FilePath(file) + " (deleted)");
+    out += BodyfileText(FilePath(file) + (found ? " (found)" : " (deleted)"));
     out += '|';
-    out += std::to_string(file.RecordIndex);
+    out += found ? FileIdOf(file) : std::to_string(file.RecordIndex);
     out += "|r/rrwxrwxrwx|0|0|";
     out += std::to_string(file.Data.FileSize);
     for (const uint64_t time : {file.AccessFileTime, file.ModifyFileTime, file.MftModifyFileTime, file.CreateFileTime}) {

@@ -1,10 +1,12 @@
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <type_traits>
 
 #include "cli/FoundFileFields.h"
 #include "cli/JsonText.h"
 #include "cli/OutputBuffer.h"
 #include "cli/ScanPrinter.h"
+#include "engine/VolumeRepair.h"
 
 namespace salvoran::cli {
 namespace {
@@ -26,9 +28,17 @@ void AppendJsonField(std::string& out, std::string_view name, const Value& value
     out += value ? "true" : "false";
   } else if constexpr (std::is_same_v<Value, std::vector<NamedStream>>) {
     AppendStreamList(out, value);
+  } else if constexpr (std::is_same_v<Value, std::optional<int64_t>>) {
+    out += value ? std::to_string(*value) : "null";
   } else {
     out += std::to_string(value);
   }
+}
+
+// Which copies stood in for a damaged boot sector or MFT head, or null.
+nlohmann::ordered_json RepairedFromJson(uint8_t repairs) {
+  if (repairs == NotRepaired) return nullptr;
+  return RepairedFromText(repairs);
 }
 
 nlohmann::ordered_json PartitionJson(const VolumeLocation& volume) {
@@ -50,7 +60,8 @@ class JsonPrinter : public ScanPrinter {
                       {"bytes_per_cluster", geometry.BytesPerCluster},
                       {"file_record_size", geometry.FileRecordSize},
                       {"mft_offset", geometry.MftOffset},
-                      {"record_count", geometry.RecordCount}};
+                      {"record_count", geometry.RecordCount},
+                      {"repaired_from", RepairedFromJson(geometry.RepairedFrom)}};
     std::string& out = out_.Text();
     out = JsonDocumentText(head);
     out.resize(out.size() - 2);  // "\n}": the file list follows

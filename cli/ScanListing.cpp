@@ -9,6 +9,7 @@
 #include "cli/TerminalText.h"
 #include "engine/ContentState.h"
 #include "engine/DateTime.h"
+#include "engine/FileId.h"
 #include "support/FormatFileSize.h"
 
 namespace salvoran::cli {
@@ -24,9 +25,9 @@ std::string LocalTimeText(double dateTime) {
   return text;
 }
 
-// What a line of the listing shows besides the file's name and folder. The folder is a number in
-// the listing's FolderTree, or when the tree is full, its text, which follows the line in the
-// spool; the name follows that.
+// What a line of the listing shows besides the file's id, name and folder. A found file's id
+// follows the line in the spool; the folder is a number in the listing's FolderTree, or when the
+// tree is full, its text, which follows the id; the name follows that.
 struct ListedLine {
   double CreateTime = 0;
   double ModifyTime = 0;
@@ -38,7 +39,11 @@ struct ListedLine {
   FolderTree::Id Folder = FolderTree::NotKept;
   uint32_t FolderBytes = 0;  // of the text when the folder is not kept in the tree
   uint32_t NameBytes = 0;
+  uint32_t IdBytes = 0;  // a found file's id, which stands in the record's column; 0 for the others
 };
+
+// Ends the line of a file found outside the MFT in use by the deep scan.
+constexpr char FoundNote[] = "  [Found]";
 
 // Only a file that other files have taken clusters of says so: " [Partly overwritten: 32 of 64
 // clusters in use]"; or one of whose clusters the volume cannot tell: " [Unknown: 8 of 64
@@ -69,6 +74,7 @@ class ListingPrinter : public ScanPrinter {
  public:
   void Add(FoundFile&& file) override {
     const std::string name = ToUtf8(file.Data.FileName);
+    const std::string id = file.Data.Origin == FileOrigin::Found ? FileIdOf(file) : std::string();
     const FolderTree::Id folder = folders_.Add(file.Folder);
     const std::string_view folderText = folder == FolderTree::NotKept ? std::string_view(file.Folder) : "";
     const ListedLine line{file.Data.CreateTime,
@@ -80,10 +86,12 @@ class ListingPrinter : public ScanPrinter {
                           file.RecordIndex,
                           folder,
                           static_cast<uint32_t>(folderText.size()),
-                          static_cast<uint32_t>(name.size())};
+                          static_cast<uint32_t>(name.size()),
+                          static_cast<uint32_t>(id.size())};
     const auto category = static_cast<size_t>(file.Category);
     ++counts_[category];
     spools_[category].Append(&line, sizeof line);
+    spools_[category].Append(id.data(), id.size());
     spools_[category].Append(folderText.data(), folderText.size());
     spools_[category].Append(name.data(), name.size());
   }
@@ -98,6 +106,7 @@ class ListingPrinter : public ScanPrinter {
       ByteSpool::Reader reader(spools_[index]);
       ListedLine line;
       while (reader.Read(&line, sizeof line)) {
+        std::string id = ReadText(reader, line.IdBytes);
         if (line.Folder == FolderTree::NotKept) {
           folderText = ReadText(reader, line.FolderBytes);
         } else if (line.Folder != shownFolder) {
@@ -105,10 +114,11 @@ class ListingPrinter : public ScanPrinter {
         }
         shownFolder = line.Folder;
         const std::string path = TerminalText(FilePath(folderText, ReadText(reader, line.NameBytes)));
-        char fixed[96];
-        std::snprintf(fixed, sizeof fixed, "  %8d  %s  %s  %12s  ", line.Record, LocalTimeText(line.CreateTime).c_str(),
+        if (id.empty()) id = std::to_string(line.Record);
+        char fixed[128];
+        std::snprintf(fixed, sizeof fixed, "  %8s  %s  %s  %12s  ", id.c_str(), LocalTimeText(line.CreateTime).c_str(),
                       LocalTimeText(line.ModifyTime).c_str(), FormatFileSize(line.FileSize).c_str());
-        out.Text() += fixed + path + StateNote(line) + "\n";
+        out.Text() += fixed + path + StateNote(line) + (line.IdBytes != 0 ? FoundNote : "") + "\n";
         out.FlushWhenFull();
       }
     }

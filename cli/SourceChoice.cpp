@@ -33,6 +33,13 @@ std::optional<VolumeLocation> ChooseVolume(const std::string& source, uint32_t p
   return ChooseVolume(source, table, partition);
 }
 
+std::optional<VolumeLocation> ChooseVolumeToDeepScan(const std::string& source, uint32_t partition) {
+  std::optional<PartitionTable> table;
+  if (!ReadSourceTable(source, table)) return std::nullopt;
+  if (table && partition == NoPartitionGiven && NtfsPartitions(*table).empty()) return VolumeLocation(source);
+  return ChooseVolume(source, table, partition);
+}
+
 std::optional<VolumeLocation> ChooseVolume(const std::string& source, const std::optional<PartitionTable>& table,
                                            uint32_t partition) {
   if (!table) {

@@ -23,6 +23,9 @@ std::optional<VolumeLocation> ChooseVolume(const std::string& source, const std:
                                            uint32_t partition);
 // Both of the above.
 std::optional<VolumeLocation> ChooseVolume(const std::string& source, uint32_t partition);
+// The same for a deep scan, which reads the whole source whatever volume it names: a disk whose
+// table names no NTFS partition (they may be what was lost) is taken whole.
+std::optional<VolumeLocation> ChooseVolumeToDeepScan(const std::string& source, uint32_t partition);
 
 // The partitions of a table, one a line, with a heading; all of them or the NTFS ones only.
 void PrintPartitionTable(std::FILE* out, const PartitionTable& table, bool ntfsOnly);

@@ -26,6 +26,8 @@ void AddSource(CLI::App& command, std::string& source) {
   command.add_option("SOURCE", source, std::string(help::Source))->required()->type_name("");
 }
 
+void AddDeep(CLI::App& command, bool& deep, std::string_view help) { command.add_flag("--deep", deep, std::string(help)); }
+
 void AddPartition(CLI::App& command, uint32_t& partition) {
   command.add_option("--partition", partition, std::string(help::Partition))
       ->check(CLI::PositiveNumber)
@@ -50,9 +52,11 @@ int main(int argc, char** argv) {
 
   std::string source;
   uint32_t partition = NoPartitionGiven;
+  bool deep = false;
   CLI::App* info = AddCommand(app, "info", help::Info, help::InfoFooter);
   AddSource(*info, source);
   AddPartition(*info, partition);
+  AddDeep(*info, deep, help::InfoDeep);
 
   CLI::App* drives = AddCommand(app, "drives", help::Drives, help::DrivesFooter);
 
@@ -69,6 +73,7 @@ int main(int argc, char** argv) {
       if (other != format) format->excludes(other);
     }
   }
+  AddDeep(*scan, deep, help::ScanDeep);
   FileFilter scanFilter;
   AddFilterOptions(*scan, scanFilter);
 
@@ -78,8 +83,11 @@ int main(int argc, char** argv) {
   AddPartition(*recoverCommand, partition);
   CLI::Option* records =
       recoverCommand->add_option("--record", recover.Records, std::string(help::RecoverRecord))->type_name("N");
+  CLI::Option* ids = recoverCommand->add_option("--id", recover.Ids, std::string(help::RecoverId))->type_name("ID");
   CLI::Option* all = recoverCommand->add_flag("--all", recover.All, std::string(help::RecoverAll));
   records->excludes(all);
+  ids->excludes(all);
+  AddDeep(*recoverCommand, recover.Deep, help::RecoverDeep);
   recoverCommand->add_option("--stream", recover.Stream, std::string(help::RecoverStream))
       ->needs(records)
       ->type_name("NAME");
@@ -108,7 +116,7 @@ int main(int argc, char** argv) {
   }
   salvoran::EnableDebugTrace(debug);
 
-  if (*info) return RunInfo(source, partition);
+  if (*info) return RunInfo(source, partition, deep);
   if (*drives) return RunDrives();
   if (*scan) {
     const ScanOutput output = json       ? ScanOutput::Json
@@ -116,15 +124,15 @@ int main(int argc, char** argv) {
                               : csv      ? ScanOutput::Csv
                               : bodyfile ? ScanOutput::Bodyfile
                                          : ScanOutput::Listing;
-    return RunScan(source, partition, output, scanFilter);
+    return RunScan(source, partition, output, scanFilter, deep);
   }
   if (*catCommand) {
     cat.Partition = partition;
     return RunCat(cat);
   }
   recover.Partition = partition;
-  if (recover.Records.empty() && !recover.All) {
-    std::fprintf(stderr, "recover: give --record N (one or more) or --all\n");
+  if (recover.Records.empty() && recover.Ids.empty() && !recover.All) {
+    std::fprintf(stderr, "recover: give --record N or --id ID (one or more), or --all\n");
     return UsageOrSourceError;
   }
   return RunRecover(recover);

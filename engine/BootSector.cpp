@@ -14,6 +14,7 @@ constexpr size_t BytesPerSectorOffset = 0x0B;
 constexpr size_t SectorsPerClusterOffset = 0x0D;
 constexpr size_t TotalSectorsOffset = 0x28;
 constexpr size_t MftClusterOffset = 0x30;
+constexpr size_t MftMirrorClusterOffset = 0x38;
 constexpr size_t RecordSizeCodeOffset = 0x40;
 constexpr uint8_t LargestPlainClusterCode = 0x80;
 constexpr uint32_t LargestClusterRecordCode = 127;
@@ -68,6 +69,7 @@ BootSector ParseBootSector(ByteView sector) {
   boot.FileRecordSize = static_cast<uint32_t>(recordSize);
   boot.TotalSectors = ReadLE<uint64_t>(sector, TotalSectorsOffset);
   boot.MftCluster = ReadLE<uint64_t>(sector, MftClusterOffset);
+  boot.MftMirrorCluster = ReadLE<uint64_t>(sector, MftMirrorClusterOffset);
   return boot;
 }
 

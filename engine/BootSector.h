@@ -22,6 +22,7 @@ struct BootSector {
   uint32_t FileRecordSize = 0;
   uint64_t TotalSectors = 0;
   uint64_t MftCluster = 0;
+  uint64_t MftMirrorCluster = 0;  // $MFTMirr: copies of the MFT's first records
 };
 
 // Bytes 3 to 6 are "NTFS", letter case included.

@@ -5,6 +5,10 @@
 
 namespace salvoran {
 
+// Where a listed file was found: in the volume's MFT in use, or in a record the deep scan found
+// outside it (the old MFT of a formatted volume, the MFT of a volume no partition table names).
+enum class FileOrigin : uint8_t { Mft, Found };
+
 // The data of every result-tree node. A category root carries only its caption and IsFileEntry 0.
 struct TDeletedFileData {
   std::u16string FileName;
@@ -14,6 +18,7 @@ struct TDeletedFileData {
   int64_t FileSize = 0;
   int64_t RecordOffset = 0;  // absolute byte offset of the file record on the volume
   int32_t IsFileEntry = 0;
+  FileOrigin Origin = FileOrigin::Mft;
 };
 
 }  // namespace salvoran

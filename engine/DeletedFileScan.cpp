@@ -62,13 +62,13 @@ class ScanRecordFetcher : public RecordFetcher {
   RecordFetcher& outside_;
 };
 
-// The listing test on a free record whose fixups are applied: a base record with times, a long
-// name and the file's own data, wherever its attribute list puts them.
-bool DescribeDeletedFile(ByteView record, const VolumeGeometry& geometry, int32_t index, RecordFetcher& fetcher,
-                         FileAttributes& attributes, LocalTimeConverter& localTime, FoundFile& file) {
+}  // namespace
+
+bool DescribeFileRecord(ByteView record, int32_t index, FileState state, RecordFetcher& fetcher,
+                        FileAttributes& attributes, LocalTimeConverter& localTime, FoundFile& file) {
   // An extension record is part of the file its base record describes.
   if (BaseRecordIndex(record) != 0) return false;
-  GatherFileAttributes(record, static_cast<uint64_t>(index), fetcher, attributes);
+  GatherFileAttributes(record, static_cast<uint64_t>(index), fetcher, attributes, state);
   const DataStream* content = attributes.Stream(u"");
   if (attributes.StandardInformation.empty() || attributes.FileName.empty() || !content) return false;
 
@@ -86,14 +86,14 @@ bool DescribeDeletedFile(ByteView record, const VolumeGeometry& geometry, int32_
   fileData.IsFileEntry = 1;
   file.Category = CategoryOfExtension(UpperAscii(fileData.Extension));
   file.RecordIndex = index;
-  const uint64_t mftByte = static_cast<uint64_t>(index) * geometry.FileRecordSize;
-  fileData.RecordOffset = static_cast<int64_t>(*geometry.Mft.VolumeOffsetOf(mftByte));
   file.Encrypted = attributes.Encrypted();
   for (const DataStream& stream : attributes.Streams()) {
     if (!stream.Name.empty()) file.Streams.push_back({stream.Name, stream.Size()});
   }
   return true;
 }
+
+namespace {
 
 // Tells whether a record of the block is a deleted file, and where it was and how much of it is
 // left. In-use records, most of a live volume, are passed over on their flags alone, before any
@@ -117,9 +117,11 @@ class BlockRecordTest {
     if (raw.empty() || RecordFlags(raw) != 0) return false;
     const ByteView record = reader_.FixedRecord(index);
     if (record.empty() ||
-        !DescribeDeletedFile(record, geometry_, index, listFetcher_, attributes_, localTime_, file)) {
+        !DescribeFileRecord(record, index, FileState::Deleted, listFetcher_, attributes_, localTime_, file)) {
       return false;
     }
+    const uint64_t mftByte = static_cast<uint64_t>(index) * geometry_.FileRecordSize;
+    file.Data.RecordOffset = static_cast<int64_t>(*geometry_.Mft.VolumeOffsetOf(mftByte));
     const ClusterUse use = CountClusterUse(*attributes_.Stream(u""), geometry_, bitmap_);
     file.Clusters = use.Clusters;
     file.OverwrittenClusters = use.InUse;

@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/ByteView.h"
 #include "engine/DeletedFileData.h"
+#include "engine/FileAttributes.h"
 #include "engine/FileCategory.h"
+#include "engine/FileTime.h"
 #include "engine/VolumeGeometry.h"
 #include "engine/VolumeSource.h"
 
@@ -39,6 +42,9 @@ struct FoundFile {
   uint64_t Clusters = 0;             // its allocated clusters, holes not counted
   uint64_t OverwrittenClusters = 0;  // of those, how many the volume now marks in use
   uint64_t UnknownClusters = 0;      // of those, how many the volume's bitmap cannot say of
+  // Of a found file (Data.Origin): the geometry of the MFT it was found in, which its restore reads it through
+  // (Data.RecordOffset is relative to that volume). Empty for a file of the MFT in use.
+  std::shared_ptr<const VolumeGeometry> FoundIn;
 };
 
 // What a front end gives the scan: where found files go, progress, and the stop flag.
@@ -53,6 +59,10 @@ class ScanObserver {
   // Read before every record.
   virtual bool StopRequested() = 0;
   virtual void FileFound(FoundFile&& file) = 0;
+  // The deep scan's read of the whole source: once before it, with the source's size (0 when
+  // unknown); then after each block, the bytes read and the files found so far.
+  virtual void DeepPassStarted(uint64_t /*sourceBytes*/) {}
+  virtual void DeepPassProgress(uint64_t /*bytesRead*/, uint64_t /*filesFound*/) {}
 };
 
 struct ScanSummary {
@@ -60,6 +70,12 @@ struct ScanSummary {
   int32_t UnreadableRecords = 0;  // records that could not be read in full and were skipped
   bool Stopped = false;
 };
+
+// The listing test on a record whose fixups are applied: a base record with times, a long name and
+// the file's own data, wherever its attribute list puts them. Fills all of file but
+// Data.RecordOffset, the folder and the clusters; attributes keeps what was gathered.
+bool DescribeFileRecord(ByteView record, int32_t index, FileState state, RecordFetcher& fetcher,
+                        FileAttributes& attributes, LocalTimeConverter& localTime, FoundFile& file);
 
 // The opening phase and the record loop on a volume already open. Throws EngineError.
 ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanObserver& observer);

@@ -51,7 +51,14 @@ std::string ReadVolumeLabel(VolumeSource& volume) {
   const auto sector = ReadNtfsBootSector(volume, 0);
   if (!sector) return {};
   try {
-    const BootSector boot = ParseBootSector(*sector);
+    return ReadVolumeLabel(volume, ParseBootSector(*sector));
+  } catch (const EngineError&) {
+    return {};
+  }
+}
+
+std::string ReadVolumeLabel(VolumeSource& volume, const BootSector& boot) {
+  try {
     // $Volume lies in the MFT's first run, which holds at least the system's own records.
     uint64_t mftOffset = 0;
     uint64_t recordOffset = 0;

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/BootSector.h"
 #include "engine/PartitionTable.h"
 #include "engine/VolumeSource.h"
 
@@ -18,5 +19,7 @@ std::vector<const DiskPartition*> NtfsPartitions(const PartitionTable& table);
 // The label of an NTFS volume ($Volume's $VOLUME_NAME), UTF-8; empty when it has none or it
 // cannot be read.
 std::string ReadVolumeLabel(VolumeSource& volume);
+// The same, with the geometry of a boot sector read elsewhere (a backup's).
+std::string ReadVolumeLabel(VolumeSource& volume, const BootSector& boot);
 
 }  // namespace salvoran

@@ -14,6 +14,17 @@ constexpr size_t SequenceField = 0x10;
 constexpr size_t FlagsField = 0x16;
 constexpr size_t BaseRecordField = 0x20;
 constexpr size_t UpdateSequenceEntrySize = 2;
+constexpr size_t FirstAttributeField = 0x14;
+constexpr size_t BytesInUseField = 0x18;
+constexpr size_t BytesAllocatedField = 0x1C;
+constexpr size_t RecordNumberOffset = 0x2C;
+constexpr size_t FirstUpdateSequenceOffset = 0x28;
+// The update sequence of a record that carries its own number starts after the number.
+constexpr size_t NumberedUpdateSequenceOffset = 0x30;
+constexpr uint32_t MinClaimedRecordSize = 512;
+constexpr uint32_t MaxClaimedRecordSize = 64u << 10;
+constexpr uint32_t AttributeAlignment = 8;
+constexpr uint32_t EndMarkerSize = 4;
 
 }  // namespace
 
@@ -43,6 +54,29 @@ void ApplyFixups(MutableByteView record) {
     record[strideEnd - 2] = record[saved];
     record[strideEnd - 1] = record[saved + 1];
   }
+}
+
+std::optional<uint32_t> ClaimedRecordSize(ByteView record) {
+  if (record.size() < BytesAllocatedField + 4 || std::memcmp(record.data(), "FILE", 4) != 0) return std::nullopt;
+  const uint32_t arrayOffset = ReadLE<uint16_t>(record, UpdateSequenceOffsetField);
+  const uint32_t entryCount = ReadLE<uint16_t>(record, UpdateSequenceCountField);
+  const uint32_t firstAttribute = ReadLE<uint16_t>(record, FirstAttributeField);
+  const uint32_t inUse = ReadLE<uint32_t>(record, BytesInUseField);
+  const uint32_t allocated = ReadLE<uint32_t>(record, BytesAllocatedField);
+  if (entryCount < 2) return std::nullopt;
+  const uint32_t size = (entryCount - 1) * UpdateSequenceStride;
+  const bool sane = size >= MinClaimedRecordSize && size <= MaxClaimedRecordSize && (size & (size - 1)) == 0 &&
+                    allocated == size && arrayOffset >= FirstUpdateSequenceOffset && arrayOffset % 2 == 0 &&
+                    arrayOffset + UpdateSequenceEntrySize * entryCount <= firstAttribute &&
+                    firstAttribute % AttributeAlignment == 0 && firstAttribute + EndMarkerSize <= inUse &&
+                    inUse <= size;
+  if (!sane) return std::nullopt;
+  return size;
+}
+
+std::optional<uint32_t> RecordNumberField(ByteView record) {
+  if (ReadLE<uint16_t>(record, UpdateSequenceOffsetField) < NumberedUpdateSequenceOffset) return std::nullopt;
+  return ReadLE<uint32_t>(record, RecordNumberOffset);
 }
 
 uint16_t RecordFlags(ByteView record) { return ReadLE<uint16_t>(record, FlagsField); }

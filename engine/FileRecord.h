@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "engine/ByteView.h"
 
@@ -27,6 +28,17 @@ uint64_t BaseRecordIndex(ByteView record);
 // The record's sequence number: raised each time the record is freed, and carried by every file
 // reference to it, so a reference to an earlier owner of the record can be told apart.
 uint16_t RecordSequence(ByteView record);
+
+// The size of the record whose header starts the bytes, when that header is one NTFS writes:
+// the "FILE" signature, one update-sequence entry per 512 bytes and the array before the first
+// attribute, an allocated size of exactly that many bytes (a power of two from 512 to 64 KiB),
+// and a used size that holds the first attribute's place and fits. Nothing otherwise: what a
+// search of a whole disk takes for a record must be one.
+std::optional<uint32_t> ClaimedRecordSize(ByteView record);
+
+// The record's own MFT index, which records since NTFS 3.1 carry at 0x2C; nothing for an older
+// record, whose update sequence lies where the field would be.
+std::optional<uint32_t> RecordNumberField(ByteView record);
 
 // A file reference (base-record field, attribute-list entry) without its sequence number.
 inline constexpr uint64_t RecordIndexOfReference(uint64_t reference) { return reference & 0x0000'FFFF'FFFF'FFFFu; }

@@ -18,6 +18,25 @@ void MftMap::Append(const DataRun& run, uint32_t bytesPerCluster) {
   extents_.push_back({CoveredBytes(), run.StartCluster * bytesPerCluster, run.ClusterCount * bytesPerCluster});
 }
 
+void MftMap::Redirect(uint64_t mftByte, uint64_t length, uint64_t volumeByte) {
+  const uint64_t end = mftByte + length;
+  std::vector<Extent> redirected;
+  for (const Extent& extent : extents_) {
+    const uint64_t extentEnd = extent.MftByte + extent.Length;
+    if (extentEnd <= mftByte || extent.MftByte >= end) {
+      redirected.push_back(extent);
+      continue;
+    }
+    if (extent.MftByte < mftByte) redirected.push_back({extent.MftByte, extent.VolumeByte, mftByte - extent.MftByte});
+    if (extent.MftByte <= mftByte) redirected.push_back({mftByte, volumeByte, length});
+    if (extentEnd > end) {
+      const uint64_t skip = end - extent.MftByte;
+      redirected.push_back({end, extent.VolumeByte + skip, extentEnd - end});
+    }
+  }
+  extents_ = std::move(redirected);
+}
+
 uint64_t MftMap::CoveredBytes() const {
   return extents_.empty() ? 0 : extents_.back().MftByte + extents_.back().Length;
 }

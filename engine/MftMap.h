@@ -21,6 +21,12 @@ class MftMap {
   MftMap() = default;
   // Throws EngineError when a run is sparse: the MFT has no holes.
   MftMap(const std::vector<DataRun>& runs, uint32_t bytesPerCluster);
+  // Extents in MFT order that do not overlap, with gaps where no record is known.
+  explicit MftMap(std::vector<Extent> extents) : extents_(std::move(extents)) {}
+
+  // Reads MFT bytes [mftByte, mftByte + length) from volumeByte on instead: a damaged stretch
+  // from a copy of it. The bytes must lie inside the covered ones.
+  void Redirect(uint64_t mftByte, uint64_t length, uint64_t volumeByte);
 
   // Adds a run after those already mapped. Throws EngineError when it is sparse.
   void Append(const DataRun& run, uint32_t bytesPerCluster);
@@ -37,7 +43,7 @@ class MftMap {
   std::optional<uint64_t> MftByteAt(uint64_t volumeByte) const;
 
   // Calls piece(volumeByte, length, mftByte) for each contiguous stretch of the MFT range
-  // [mftByte, mftByte + length), in order; stops at the end of the covered bytes.
+  // [mftByte, mftByte + length), in order; stops at the end of the covered bytes or at a gap.
   template <typename Piece>
   void ForEachPiece(uint64_t mftByte, uint64_t length, Piece&& piece) const;
 
@@ -50,6 +56,7 @@ template <typename Piece>
 void MftMap::ForEachPiece(uint64_t mftByte, uint64_t length, Piece&& piece) const {
   for (size_t i = ExtentIndexOf(mftByte); i < extents_.size() && length > 0; ++i) {
     const Extent& extent = extents_[i];
+    if (extent.MftByte > mftByte) break;
     const uint64_t skip = mftByte - extent.MftByte;
     const uint64_t count = std::min(length, extent.Length - skip);
     piece(extent.VolumeByte + skip, count, mftByte);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <limits>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "engine/FileRecord.h"
 #include "engine/SystemError.h"
 #include "engine/VolumeRecordFetcher.h"
+#include "engine/VolumeRepair.h"
 #include "support/Diagnostics.h"
 #include "support/Messages.h"
 
@@ -24,7 +26,7 @@ namespace {
 
 constexpr uint64_t MftRecordIndex = 0;
 
-BootSector ReadBootSector(VolumeSource& volume) {
+BootSector ReadPrimaryBootSector(VolumeSource& volume) {
   std::array<std::byte, BootSectorSize> sector{};
   const ReadOutcome outcome = volume.ReadAt(0, sector);
   if (outcome.BytesRead < sector.size()) {
@@ -36,7 +38,20 @@ BootSector ReadBootSector(VolumeSource& volume) {
   return ParseBootSector(sector);
 }
 
-std::vector<std::byte> ReadFirstRecord(VolumeSource& volume, const BootSector& boot, int64_t& mftOffset) {
+// The boot sector, or its backup when it cannot be read or is no sound NTFS one; where neither
+// serves, the boot sector's own failure.
+BootSector ReadBootSector(VolumeSource& volume, uint8_t& repairs) {
+  try {
+    return ReadPrimaryBootSector(volume);
+  } catch (const EngineError&) {
+    const std::optional<BootSector> backup = ReadBackupBootSector(volume);
+    if (!backup) throw;
+    repairs |= RepairedFromBackupBootSector;
+    return *backup;
+  }
+}
+
+std::vector<std::byte> ReadOwnFirstRecord(VolumeSource& volume, const BootSector& boot, int64_t& mftOffset) {
   uint64_t offset = 0;
   if (__builtin_mul_overflow(boot.MftCluster, uint64_t{boot.BytesPerCluster}, &offset) ||
       offset > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
@@ -52,6 +67,20 @@ std::vector<std::byte> ReadFirstRecord(VolumeSource& volume, const BootSector& b
     throw EngineError(messages::InvalidMftRecord, error.what());
   }
   return record;
+}
+
+// Record 0, or the MFT mirror's copy of it when it cannot be read or fails its check; where
+// neither serves, record 0's own failure.
+std::vector<std::byte> ReadFirstRecord(VolumeSource& volume, const BootSector& boot, int64_t& mftOffset,
+                                       uint8_t& repairs) {
+  try {
+    return ReadOwnFirstRecord(volume, boot, mftOffset);
+  } catch (const EngineError&) {
+    std::optional<std::vector<std::byte>> copy = ReadMirroredRecord(volume, boot, MftRecordIndex);
+    if (!copy) throw;
+    repairs |= RepairedFromMftMirror;
+    return std::move(*copy);
+  }
 }
 
 // The pieces of $MFT's data that join from VCN 0 on: all of them, or those before the first
@@ -169,7 +198,8 @@ std::unique_ptr<VolumeSource> OpenVolumeToScan(const VolumeLocation& location) {
 }
 
 void ReadVolumeGeometry(VolumeSource& volume, VolumeGeometry& geometry) {
-  const BootSector boot = ReadBootSector(volume);
+  geometry.RepairedFrom = NotRepaired;
+  const BootSector boot = ReadBootSector(volume, geometry.RepairedFrom);
   geometry.BytesPerSector = boot.BytesPerSector;
   geometry.SectorsPerCluster = boot.SectorsPerCluster;
   geometry.BytesPerCluster = boot.BytesPerCluster;
@@ -179,7 +209,7 @@ void ReadVolumeGeometry(VolumeSource& volume, VolumeGeometry& geometry) {
                                               std::numeric_limits<int64_t>::max() / boot.BytesPerCluster);
   DebugTrace("File Record:" + std::to_string(geometry.FileRecordSize));
 
-  const std::vector<std::byte> record = ReadFirstRecord(volume, boot, geometry.MftOffset);
+  const std::vector<std::byte> record = ReadFirstRecord(volume, boot, geometry.MftOffset, geometry.RepairedFrom);
   const MftExtents mft = MapMft(volume, geometry, record);
   geometry.MftClusterCount = static_cast<int64_t>(mft.VcnCount);
   // The MFT's records are those of its data; its allocation can be larger. Records past a lost
@@ -192,6 +222,7 @@ void ReadVolumeGeometry(VolumeSource& volume, VolumeGeometry& geometry) {
   }
   geometry.MftOffset = static_cast<int64_t>(geometry.Mft.Extents().front().VolumeByte);
   geometry.RecordCount = static_cast<int32_t>(recordCount);
+  if (UseMirrorForDamagedRecords(volume, boot, geometry.Mft)) geometry.RepairedFrom |= RepairedFromMftMirror;
   DebugTrace("Total Recouds:" + std::to_string(geometry.RecordCount));
 }
 

@@ -20,6 +20,18 @@ struct VolumeGeometry {
   int32_t RecordCount = 0;
   uint64_t TotalClusters = 0;  // bounds every run read from the volume
   MftMap Mft;                  // record index to volume offset, across the MFT's runs
+  uint8_t RepairedFrom = 0;    // VolumeRepair bits: the copies read in place of damaged originals
+  // An MFT the deep scan found outside the volume's MFT in use: Mft maps the records found, and a
+  // record is listed and restored whether it was in use or free while that MFT was current.
+  bool FoundMft = false;
+  // Of a found MFT: its $Bitmap is one of its own records, so the clusters of a file that was in
+  // use then were its own, not another file's.
+  bool OwnClusterBitmap = false;
 };
+
+// The byte offset of the volume in its source: its partition's, or 0 for a whole source.
+inline uint64_t VolumeOffsetInSource(const VolumeGeometry& geometry) {
+  return geometry.DrivePath.Partition ? geometry.DrivePath.Partition->Offset : 0;
+}
 
 }  // namespace salvoran

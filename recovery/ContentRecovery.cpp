@@ -103,11 +103,15 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
   uint64_t index = NoRecordIndex;
   std::vector<std::byte> record = ReadRecordAt(volume, geometry, recordOffset, index);
   ApplyFixups(record);
-  if (RecordFlags(record) != 0) {
+  // A found MFT's records keep the flags they had while it was current: in use is no sign of a
+  // newer owner there.
+  const bool inUse = (RecordFlags(record) & RecordInUse) != 0;
+  if (RecordFlags(record) != 0 && !geometry.FoundMft) {
     throw EngineError(messages::RecordTaken);
   }
   VolumeRecordFetcher fetcher(volume, geometry);
-  const FileAttributes attributes = GatherFileAttributes(record, index, fetcher);
+  const FileAttributes attributes =
+      GatherFileAttributes(record, index, fetcher, inUse ? FileState::Live : FileState::Deleted);
   const DataStream& stream = ChooseStream(attributes, streamName);
   const StandardTimes times = ReadStandardTimes(attributes.StandardInformation);
 

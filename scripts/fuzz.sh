@@ -21,6 +21,7 @@ limits=(-timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=64)
 # The whole-volume target's seeds are small volumes; the mutated ones may grow a little.
 max_len_FuzzScanAndRecover=262144
 max_len_FuzzDamagedEwf=262144
+max_len_FuzzDeepScan=262144
 
 for name in "${targets[@]}"; do
   target="$build/tests/fuzz/$name"

@@ -54,6 +54,19 @@ inline constexpr std::string_view CannotCreateFolder = "Cannot create folder";
 // The folder a restore that keeps folders puts the files under whose upper folders are unknown.
 inline constexpr std::string_view UnknownFolderName = "(path unknown)";
 
+// A damaged boot sector or MFT head, and the copy NTFS keeps of it that was read instead.
+inline constexpr std::string_view RepairedBootSector =
+    "The volume's boot sector is damaged: its backup copy at the volume's end was used.";
+inline constexpr std::string_view RepairedMftHead =
+    "The first records of the volume's MFT are damaged: their copies in the MFT mirror were used.";
+// After the message that says why the MFT in use could not be scanned.
+inline constexpr std::string_view DeepScanWithoutMft =
+    "The deep scan goes on: it reads the whole source for the records that are left.";
+
+// recover --id: the found files asked for cannot all be placed without reading the whole source.
+inline constexpr std::string_view IdNeedsDeepScan =
+    "Some of the files asked for are not where their MFT was thought to lie: the whole source is read to find them.";
+
 // An E01 image whose set of segment files is not whole.
 inline constexpr std::string_view EwfIncomplete =
     "The E01 image is incomplete or damaged: a segment file is missing or cut short. Segments found: ";

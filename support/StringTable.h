@@ -32,6 +32,8 @@ inline constexpr std::string_view GoodStateCaption = "Good";
 inline constexpr std::string_view PartlyOverwrittenStateCaption = "Partly overwritten";
 inline constexpr std::string_view OverwrittenStateCaption = "Overwritten";
 inline constexpr std::string_view UnknownStateCaption = "Unknown";
+// Follows the state of a file the deep scan found outside the volume's MFT in use.
+inline constexpr std::string_view FoundStateSuffix = " (found)";
 // %1 and %2 stand for the numbers.
 inline constexpr std::string_view ClustersInUseToolTip = "%1 of its %2 clusters are in use by other files";
 // %3: clusters past the end of the volume's bitmap or of a cut image, or whose bitmap is unreadable.
@@ -46,6 +48,9 @@ inline constexpr std::string_view KeepFoldersCaption = "Restore each file under 
 inline constexpr std::string_view RecoverFailedMessage =
     "For some reason, the file you selected can not be recovied!";
 inline constexpr std::string_view OpenImageCaption = "Open Image…";
+inline constexpr std::string_view DeepScanCaption = "Deep scan";
+// The progress of the deep scan's read of the whole source: %1 and %2 the bytes, %3 the files.
+inline constexpr std::string_view DeepScanProgressText = "%1 of %2 read, %3 files found";
 inline constexpr std::string_view OpenImageTitle = "Open Image";
 inline constexpr std::string_view ImageFileFilter = "Disk and volume images (*.img *.raw *.dd *.bin *.E01 *.e01);;All files (*)";
 inline constexpr std::string_view PartitionCaption = "partition";

@@ -53,7 +53,8 @@ TEST(CarvingImageTest, FindsDeletedFilesWhoseClustersAreFreeContiguousAndIntact)
   ReadVolumeGeometry(*volume, geometry);
   VolumeRecordFetcher fetcher(*volume, geometry);
   ClusterBitmap bitmap(*volume, geometry, fetcher);
-  const auto isFree = [&](uint64_t cluster) { return bitmap.Count(cluster, 1).InUse == 0; };
+  // Free means known to be free: a cluster the bitmap cannot tell of is not carved.
+  const auto isFree = [&](uint64_t cluster) { return bitmap.Count(cluster, 1) == BitmapCount{}; };
 
   // The carver reads the image as the deep pass will: once, in large blocks.
   carving::CarvingArea area;
@@ -89,7 +90,7 @@ TEST(CarvingImageTest, FindsDeletedFilesWhoseClustersAreFreeContiguousAndIntact)
     const std::vector<uint8_t> expected = ReadExpected(file);
     if (std::find(samples.begin(), samples.end(), file.Name) == samples.end() ||
         !CarvedExtensions.count(LowerExtension(file.Name)) ||
-        bitmap.Count(static_cast<uint64_t>(file.Runs[0].Lcn), static_cast<uint64_t>(file.Runs[0].Length)).InUse != 0 ||
+        bitmap.Count(static_cast<uint64_t>(file.Runs[0].Lcn), static_cast<uint64_t>(file.Runs[0].Length)) != BitmapCount{} ||
         !SameBytes(ByteView(source).subspan(offset, expected.size()), expected))
       continue;
     ++targets;
@@ -114,7 +115,7 @@ TEST(CarvingImageTest, FindsDeletedFilesWhoseClustersAreFreeContiguousAndIntact)
     EXPECT_EQ(recheck.Length, file.Length) << file.Name;
     const uint64_t first = file.SourceOffset / geometry.BytesPerCluster;
     const uint64_t last = (file.SourceOffset + file.Length - 1) / geometry.BytesPerCluster;
-    EXPECT_EQ(bitmap.Count(first, last - first + 1).InUse, 0u) << file.Name;
+    EXPECT_EQ(bitmap.Count(first, last - first + 1), BitmapCount{}) << file.Name;
     for (const carving::ClusterRange& range : claimed)
       EXPECT_TRUE(range.First > last || range.First + range.Count <= first) << file.Name << " duplicates a listed file";
   }

@@ -201,7 +201,7 @@ for row, listed in zip(rows, files):
     assert list(row) == [key for key in listed if key != 'streams'] + ['streams'], list(row)
     for key, value in listed.items():
         text = row[key]
-        parsed = json.loads(text) if key == 'streams' else text if isinstance(value, str) else json.loads(text)
+        parsed = json.loads(text) if key == 'streams' else text if isinstance(value, str) else json.loads(text or 'null')
         assert parsed == value, (key, text, value)
     assert row['streams'] != '' or 'streams' not in listed
 )";

@@ -80,13 +80,19 @@ uint64_t DemoRecordCount() {
   return static_cast<uint64_t>(geometry.RecordCount);
 }
 
+// The field changed in the boot sector and in its backup, the volume's last sector: with a whole
+// backup the volume would be read through it.
 ImageMaker DemoWithBootField(size_t offset, uint64_t value, size_t width) {
   return [=] {
     Bytes image = Demo();
     PutLE(image, offset, value, width);
+    PutLE(image, image.size() - BootSectorSize + offset, value, width);
     return image;
   };
 }
+
+// Where $MFTMirr keeps its copy of record 0, which stands in for a record 0 that fails its check.
+uint64_t DemoMirrorOffset() { return DemoBoot().MftMirrorCluster * DemoBoot().BytesPerCluster; }
 
 ImageMaker DemoCutAt(std::function<uint64_t()> length) {
   return [=] { return Bytes(Demo().begin(), Demo().begin() + static_cast<ptrdiff_t>(length())); };
@@ -296,6 +302,72 @@ Bytes DemoWithShortBitmap() {
   return image;
 }
 
+// ---- sources for the deep scan: a crafted volume whose record 0 is gone, so that its records
+// are found ones, placed through its boot sector --------------------------------------------
+
+constexpr uint64_t SequenceOne = uint64_t{1} << 48;
+
+// The record carrying its own number at 0x2C, as the deep scan places records by.
+Bytes Numbered(Bytes record, uint32_t number) {
+  PatchRecord(record, 0, static_cast<uint32_t>(record.size()), [&](Bytes& plain) { PutLE(plain, 0x2C, number, 4); });
+  return record;
+}
+
+Bytes FoundFileRecord(std::u16string_view name, Bytes data, uint32_t number, uint64_t parent) {
+  RecordSpec file = DeletedFileSpec(name, std::move(data));
+  PutLE(file.Attributes[1], 0x18, parent, 8);
+  return Numbered(BuildRecord(file), number);
+}
+
+Bytes FoundFolderRecord(std::u16string_view name, uint32_t number, uint64_t parent) {
+  RecordSpec folder;
+  folder.Flags = 0x0003;  // in use, a directory
+  folder.Attributes = {FileNameAttribute(name, Win32Namespace)};
+  PutLE(folder.Attributes[0], 0x18, parent, 8);
+  return Numbered(BuildRecord(folder), number);
+}
+
+// Records at the MFT's slots from 16 on, whatever numbers they carry; record 0 garbage.
+ImageMaker FoundRecords(std::vector<Bytes> records) {
+  return [=] {
+    VolumeSpec spec = CraftedSpec({});
+    spec.Records[0] = Bytes(spec.RecordSize, std::byte{0x5A});
+    int32_t slot = FirstUserRecord;
+    for (const Bytes& record : records) spec.Records[slot++] = record;
+    return BuildVolume(spec);
+  };
+}
+
+// A file in a folder whose parent is the folder itself's child: no folder on the loop is named.
+ImageMaker FoundFileInALoopOfFolders() {
+  return FoundRecords({FoundFileRecord(u"loop.txt", ResidentData(4), 16, SequenceOne | 17),
+                       FoundFolderRecord(u"a", 17, SequenceOne | 18), FoundFolderRecord(u"b", 18, SequenceOne | 17)});
+}
+
+// Two files and two folders claim one number each: both files are listed, and neither folder is
+// taken for the other.
+ImageMaker FoundRecordsClaimingOneNumber() {
+  return FoundRecords({FoundFileRecord(u"first.txt", ResidentData(1), 20, SequenceOne | 21),
+                       FoundFileRecord(u"second.txt", ResidentData(2), 20, SequenceOne | 21),
+                       FoundFolderRecord(u"one", 21, SequenceOne | 5), FoundFolderRecord(u"two", 21, SequenceOne | 5)});
+}
+
+ImageMaker FoundRunListClaimingTerabytes() {
+  return FoundRecords(
+      {FoundFileRecord(u"good.txt", ResidentData(1), 16, SequenceOne | 5),
+       FoundFileRecord(u"big.bin", NonResidentDataAttribute(EncodeRunList({{TiB / 4096, 10, false}}), 4 * TiB), 17,
+                       SequenceOne | 5)});
+}
+
+// Every sector of the source starts like a record, the rest random.
+Bytes SignaturesEverywhere() {
+  Bytes image(CraftedClusters * CraftedClusterBytes);
+  std::mt19937 random(0xD33);
+  for (std::byte& byte : image) byte = static_cast<std::byte>(random());
+  for (size_t at = 0; at < image.size(); at += 512) std::memcpy(image.data() + at, "FILE", 4);
+  return image;
+}
+
 // ---- the matrix ------------------------------------------------------------------------------
 
 struct RestoredFile {
@@ -312,6 +384,7 @@ struct HostileCase {
   std::string RecoverMessage;
   size_t Restored = 0;  // files restored by recover --all
   std::function<void(const std::vector<RestoredFile>& restored)> Check;
+  bool Deep = false;  // scan --deep, recover --deep --all
 };
 
 HostileCase Case(std::string name, ImageMaker make, int scanStatus, std::string scanMessage, int recoverStatus,
@@ -319,6 +392,14 @@ HostileCase Case(std::string name, ImageMaker make, int scanStatus, std::string 
                  std::function<void(const std::vector<RestoredFile>&)> check = {}) {
   return {std::move(name), std::move(make), scanStatus, std::move(scanMessage), recoverStatus,
           std::move(recoverMessage), restored, std::move(check)};
+}
+
+HostileCase DeepCase(std::string name, ImageMaker make, std::string scanMessage, int recoverStatus,
+                     std::string recoverMessage, size_t restored) {
+  HostileCase hostile = Case(std::move(name), std::move(make), 0, std::move(scanMessage), recoverStatus,
+                             std::move(recoverMessage), restored);
+  hostile.Deep = true;
+  return hostile;
 }
 
 std::ostream& operator<<(std::ostream& out, const HostileCase& hostile) { return out << hostile.Name; }
@@ -356,6 +437,7 @@ const HostileCase HostileCases[] = {
      [] {
        Bytes image = Demo();
        std::memcpy(image.data() + DemoRecordOffset(0), "BAAD", 4);
+       std::memcpy(image.data() + DemoMirrorOffset(), "BAAD", 4);
        return image;
      },
      2, InvalidMft, 2, InvalidMft),
@@ -363,6 +445,7 @@ const HostileCase HostileCases[] = {
      [] {
        Bytes image = Demo();
        PutLE(image, DemoRecordOffset(0) + 510, 0xEEEE, 2);
+       PutLE(image, DemoMirrorOffset() + 510, 0xEEEE, 2);
        return image;
      },
      2, InvalidMft, 2, InvalidMft),
@@ -444,6 +527,12 @@ const HostileCase HostileCases[] = {
               {u"photo.jpg", ResidentData(6), {}},
               {u"PHOTO.jpg", ResidentData(7), {}}}),
      0, "PHOTO.jpg", 0, "7 of 7 files restored.", 7, ExpectNamesInsideTheFolder),
+    DeepCase("FoundFileInALoopOfFolders", FoundFileInALoopOfFolders(), "  loop.txt  [Found]\n", 0,
+             "1 of 1 files restored.", 1),
+    DeepCase("FoundRecordsClaimingOneNumber", FoundRecordsClaimingOneNumber(), "  second.txt  [Found]\n", 0,
+             "2 of 2 files restored.", 2),
+    DeepCase("FoundRunListClaimingTerabytes", FoundRunListClaimingTerabytes(), "big.bin", 1, RunListError, 1),
+    DeepCase("RecordSignatureInEverySector", SignaturesEverywhere, "Other Files(0)", 0, "0 of 0 files restored.", 0),
 };
 
 class HostileImage : public testing::TestWithParam<HostileCase> {
@@ -474,11 +563,16 @@ TEST_P(HostileImage, ScanAndRecoverAnswerClearlyWithinTimeAndMemory) {
   }
   const UnchangedSource source(image_.string());
 
-  const MeasuredResult scan = Run({"scan", image_.string()});
+  const std::vector<std::string> deep = hostile.Deep ? std::vector<std::string>{"--deep"} : std::vector<std::string>{};
+  std::vector<std::string> scanArguments{"scan", image_.string()};
+  scanArguments.insert(scanArguments.end(), deep.begin(), deep.end());
+  const MeasuredResult scan = Run(scanArguments);
   EXPECT_EQ(scan.ExitCode, hostile.ScanStatus) << scan.Err;
   EXPECT_NE((scan.Out + scan.Err).find(hostile.ScanMessage), std::string::npos) << scan.Out << scan.Err;
 
-  const MeasuredResult recover = Run({"recover", image_.string(), "--all", "--output", output_.string()});
+  std::vector<std::string> recoverArguments{"recover", image_.string(), "--all", "--output", output_.string()};
+  recoverArguments.insert(recoverArguments.end(), deep.begin(), deep.end());
+  const MeasuredResult recover = Run(recoverArguments);
   EXPECT_EQ(recover.ExitCode, hostile.RecoverStatus) << recover.Err;
   EXPECT_NE((recover.Out + recover.Err).find(hostile.RecoverMessage), std::string::npos)
       << recover.Out << recover.Err;
@@ -504,6 +598,28 @@ TEST_P(HostileImage, ScanAndRecoverAnswerClearlyWithinTimeAndMemory) {
 
 INSTANTIATE_TEST_SUITE_P(Matrix, HostileImage, testing::ValuesIn(HostileCases),
                          [](const auto& info) { return info.param.Name; });
+
+// first.txt claims number 20, so its folder's record (21) is guessed one record on, where
+// second.txt lies: recover --id cannot take the guess and reads the whole source instead, as the
+// scan did, and restores the file the scan listed.
+TEST(HostileFoundIds, AnIdWhoseRecordsAreNotWhereGuessedIsFoundByAReadOfTheWholeSource) {
+  TempDir folder;
+  const fs::path image = folder.Path() / "claims.img";
+  WriteImage(image, FoundRecordsClaimingOneNumber()());
+  const UnchangedSource source(image.string());
+  const CommandResult scan = RunSalvoran({"scan", image.string(), "--deep", "--json"});
+  std::string id;
+  const Json listing = Json::parse(scan.Out);
+  for (const Json& file : listing["files"]) {
+    if (file["name"] == "first.txt") id = file["id"].get<std::string>();
+  }
+  ASSERT_FALSE(id.empty()) << scan.Out;
+  const fs::path output = folder.Path() / "out";
+  const CommandResult recover = RunSalvoran({"recover", image.string(), "--id", id, "--output", output.string()});
+  EXPECT_EQ(recover.ExitCode, 0) << recover.Err;
+  EXPECT_NE(recover.Err.find("the whole source is read to find them"), std::string::npos) << recover.Err;
+  EXPECT_EQ(ReadWholeFile(output / "first.txt"), Pattern(100, 1));
+}
 
 // Names are untrusted bytes: in the listing and in the lines of a restore, their control
 // characters are written out, so none reaches the terminal to recolour it or start a line.

@@ -125,7 +125,7 @@ void SelectedFilesRecovery::Run() {
       RecoverMany(checked, treeGeneration_);
     } else {
       // Passed as a copy: the node is not looked at again once dialogs have run.
-      RecoverOne(*tree_.NodeData(checked.First), checked.First->Clusters(), treeGeneration_);
+      RecoverOne(*tree_.NodeData(checked.First), checked.First->Clusters(), FoundIn(*checked.First), treeGeneration_);
     }
   } catch (const RestoreStopped&) {
     // The file being written has removed itself; a stop is no failure to warn of.
@@ -137,7 +137,8 @@ void SelectedFilesRecovery::StopForClose() {
   RequestRestoreStop();
 }
 
-void SelectedFilesRecovery::RecoverOne(TDeletedFileData file, ClusterUse clusters, uint64_t generation) {
+void SelectedFilesRecovery::RecoverOne(TDeletedFileData file, ClusterUse clusters,
+                                       std::shared_ptr<const VolumeGeometry> foundIn, uint64_t generation) {
   const std::optional<std::filesystem::path> path = dialogs_.ChooseSaveFile(SafeFileName(file.FileName));
   if (!path || !ConfirmTarget(*path)) return;
   // A new scan would have replaced the geometry the record offset belongs to.
@@ -148,7 +149,8 @@ void SelectedFilesRecovery::RecoverOne(TDeletedFileData file, ClusterUse cluster
     try {
       const RestoreTarget target = TargetAtPath(*path);
       // The save dialog has already asked before replacing a file.
-      failure = Restore(SafeFileName(file.FileName), file, target, OutputFile::ExistingTarget::Replace);
+      failure = Restore(SafeFileName(file.FileName), file, std::move(foundIn), target,
+                        OutputFile::ExistingTarget::Replace);
     } catch (const EngineError& error) {
       // The chosen file's folder cannot be opened.
       failure = std::string(strings::RecoverFailedMessage) + error.what();
@@ -218,7 +220,7 @@ void SelectedFilesRecovery::RecoverInto(RestoreFolder& output, bool keepFolders,
   try {
     const RestoreTarget target = output.TargetFor(
         file.FileName, keepFolders ? std::optional<std::string_view>(node.Folder().Text) : std::nullopt);
-    failure = Restore(name, file, target, OutputFile::ExistingTarget::Keep);
+    failure = Restore(name, file, FoundIn(node), target, OutputFile::ExistingTarget::Keep);
   } catch (const EngineError& error) {
     // A folder of the copied chain could not be made.
     failure = error.what();
@@ -232,12 +234,15 @@ void SelectedFilesRecovery::RecoverInto(RestoreFolder& output, bool keepFolders,
 }
 
 std::optional<std::string> SelectedFilesRecovery::Restore(const std::string& name, const TDeletedFileData& file,
+                                                          std::shared_ptr<const VolumeGeometry> foundIn,
                                                           const RestoreTarget& target,
                                                           OutputFile::ExistingTarget existing) {
   const int64_t recordOffset = file.RecordOffset;
-  return progress_.Run(name, ListedBytes(file), [this, &target, recordOffset, existing](const ContentProgress& copied) {
-    return recover_(geometry_, target, recordOffset, existing, copied);
-  });
+  const VolumeGeometry& geometry = foundIn ? *foundIn : geometry_;
+  return progress_.Run(name, ListedBytes(file),
+                       [this, &geometry, &target, recordOffset, existing](const ContentProgress& copied) {
+                         return recover_(geometry, target, recordOffset, existing, copied);
+                       });
 }
 
 bool SelectedFilesRecovery::ConfirmTarget(const std::filesystem::path& target) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,6 +55,9 @@ class SelectedFilesRecovery {
       OutputFile::ExistingTarget existing, const ContentProgress& progress)>;
   using SourceDeviceCheck = std::function<bool(const std::filesystem::path& target, const std::string& source)>;
   using RunningChangedHandler = std::function<void(bool running)>;
+  // The geometry of the MFT a listed file was found in, or null for the last scan's volume's: what
+  // the file is restored through.
+  using GeometryLookup = std::function<std::shared_ptr<const VolumeGeometry>(const ResultNode& node)>;
 
   // geometry is the last scan's, read at every file. processEvents handles pending events once;
   // it runs before each checked node, so the user can change check marks during a long walk.
@@ -77,6 +81,7 @@ class SelectedFilesRecovery {
   bool Running() const { return running_; }
   // Hears when Running changes.
   void SetRunningChangedHandler(RunningChangedHandler handler) { runningChanged_ = std::move(handler); }
+  void SetGeometryLookup(GeometryLookup lookup) { geometryOf_ = std::move(lookup); }
 
   // The window calls this whenever it empties the tree. A running recovery then stops at its
   // next step without touching a node again and without claiming success.
@@ -88,12 +93,18 @@ class SelectedFilesRecovery {
   struct CheckedFiles;
 
   static CheckedFiles FindCheckedFiles(const ResultTree& tree);
-  void RecoverOne(TDeletedFileData file, ClusterUse clusters, uint64_t generation);
+  void RecoverOne(TDeletedFileData file, ClusterUse clusters, std::shared_ptr<const VolumeGeometry> foundIn,
+                  uint64_t generation);
   void RecoverMany(const CheckedFiles& checked, uint64_t generation);
   // Restores the next file into output, counting it in tally.
   void RecoverInto(RestoreFolder& output, bool keepFolders, const ResultNode& node, RestoreTally& tally);
+  // foundIn is kept for the copy: the tree may change while it runs.
   std::optional<std::string> Restore(const std::string& name, const TDeletedFileData& file,
-                                     const RestoreTarget& target, OutputFile::ExistingTarget existing);
+                                     std::shared_ptr<const VolumeGeometry> foundIn, const RestoreTarget& target,
+                                     OutputFile::ExistingTarget existing);
+  std::shared_ptr<const VolumeGeometry> FoundIn(const ResultNode& node) const {
+    return geometryOf_ ? geometryOf_(node) : nullptr;
+  }
   // False when the user declined to write on the source device.
   bool ConfirmTarget(const std::filesystem::path& target);
   void ReportSaved(std::string_view note, std::string_view details);
@@ -107,6 +118,7 @@ class SelectedFilesRecovery {
   RecoverFunction recover_;
   SourceDeviceCheck isOnSourceDevice_;
   RunningChangedHandler runningChanged_;
+  GeometryLookup geometryOf_;
   bool running_ = false;
   bool closing_ = false;
   uint64_t treeGeneration_ = 0;

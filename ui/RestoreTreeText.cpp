@@ -39,7 +39,10 @@ QString RootText(const ResultTree& tree, const ResultNode& root) {
   return QString::fromStdU16String(root.Data().FileName) + u'(' + QString::number(tree.ShownChildCount(&root)) + u')';
 }
 
-QString StateText(const ClusterUse& use) { return ToQString(ContentStateCaption(StateOf(use))); }
+QString StateText(const ResultNode& node) {
+  const QString state = ToQString(ContentStateCaption(StateOf(node.Clusters())));
+  return node.Data().Origin == FileOrigin::Found ? state + ToQString(strings::FoundStateSuffix) : state;
+}
 
 }  // namespace
 
@@ -71,7 +74,7 @@ QString RestoreTreeGetText(const ResultTree& tree, const ResultNode& node, int c
     case rcFolder:
       return QString::fromStdString(node.Folder().Text);
     case rcState:
-      return StateText(node.Clusters());
+      return StateText(node);
     default:
       return {};
   }

@@ -1,6 +1,7 @@
 #include "ui/TfrmSalvoran.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -23,6 +24,11 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "engine/DeepScan.h"
+#include "engine/VolumeRepair.h"
+#include "support/FormatFileSize.h"
+#include "support/Messages.h"
+#include "recovery/RestoreStop.h"
 #include "support/Diagnostics.h"
 #include "support/StringTable.h"
 #include "ui/BevelPanel.h"
@@ -54,6 +60,8 @@ constexpr int DriveComboBoxMinimumWidth = 220;
 constexpr int ProgressBarWidth = 300;
 constexpr char LogoResource[] = ":/salvoran/logo.png";
 constexpr char UnreadableRecordsText[] = "MFT records that could not be read: %1";
+// The deep scan's progress bar counts thousandths of the source.
+constexpr int DeepPassSteps = 1000;
 
 // Local files only: a drop from a browser carries addresses that are no image to scan.
 QStringList LocalFiles(const QMimeData* mime) {
@@ -138,6 +146,9 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   btnStopScan_->setSizePolicy(keepPlace);
   connect(btnStopScan_, &QPushButton::clicked, this, &TfrmSalvoran::btnStopScanClick);
 
+  chkDeepScan_ = new QCheckBox(plTip_);
+  chkDeepScan_->setObjectName("chkDeepScan");
+
   restoreTree_ = new RestoreTree(plTip_);
   restoreTree_->setObjectName("RestoreTree");
   filterBar_ = new FilterBar(plTip_);
@@ -153,6 +164,7 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   recovery_ = std::make_unique<SelectedFilesRecovery>(
       restoreTree_->Tree(), geometry_, dialogs, restoreProgress_, [] { QCoreApplication::processEvents(); },
       std::move(recover));
+  recovery_->SetGeometryLookup([this](const ResultNode& node) { return FoundIn(node); });
   recovery_->SetRunningChangedHandler([this](bool running) { RecoveryRunningChanged(running); });
   CreateFind(std::move(beep));
 
@@ -181,6 +193,10 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   scanStopped_->setObjectName("ScanStopped");
   scanStopped_->hide();
   statusBar->addPermanentWidget(scanStopped_);
+  repairNote_ = new QLabel(statusBar);
+  repairNote_->setObjectName("RepairNote");
+  repairNote_->hide();
+  statusBar->addPermanentWidget(repairNote_);
   setStatusBar(statusBar);
 
   setAcceptDrops(true);
@@ -229,6 +245,7 @@ void TfrmSalvoran::ArrangeControls() {
   driveRow->addWidget(btnOpenImage_);
   driveRow->addWidget(btnScanNow_);
   driveRow->addWidget(btnStopScan_);
+  driveRow->addWidget(chkDeepScan_);
 
   auto* bottomRow = new QHBoxLayout;
   bottomRow->addWidget(progressBar_);
@@ -252,6 +269,7 @@ void TfrmSalvoran::ArrangeControls() {
   setTabOrder(driveComboBox_, btnOpenImage_);
   setTabOrder(btnOpenImage_, btnScanNow_);
   setTabOrder(btnScanNow_, btnStopScan_);
+  setTabOrder(btnStopScan_, chkDeepScan_);
   // The filter row goes with the list, before the recover button; after Stop, which hides as a
   // scan ends, the focus must still come back to the list.
   filterBar_->PlaceInTabOrderAfter(progressBar_);
@@ -273,6 +291,7 @@ void TfrmSalvoran::ApplyLanguage() {
   btnOpenImage_->setText(ToQString(strings::OpenImageCaption));
   btnScanNow_->setText(ToQString(strings::ScanNowCaption));
   btnStopScan_->setText(ToQString(strings::StopCaption));
+  chkDeepScan_->setText(ToQString(strings::DeepScanCaption));
   btnRecovery_->setText(ToQString(strings::RecoverCaption));
   mnuFindText_->setText(ToQString(strings::SearchFileCaption));
   webAddress_->setText(ToQString(strings::WebPageAddress));
@@ -338,8 +357,12 @@ void TfrmSalvoran::EndScan() {
   scanning_ = false;
   // The list holds what was found before Stop only.
   scanStopped_->setVisible(stopRequested_);
+  progressBar_->resetFormat();
   recoverOffered_ = restoreTree_->Tree().TotalCount() > 0;
   progressBar_->hide();
+  // Stop, which the focus moved to as Scan Now was disabled, hands it back to the list, not to
+  // the Deep scan box after it.
+  if (btnStopScan_->hasFocus()) restoreTree_->setFocus();
   btnStopScan_->hide();
   UpdateCommands();
 }
@@ -375,13 +398,26 @@ void TfrmSalvoran::ScanVolume() {
   recovery_->TreeCleared();
   treeSearch_->Reset();
   restoreTree_->ClearTree();
+  foundIn_.clear();
   AddCategoryRoots();
   unreadableRecords_->hide();
   scanStopped_->hide();
+  repairNote_->hide();
   geometry_ = VolumeGeometry();
   const VolumeLocation volume = driveComboBox_->currentData().value<VolumeLocation>();
   try {
-    ShowScanSummary(ScanDrive(volume, geometry_, *this));
+    if (!chkDeepScan_->isChecked()) {
+      ShowScanSummary(ScanDrive(volume, geometry_, *this));
+    } else {
+      const DeepScanSummary summary = DeepScanDrive(volume, geometry_, *this);
+      ShowScanSummary(summary.Mft);
+      // The MFT in use may be what is lost: the deep scan went on without it.
+      if (!summary.MftFailure.empty()) {
+        repairNote_->setText(QString::fromStdString(summary.MftFailure) + u' ' +
+                             ToQString(messages::DeepScanWithoutMft));
+        repairNote_->show();
+      }
+    }
   } catch (const std::exception& error) {
     ShowWarning(error.what());
   }
@@ -407,7 +443,15 @@ void TfrmSalvoran::ShowScanSummary(const ScanSummary& summary) {
   unreadableRecords_->show();
 }
 
-void TfrmSalvoran::ScanStarted(const VolumeGeometry& geometry) { progressBar_->setMaximum(geometry.RecordCount); }
+void TfrmSalvoran::ScanStarted(const VolumeGeometry& geometry) {
+  progressBar_->setMaximum(geometry.RecordCount);
+  const std::vector<std::string_view> notes = RepairNotes(geometry.RepairedFrom);
+  if (notes.empty()) return;
+  QStringList text;
+  for (const std::string_view note : notes) text.append(ToQString(note));
+  repairNote_->setText(text.join(QLatin1Char(' ')));
+  repairNote_->show();
+}
 
 void TfrmSalvoran::Progress(int32_t recordIndex) {
   progressBar_->setValue(recordIndex);
@@ -418,6 +462,7 @@ void TfrmSalvoran::FileFound(FoundFile&& file) {
   ResultTree& tree = restoreTree_->Tree();
   ResultNode* root = categoryRoots_[static_cast<size_t>(file.Category)];
   ResultNode* node = tree.AddChild(root);
+  if (file.FoundIn) foundIn_.emplace(node, std::move(file.FoundIn));
   *tree.NodeData(node) = std::move(file.Data);
   tree.SetFolder(node, file.Folder);
   tree.SetClusterUse(node, {file.Clusters, file.OverwrittenClusters, file.UnknownClusters});
@@ -426,6 +471,30 @@ void TfrmSalvoran::FileFound(FoundFile&& file) {
   // A category ticked while the scan runs stands for all of its shown files, those still to come
   // too.
   if (IsChecked(tree.CheckState(root))) tree.SetCheckState(node, csCheckedNormal);
+}
+
+void TfrmSalvoran::DeepPassStarted(uint64_t sourceBytes) {
+  deepPassBytes_ = sourceBytes;
+  // A source of unknown size shows a busy bar.
+  progressBar_->setMaximum(sourceBytes != 0 ? DeepPassSteps : 0);
+  progressBar_->setValue(0);
+}
+
+void TfrmSalvoran::DeepPassProgress(uint64_t bytesRead, uint64_t filesFound) {
+  if (deepPassBytes_ != 0) {
+    progressBar_->setValue(static_cast<int>(std::min<uint64_t>(bytesRead, deepPassBytes_) * DeepPassSteps /
+                                            deepPassBytes_));
+  }
+  progressBar_->setFormat(ToQString(strings::DeepScanProgressText)
+                              .arg(QString::fromStdString(FormatFileSize(static_cast<int64_t>(bytesRead))),
+                                   QString::fromStdString(FormatFileSize(static_cast<int64_t>(deepPassBytes_))))
+                              .arg(filesFound));
+  rowAnnouncer_->Pause();
+}
+
+std::shared_ptr<const VolumeGeometry> TfrmSalvoran::FoundIn(const ResultNode& node) const {
+  const auto found = foundIn_.find(&node);
+  return found != foundIn_.end() ? found->second : nullptr;
 }
 
 void TfrmSalvoran::RestoreTreeFocusChanged(ResultNode* focused) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/DeletedFileScan.h"
@@ -18,6 +19,7 @@
 #include "ui/RecoverSelected.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QKeyEvent;
@@ -105,6 +107,10 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   void Progress(int32_t recordIndex) override;
   bool StopRequested() override { return stopRequested_; }
   void FileFound(FoundFile&& file) override;
+  void DeepPassStarted(uint64_t sourceBytes) override;
+  void DeepPassProgress(uint64_t bytesRead, uint64_t filesFound) override;
+  // The geometry of the MFT a found file was read from; null for a file of the MFT in use.
+  std::shared_ptr<const VolumeGeometry> FoundIn(const ResultNode& node) const;
 
   BevelPanel* plTip_ = nullptr;
   ImageLabel* imgLogo_ = nullptr;
@@ -115,6 +121,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   QPushButton* btnOpenImage_ = nullptr;
   QPushButton* btnScanNow_ = nullptr;
   QPushButton* btnStopScan_ = nullptr;
+  QCheckBox* chkDeepScan_ = nullptr;
   FilterBar* filterBar_ = nullptr;
   RestoreTree* restoreTree_ = nullptr;
   PreviewSplitter* previewSplitter_ = nullptr;  // the list with the preview pane below it
@@ -123,6 +130,7 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   QLabel* webAddress_ = nullptr;
   QLabel* unreadableRecords_ = nullptr;
   QLabel* scanStopped_ = nullptr;
+  QLabel* repairNote_ = nullptr;  // which copies stood in for a damaged boot sector or MFT head
   std::unique_ptr<RowAnnouncer> rowAnnouncer_;
   QMenu* popupMenuTree_ = nullptr;
   QAction* mnuFindText_ = nullptr;
@@ -141,6 +149,9 @@ class TfrmSalvoran : public QMainWindow, private ScanObserver {
   bool recoverOffered_ = false;
   bool closePending_ = false;
   VolumeGeometry geometry_;
+  // The MFTs found files were read from, by node; emptied with the tree.
+  std::unordered_map<const ResultNode*, std::shared_ptr<const VolumeGeometry>> foundIn_;
+  uint64_t deepPassBytes_ = 0;
   // Indexed by FileCategory.
   std::array<ResultNode*, AllCategories.size()> categoryRoots_{};
 };

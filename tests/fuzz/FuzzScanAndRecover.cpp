@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "support/Diagnostics.h"
 #include "tests/fuzz/ListingAndCounting.h"
 
 using namespace salvoran;
@@ -21,11 +20,7 @@ constexpr uint64_t LookBytes = 66'000;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool quiet = [] {
-    SetWarningHandler([](std::string_view) { return 0; });
-    return true;
-  }();
-  (void)quiet;
+  fuzz::SilenceWarnings();
   MemoryVolume volume(std::vector<std::byte>(reinterpret_cast<const std::byte*>(data),
                                              reinterpret_cast<const std::byte*>(data + size)));
   VolumeGeometry geometry;

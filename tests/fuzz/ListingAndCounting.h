@@ -13,8 +13,18 @@
 #include "engine/EngineError.h"
 #include "recovery/ContentRecovery.h"
 #include "recovery/ContentSink.h"
+#include "support/Diagnostics.h"
 
 namespace salvoran::fuzz {
+
+// Warnings would show message boxes or flood the fuzzer's output: they are dropped, once.
+inline void SilenceWarnings() {
+  static const bool silenced = [] {
+    SetWarningHandler([](std::string_view) { return 0; });
+    return true;
+  }();
+  (void)silenced;
+}
 
 class ListingObserver : public ScanObserver {
  public:

@@ -3,10 +3,12 @@
 //   salvoran_fuzz_seeds image IMAGE NAME OUTDIR   boot sector + record 0, deleted-file records, run lists,
 //                                                 compressed units, the MFT up to a file with an
 //                                                 attribute list
-//   salvoran_fuzz_seeds crafted OUTDIR            small whole volumes for FuzzScanAndRecover, a file
-//                                                 split across records for FuzzAttributeList
+//   salvoran_fuzz_seeds crafted OUTDIR            small whole volumes for FuzzScanAndRecover and
+//                                                 FuzzDeepScan, a file split across records for
+//                                                 FuzzAttributeList
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -20,6 +22,7 @@
 #include "engine/DeletedFileScan.h"
 #include "engine/EngineError.h"
 #include "engine/FileRecord.h"
+#include "engine/OpeningPhase.h"
 #include "engine/RawVolume.h"
 #include "engine/RunList.h"
 #include "engine/SystemError.h"
@@ -274,7 +277,26 @@ Bytes CraftedAttributeListSeed() {
   return seed;
 }
 
+// A source for FuzzDeepScan: a block size, then the crafted volume with each record carrying its
+// own number (which the deep scan places records by), its boot sector kept or zeroed.
+Bytes DeepScanSeed(uint8_t blockSize, bool keepBootSector) {
+  Bytes volume = CraftedSeedVolume(512, 2048, 1024);
+  VolumeGeometry geometry;
+  MemoryVolume memory(volume);
+  ReadVolumeGeometry(memory, geometry);
+  for (int32_t index = 0; index < geometry.RecordCount; ++index) {
+    const uint64_t offset = *geometry.Mft.VolumeOffsetOf(static_cast<uint64_t>(index) * geometry.FileRecordSize);
+    if (std::memcmp(volume.data() + offset, "FILE", 4) != 0) continue;
+    PatchRecord(volume, offset, geometry.FileRecordSize, [&](Bytes& record) { PutLE(record, 0x2C, index, 4); });
+  }
+  if (!keepBootSector) std::fill_n(volume.begin(), 512, std::byte{0});
+  volume.insert(volume.begin(), std::byte{blockSize});
+  return volume;
+}
+
 int CraftedSeeds(const fs::path& out) {
+  WriteSeed(out / "FuzzDeepScan", "crafted-boot-sector", DeepScanSeed(7, true));
+  WriteSeed(out / "FuzzDeepScan", "crafted-no-boot-sector", DeepScanSeed(2, false));
   WriteSeed(out / "FuzzScanAndRecover", "crafted-512", CraftedSeedVolume(512, 512, 1024));
   WriteSeed(out / "FuzzScanAndRecover", "crafted-2k", CraftedSeedVolume(512, 2048, 1024));
   WriteSeed(out / "FuzzAttributeList", "crafted", CraftedAttributeListSeed());

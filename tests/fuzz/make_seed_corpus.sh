@@ -6,6 +6,8 @@
 #                       each image
 #   FuzzRunList         volume cluster count + the run list of $MFT and of those files
 #   FuzzScanAndRecover  small crafted volumes with a fragmented MFT and one deleted file of each kind
+#   FuzzDeepScan        a block size, then that crafted volume with numbered records, its boot
+#                       sector kept or zeroed
 #   FuzzLznt1           unit size + the stored clusters of a compressed unit, the shortest and the
 #                       longest, of images with deleted compressed files
 #   FuzzAttributeList   a base record index + the MFT up to the records its attribute list names,

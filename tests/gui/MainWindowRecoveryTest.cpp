@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QHeaderView>
@@ -460,6 +461,28 @@ class MainWindowRecoveryTest : public QObject {
     driver_->Window.AddImageFiles({QString::fromStdString(volume.string())});
     driver_->ClickScanNow();
     QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
+  }
+
+  // Found in an MFT of 4 KiB clusters on a volume quick-formatted with 1 KiB ones: read through
+  // the geometry of the MFT they were found in, not the volume's.
+  void foundFilesAreRestoredThroughTheMftTheyWereFoundIn() {
+    const test::TestImage formatted = test::LoadTestImage("quick-format-1k");
+    driver_->Find<QCheckBox>("chkDeepScan")->setChecked(true);
+    Scan(formatted.Image);
+    Check(driver_->Root(GraphicsRow));
+    dialogs_.FolderAnswer = folder_->Path();
+
+    QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+
+    QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
+    int restored = 0;
+    for (const test::ManifestFile& file : formatted.Files) {
+      if (file.Directory || file.Category != ManifestCategories[GraphicsRow]) continue;
+      QVERIFY(*file.FormatContentIntact);
+      QCOMPARE(Contents(folder_->Path() / file.Name), Contents(file.Expected));
+      ++restored;
+    }
+    QCOMPARE(restored, 9);
   }
 
   void ClickNameHeader() {

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QLabel>
 #include <QSignalSpy>
@@ -340,6 +341,58 @@ class MainWindowScanTest : public QObject {
     test::WriteVolumeImage(image, ManyFiles(100), RecordCount);
     driver.ClickScanNow();
     QVERIFY(unreadable->isHidden());
+  }
+
+  void aVolumeReadThroughACopySaysSoInTheStatusBar() {
+    WindowDriver driver;
+    driver.Window.AddImageFiles({QString::fromStdString(test::TestImagePath("demo-first-sector-wiped").string())});
+    driver.ClickScanNow();
+    QVERIFY(warnings_->Warnings.empty());
+    QCOMPARE(driver.RootTexts().first(), QStringLiteral("Graphics Files(5)"));
+    auto* note = driver.Find<QLabel>("RepairNote");
+    QVERIFY(note->isVisible());
+    QCOMPARE(note->text(),
+             QStringLiteral("The volume's boot sector is damaged: its backup copy at the volume's end was used."));
+
+    driver.Window.AddImageFiles({QString::fromStdString(test::TestImagePath("demo").string())});
+    driver.ClickScanNow();
+    QVERIFY(note->isHidden());
+  }
+
+  void aDeepScanListsTheFilesOfAFormattedVolumeAsFound() {
+    WindowDriver driver;
+    auto* deep = driver.Find<QCheckBox>("chkDeepScan");
+    QCOMPARE(deep->text(), QStringLiteral("Deep scan"));
+    QVERIFY(!deep->isChecked());
+    driver.Window.AddImageFiles({QString::fromStdString(test::TestImagePath("quick-format").string())});
+    driver.ClickScanNow();
+    QCOMPARE(driver.RootTexts(), EmptyRoots);  // the new MFT has nothing
+
+    deep->setChecked(true);
+    driver.ClickScanNow();
+    QVERIFY(warnings_->Warnings.empty());
+    QCOMPARE(driver.RootTexts(), (QStringList{"Graphics Files(9)", "Music Files(4)", "Video Files(2)",
+                                              "Document Files(7)", "HTML Files(3)", "Other Files(5)"}));
+    const QModelIndex photo = driver.FileIndex(0, QStringLiteral("IMG_2042.jpg"));
+    QCOMPARE(photo.siblingAtColumn(rcFolder).data().toString(), QStringLiteral("/Photos/2023 Summer"));
+    QCOMPARE(photo.siblingAtColumn(rcState).data().toString(), QStringLiteral("Good (found)"));
+  }
+
+  // The first block holds the old MFT: a stop after it keeps every file of it.
+  void aStopDuringTheDeepScanKeepsWhatWasFound() {
+    WindowDriver driver;
+    driver.Find<QCheckBox>("chkDeepScan")->setChecked(true);
+    driver.Window.AddImageFiles({QString::fromStdString(test::TestImagePath("quick-format").string())});
+    QString progress;
+    driver.WhileScanning([&] {
+      if (!driver.Progress->text().contains(QStringLiteral("files found"))) return true;
+      progress = driver.Progress->text();
+      QTest::mouseClick(driver.StopScan, Qt::LeftButton);
+      return false;
+    });
+    driver.ClickScanNow();
+    QVERIFY2(progress.startsWith(QStringLiteral("4.0 MB of 16.0 MB read, ")), qPrintable(progress));
+    QCOMPARE(driver.RootTexts().first(), QStringLiteral("Graphics Files(9)"));
   }
 
   void recoverButtonFollowsTheCurrentNode() {

@@ -239,6 +239,9 @@ Bytes BuildRecord(const RecordSpec& spec) {
     position += attribute.size();
   }
   PutLE(record, position, 0xFFFFFFFF, 4);
+  // Bytes in use (to the end marker and its padding) and allocated, as a driver writes them.
+  PutLE(record, 0x18, position + 8, 4);
+  PutLE(record, 0x1C, spec.RecordSize, 4);
   PutLE(record, UpdateSequenceOffset, spec.SequenceNumber, 2);
   ProtectRecord(record);
   return record;
