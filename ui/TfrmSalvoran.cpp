@@ -56,7 +56,8 @@ constexpr QSize MinimumSize(740, 520);
 constexpr QSize LogoSize(185, 70);
 constexpr int PanelMargin = 8;
 constexpr int RowSpacing = 8;
-constexpr int DriveComboBoxMinimumWidth = 220;
+// Small enough that the drive row, with the Deep scan box, fits the smallest window.
+constexpr int DriveComboBoxMinimumWidth = 160;
 constexpr int ProgressBarWidth = 300;
 constexpr char LogoResource[] = ":/salvoran/logo.png";
 constexpr char UnreadableRecordsText[] = "MFT records that could not be read: %1";
