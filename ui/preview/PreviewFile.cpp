@@ -2,19 +2,22 @@
 
 #include <optional>
 
+#include "support/StringTable.h"
 #include "ui/QtText.h"
 #include "ui/preview/PreviewCaptions.h"
 
 namespace salvoran {
 namespace {
 
-QString OriginOf(int64_t recordOffset, const VolumeGeometry& volume) {
+QString OriginOf(const TDeletedFileData& data, const VolumeGeometry& volume) {
+  const int64_t recordOffset = data.RecordOffset;
   const std::optional<uint64_t> mftByte =
       recordOffset < 0 ? std::nullopt : volume.Mft.MftByteAt(static_cast<uint64_t>(recordOffset));
-  if (!mftByte || volume.FileRecordSize == 0) {
-    return ToQString(strings::PreviewOriginOffsetText).arg(recordOffset);
-  }
-  return ToQString(strings::PreviewOriginText).arg(*mftByte / volume.FileRecordSize);
+  const QString origin = !mftByte || volume.FileRecordSize == 0
+                             ? ToQString(strings::PreviewOriginOffsetText).arg(recordOffset)
+                             : ToQString(strings::PreviewOriginText).arg(*mftByte / volume.FileRecordSize);
+  // A found file's record is one of an MFT no longer in use.
+  return data.Origin == FileOrigin::Found ? origin + ToQString(strings::FoundStateSuffix) : origin;
 }
 
 }  // namespace
@@ -25,7 +28,7 @@ PreviewFile PreviewFileOf(const ResultNode& node, const VolumeGeometry& volume) 
           node.Folder().Text,
           data.FileSize,
           node.Clusters(),
-          OriginOf(data.RecordOffset, volume),
+          OriginOf(data, volume),
           {data.RecordOffset, {}},
           volume};
 }
