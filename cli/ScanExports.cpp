@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <charconv>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -27,8 +28,11 @@ std::string BodyfileText(std::string_view text) {
   return safe;
 }
 
-std::string UnixSeconds(uint64_t fileTime) {
-  return fileTime == 0 ? "0" : std::to_string(FileTimeToUnix(fileTime).Seconds);
+// A time as Unix seconds, written in place.
+void AppendUnixSeconds(std::string& out, uint64_t fileTime) {
+  char digits[24];
+  const int64_t seconds = fileTime == 0 ? 0 : FileTimeToUnix(fileTime).Seconds;
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, seconds).ptr);
 }
 
 class CsvPrinter : public ScanPrinter {
@@ -50,20 +54,25 @@ class CsvPrinter : public ScanPrinter {
       using Value = std::decay_t<decltype(value)>;
       if (!first) out += ',';
       first = false;
-      std::string text;
       if constexpr (std::is_same_v<Value, std::string_view>) {
-        text = value;
+        AppendText(out, value);
       } else if constexpr (std::is_same_v<Value, bool>) {
-        text = value ? "true" : "false";
+        AppendText(out, value ? "true" : "false");
       } else if constexpr (std::is_same_v<Value, std::vector<NamedStream>>) {
+        std::string text;
         if (!value.empty()) AppendStreamList(text, value);
+        AppendText(out, text);
       } else if constexpr (std::is_same_v<Value, std::optional<int64_t>>) {
-        if (value) text = std::to_string(*value);
+        if (value) {
+          char digits[24];
+          AppendText(out, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, *value).ptr));
+        } else {
+          AppendText(out, "");
+        }
       } else {
-        AppendCsvField(out, std::to_string(value));
-        return;
+        char digits[24];
+        AppendCsvField(out, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr));
       }
-      AppendCsvText(out, terminal_ ? TerminalText(text) : text);
     });
     out += CsvRowEnd;
     out_.FlushWhenFull();
@@ -72,6 +81,14 @@ class CsvPrinter : public ScanPrinter {
   void Finish(const ScanSummary&) override { out_.Flush(); }
 
  private:
+  void AppendText(std::string& out, std::string_view text) const {
+    if (terminal_) {
+      AppendCsvText(out, TerminalText(text));
+    } else {
+      AppendCsvText(out, text);
+    }
+  }
+
   // The values are the JSON's, texts guarded against spreadsheets (AppendCsvText); only on a
   // terminal are names kept from acting on it.
   const bool terminal_ = ::isatty(STDOUT_FILENO) == 1;
@@ -83,12 +100,28 @@ class BodyfilePrinter : public ScanPrinter {
   void Add(FoundFile&& file) override {
     // As The Sleuth Kit marks the names of deleted files; a found file by its id, which its record
     // number alone does not name.
+<<<<<<< HEAD
     const bool found = file.Data.Origin != FileOrigin::Mft;
     out_.Text() += "0|" + BodyfileText(FilePath(file) + " (" + std::string(found ? OriginName(file.Data.Origin) : "deleted") + ")") + "|" +
                    (found ? FileIdOf(file) : std::to_string(file.RecordIndex)) + "|r/rrwxrwxrwx|0|0|" +
                    std::to_string(file.Data.FileSize) + "|" +
                    UnixSeconds(file.AccessFileTime) + "|" + UnixSeconds(file.ModifyFileTime) + "|" +
                    UnixSeconds(file.MftModifyFileTime) + "|" + UnixSeconds(file.CreateFileTime) + "\n";
+=======
+    const bool found = file.Data.Origin == FileOrigin::Found;
+    std::string& out = out_.Text();
+    out += "0|";
+    out += BodyfileText(FilePath(file) + (found ? " (found)" : " (deleted)"));
+    out += '|';
+    out += found ? FileIdOf(file) : std::to_string(file.RecordIndex);
+    out += "|r/rrwxrwxrwx|0|0|";
+    out += std::to_string(file.Data.FileSize);
+    for (const uint64_t time : {file.AccessFileTime, file.ModifyFileTime, file.MftModifyFileTime, file.CreateFileTime}) {
+      out += '|';
+      AppendUnixSeconds(out, time);
+    }
+    out += '\n';
+>>>>>>> main
     out_.FlushWhenFull();
   }
 

@@ -4,7 +4,7 @@
 #include "cli/HelpText.h"
 #include "cli/SourceChoice.h"
 #include "support/Diagnostics.h"
-#include "udisks/UdisksFallback.h"
+#include "udisks/UdisksPluginFallback.h"
 
 using namespace salvoran::cli;
 
@@ -38,7 +38,7 @@ void AddPartition(CLI::App& command, uint32_t& partition) {
 
 int main(int argc, char** argv) {
   // A device the user may not read is asked of udisks2, which may ask the user to allow it.
-  const salvoran::UdisksFallback udisks;
+  const salvoran::UdisksPluginFallback udisks(SALVORAN_UDISKS_PLUGIN);
   CLI::App app{std::string(help::Program), "salvoran"};
   app.get_formatter()->label("SUBCOMMAND", "COMMAND");
   app.get_formatter()->label("Positionals", "Arguments");

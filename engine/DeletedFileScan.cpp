@@ -12,18 +12,31 @@
 #include "engine/MftBlockReader.h"
 #include "engine/OpeningPhase.h"
 #include "engine/OriginalFolders.h"
+#include "engine/ParallelRecordDecoder.h"
+#include "engine/ReadAheadThread.h"
 #include "engine/VolumeRecordFetcher.h"
 
 namespace salvoran {
 namespace {
 
 constexpr uint64_t PreferredBlockBytes = 1u << 20;
+// What one thread reads and decodes at a time: small enough to stay in the processor's cache
+// between the read and the decoding, large enough that handing it over costs little.
+constexpr uint64_t SliceBytes = 128u << 10;
+// Blocks after the one released that the source is told of: from a cold disk, reads of one block
+// at a time would leave it idle between them, and the threads' slices of a block come too close
+// together for the kernel to see one sequential read and read ahead by itself.
+constexpr int64_t BlocksAnnounced = 8;
 
 // Blocks hold a whole number of progress intervals and start on one, so that a stop seen at a
 // progress point comes before the next block is read.
 int32_t RecordsPerBlock(uint32_t recordSize) {
   const uint64_t intervals = std::max<uint64_t>(1, PreferredBlockBytes / (uint64_t{recordSize} * ProgressInterval));
   return static_cast<int32_t>(intervals * ProgressInterval);
+}
+
+int32_t RecordsPerSlice(uint32_t recordSize) {
+  return static_cast<int32_t>(std::max<uint64_t>(1, SliceBytes / recordSize));
 }
 
 // Records come from the block being scanned when it holds them, fixed up in place once; others
@@ -87,13 +100,15 @@ namespace {
 // fixup; one FileAttributes serves every record.
 class BlockRecordTest {
  public:
-  BlockRecordTest(VolumeSource& volume, const VolumeGeometry& geometry, MftBlockReader& reader)
+  // listedRecords: what attribute lists name, cached and bounded for the whole scan (ListedRecords),
+  // one for all the scan's threads.
+  BlockRecordTest(VolumeSource& volume, const VolumeGeometry& geometry, MftBlockReader& reader,
+                  RecordFetcher& listedRecords)
       : geometry_(geometry),
         reader_(reader),
         volumeRecords_(volume, geometry),
-        listedRecords_(volumeRecords_, static_cast<uint64_t>(std::max(geometry.RecordCount, 0))),
         fetcher_(reader, volumeRecords_),
-        listFetcher_(reader, listedRecords_),
+        listFetcher_(reader, listedRecords),
         folders_(fetcher_),
         bitmap_(volume, geometry, fetcher_) {}
 
@@ -120,7 +135,6 @@ class BlockRecordTest {
   const VolumeGeometry& geometry_;
   MftBlockReader& reader_;
   VolumeRecordFetcher volumeRecords_;
-  ListedRecords listedRecords_;  // what attribute lists name, cached and bounded for the scan
   ScanRecordFetcher fetcher_;
   ScanRecordFetcher listFetcher_;
   FileAttributes attributes_;
@@ -129,12 +143,47 @@ class BlockRecordTest {
   ClusterBitmap bitmap_;
 };
 
+uint64_t MftRecordCount(const VolumeGeometry& geometry) {
+  return static_cast<uint64_t>(std::max(geometry.RecordCount, 0));
+}
+
 // The index after the last record that has a byte inside the source.
 int32_t ReadableRecordEnd(const VolumeSource& volume, const VolumeGeometry& geometry) {
   if (volume.Size() == 0) return geometry.RecordCount;
   const uint64_t mftBytes = geometry.Mft.BytesBelow(volume.Size());
   const uint64_t records = (mftBytes + geometry.FileRecordSize - 1) / geometry.FileRecordSize;
   return static_cast<int32_t>(std::min<uint64_t>(records, static_cast<uint64_t>(geometry.RecordCount)));
+}
+
+// A thread's reader and record test: reads a slice and keeps the files its records describe.
+class RecordSliceDecoder : public SliceDecoder {
+ public:
+  RecordSliceDecoder(VolumeSource& volume, const VolumeGeometry& geometry, int32_t sliceRecords,
+                     RecordFetcher& listedRecords)
+      : reader_(volume, geometry, sliceRecords), test_(volume, geometry, reader_, listedRecords) {}
+
+  int32_t Decode(int32_t first, int32_t count, std::vector<FoundFile>& files) override {
+    reader_.Read(first, count);
+    for (int32_t index = first; index < first + count; ++index) {
+      FoundFile file;
+      if (test_.Describe(index, file)) files.push_back(std::move(file));
+    }
+    return reader_.UnreadableInBlock();
+  }
+
+ private:
+  MftBlockReader reader_;
+  BlockRecordTest test_;
+};
+
+// Tells the source of the MFT's records [from, to), so that a disk fetches them meanwhile.
+void AnnounceRecords(ReadAheadThread& readAhead, const VolumeGeometry& geometry, int64_t from, int64_t to) {
+  if (to <= from) return;
+  const uint64_t recordSize = geometry.FileRecordSize;
+  geometry.Mft.ForEachPiece(static_cast<uint64_t>(from) * recordSize, static_cast<uint64_t>(to - from) * recordSize,
+                            [&](uint64_t volumeByte, uint64_t pieceLength, uint64_t) {
+                              readAhead.Announce(volumeByte, pieceLength);
+                            });
 }
 
 }  // namespace
@@ -149,12 +198,19 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
   // a claimed size costs no time. A source of unknown size (0) is read to the MFT's end.
   const int32_t scanEnd = ReadableRecordEnd(volume, geometry);
   const int32_t recordsPerBlock = RecordsPerBlock(geometry.FileRecordSize);
-  // No block holds more records than the MFT has, so a small MFT costs little memory. The
-  // block is read by a thread of its own while its first records are decoded here.
+  // Each thread reads and decodes slices of the block released, so reading and decoding run on
+  // every core; no slice holds more records than the MFT has, so a small MFT costs little memory.
+  // The files come back in record order, and progress and the stop flag are handled here, record
+  // by record, as if the records were decoded one after the other.
   SerializedVolume shared(volume);
-  MftBlockReader reader(shared, geometry, std::min(recordsPerBlock, geometry.RecordCount),
-                        MftBlockReader::Filling::InBackground);
-  BlockRecordTest test(shared, geometry, reader);
+  VolumeRecordFetcher volumeRecords(shared, geometry);
+  ListedRecords listedRecords(volumeRecords, MftRecordCount(geometry));
+  const int32_t sliceRecords = std::clamp(geometry.RecordCount, 1, RecordsPerSlice(geometry.FileRecordSize));
+  ParallelRecordDecoder decoder(
+      [&] { return std::make_unique<RecordSliceDecoder>(shared, geometry, sliceRecords, listedRecords); },
+      sliceRecords);
+  ReadAheadThread readAhead(shared);
+  int64_t announcedEnd = 0;
   int32_t blockEnd = FirstUserRecord;
   for (int32_t index = FirstUserRecord; index < scanEnd; ++index) {
     if (index % ProgressInterval == 0) observer.Progress(index);
@@ -166,15 +222,17 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
       // In 64 bits: the next block boundary after the last records can pass INT32_MAX.
       const int64_t nextBoundary = (int64_t{index} / recordsPerBlock + 1) * recordsPerBlock;
       blockEnd = static_cast<int32_t>(std::min<int64_t>(scanEnd, nextBoundary));
-      summary.UnreadableRecords += reader.UnreadableInBlock();
-      reader.Read(index, blockEnd - index);
+      summary.UnreadableRecords += decoder.TakeUnreadable();
+      decoder.Release(index, blockEnd - index);
+      const int64_t announceTo = std::min<int64_t>(geometry.RecordCount, blockEnd + BlocksAnnounced * recordsPerBlock);
+      AnnounceRecords(readAhead, geometry, std::max<int64_t>(announcedEnd, blockEnd), announceTo);
+      announcedEnd = std::max(announcedEnd, announceTo);
     }
     ++summary.RecordsScanned;
-    FoundFile file;
-    if (test.Describe(index, file)) observer.FileFound(std::move(file));
+    if (FoundFile* file = decoder.FileAt(index)) observer.FileFound(std::move(*file));
   }
-  // A block is read whole once asked for, even when the scan stops inside it.
-  summary.UnreadableRecords += reader.UnreadableInBlock();
+  // A block is read whole once released, even when the scan stops inside it.
+  if (blockEnd > FirstUserRecord) summary.UnreadableRecords += decoder.TakeUnreadable();
   const int32_t pastTheEnd = geometry.RecordCount - std::max(scanEnd, FirstUserRecord);
   if (!summary.Stopped && pastTheEnd > 0) {
     summary.RecordsScanned += pastTheEnd;
@@ -185,7 +243,12 @@ ScanSummary ScanOpenVolume(VolumeSource& volume, VolumeGeometry& geometry, ScanO
 
 struct DeletedFileReader::Parts {
   Parts(VolumeSource& volume, const VolumeGeometry& geometry)
-      : Reader(volume, geometry, 1), Test(volume, geometry, Reader) {}
+      : VolumeRecords(volume, geometry),
+        Listed(VolumeRecords, MftRecordCount(geometry)),
+        Reader(volume, geometry, 1),
+        Test(volume, geometry, Reader, Listed) {}
+  VolumeRecordFetcher VolumeRecords;
+  ListedRecords Listed;
   MftBlockReader Reader;
   BlockRecordTest Test;
 };

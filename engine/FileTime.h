@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 #include <vector>
 
 namespace salvoran {
@@ -40,7 +40,21 @@ UnixTime FileTimeToUnix(uint64_t fileTime);
 // The file time of a Unix time in seconds; 0 before 1601.
 uint64_t UnixSecondsToFileTime(int64_t seconds);
 
-// "2024-05-01T12:34:56.789Z"; the same conversion limits as above give an empty string.
-std::string FileTimeToIsoUtc(uint64_t fileTime);
+// A time as ISO text, held in place rather than allocated: a listing of a million files formats
+// four per file.
+class IsoUtcText {
+ public:
+  std::string_view View() const { return {text_, length_}; }
+  explicit operator std::string_view() const { return View(); }
+  friend bool operator==(const IsoUtcText& text, std::string_view other) { return text.View() == other; }
+
+ private:
+  friend IsoUtcText FileTimeToIsoUtc(uint64_t fileTime);
+  char text_[32] = {};  // a year of up to 5 digits, and more room than that
+  size_t length_ = 0;
+};
+
+// "2024-05-01T12:34:56.789Z"; the same conversion limits as above give an empty text.
+IsoUtcText FileTimeToIsoUtc(uint64_t fileTime);
 
 }  // namespace salvoran

@@ -8,6 +8,7 @@ ListedRecords::ListedRecords(RecordFetcher& source, uint64_t mftRecords)
     : source_(source), fetchesLeft_(std::max(mftRecords, MinFetchBudget)) {}
 
 bool ListedRecords::FetchRecord(uint64_t index, std::vector<std::byte>& record) {
+  const std::lock_guard lock(mutex_);
   if (const auto kept = kept_.find(index); kept != kept_.end()) {
     record = kept->second.Bytes;
     return kept->second.Read;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -35,6 +36,7 @@ class ListedRecords : public RecordFetcher {
   };
 
   RecordFetcher& source_;
+  std::mutex mutex_;  // a scan's threads share one
   uint64_t fetchesLeft_;
   uint64_t keptBytes_ = 0;
   std::unordered_map<uint64_t, Kept> kept_;

@@ -6,6 +6,7 @@
 namespace salvoran {
 
 ReadOutcome SerializedVolume::ReadAt(uint64_t offset, std::span<std::byte> buffer) {
+  if (concurrent_) return inner_.ReadAt(offset, buffer);
   const std::lock_guard lock(mutex_);
   return inner_.ReadAt(offset, buffer);
 }

@@ -26,20 +26,24 @@ class VolumeSource {
   // Says that these bytes will be read soon, so a device can fetch them while others are being
   // decoded. Only a hint: nothing is read for the caller, and a source may ignore it.
   virtual void WillRead(uint64_t /*offset*/, uint64_t /*length*/) {}
+  // True when threads may read at once without harm: a file or device read at offsets, memory.
+  virtual bool ConcurrentReads() const { return false; }
 };
 
-// Lets two threads share a source that may keep state between reads (an image format's
-// library, a test's record of reads): one read at a time.
+// Lets threads share a source: one read at a time where the source may keep state between reads
+// (an image format's library, a test's record of reads), any number where it allows that.
 class SerializedVolume : public VolumeSource {
  public:
-  explicit SerializedVolume(VolumeSource& inner) : inner_(inner) {}
+  explicit SerializedVolume(VolumeSource& inner) : inner_(inner), concurrent_(inner.ConcurrentReads()) {}
   ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override;
   uint64_t Size() const override { return inner_.Size(); }
   // Reads nothing, so it need not wait for a read under way.
   void WillRead(uint64_t offset, uint64_t length) override { inner_.WillRead(offset, length); }
+  bool ConcurrentReads() const override { return true; }
 
  private:
   VolumeSource& inner_;
+  const bool concurrent_;
   std::mutex mutex_;
 };
 
@@ -49,6 +53,7 @@ class MemoryVolume : public VolumeSource {
   explicit MemoryVolume(std::vector<std::byte> bytes) : bytes_(std::move(bytes)) {}
   ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override;
   uint64_t Size() const override { return bytes_.size(); }
+  bool ConcurrentReads() const override { return true; }
 
  private:
   std::vector<std::byte> bytes_;

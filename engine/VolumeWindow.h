@@ -19,6 +19,7 @@ class VolumeWindow : public VolumeSource {
   ReadOutcome ReadAt(uint64_t offset, std::span<std::byte> buffer) override;
   uint64_t Size() const override { return size_; }
   void WillRead(uint64_t offset, uint64_t length) override;
+  bool ConcurrentReads() const override { return disk_.ConcurrentReads(); }
 
  private:
   std::unique_ptr<VolumeSource> ownedDisk_;

@@ -13,10 +13,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libewf is loaded when an E01 image is first read, where dpkg-shlibdeps cannot see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libewf2)
 if(SALVORAN_BUILD_GUI)
   # Qt loads its platform plugins at run time, where dpkg-shlibdeps cannot see them: without one
   # the window cannot open.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}, qt6-qpa-plugins")
 endif()
 # Opens devices for users who may not read them; both programs do without it, and say so.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS udisks2)

@@ -23,8 +23,13 @@ max_len_FuzzScanAndRecover=262144
 max_len_FuzzDamagedEwf=262144
 max_len_FuzzDeepScan=262144
 
-for name in "${targets[@]}"; do
-  target="$build/tests/fuzz/$name"
+# Targets run SALVORAN_FUZZ_JOBS at a time (one by default); each one's report is printed whole.
+jobs=${SALVORAN_FUZZ_JOBS:-1}
+reports=$(mktemp -d)
+trap 'rm -rf "$reports"' EXIT
+
+run_target() {
+  local name=$1 target="$build/tests/fuzz/$1" scratch max_len_var extra=()
   if [ -n "${SALVORAN_FUZZ_OUT:-}" ]; then
     scratch="$SALVORAN_FUZZ_OUT/$name"
     mkdir -p "$scratch"
@@ -32,11 +37,24 @@ for name in "${targets[@]}"; do
     scratch=$(mktemp -d)
   fi
   max_len_var="max_len_$name"
-  extra=()
   [ -n "${!max_len_var:-}" ] && extra+=(-max_len="${!max_len_var}")
   echo "-- $name for ${seconds}s"
   # stderr of the target is closed: the scan's diagnostic lines would drown the report.
   "$target" -max_total_time="$seconds" -close_fd_mask=2 -print_final_stats=1 "${limits[@]}" "${extra[@]}" \
     -artifact_prefix="$build/$name-" "$scratch" "$root/tests/fuzz/corpus/$name" 2>&1 | tail -n 12
   [ -n "${SALVORAN_FUZZ_OUT:-}" ] || rm -rf "$scratch"
+}
+
+failed=0
+pids=()
+for name in "${targets[@]}"; do
+  if [ ${#pids[@]} -ge "$jobs" ]; then
+    wait -n || failed=1
+    pids=($(jobs -pr))
+  fi
+  run_target "$name" >"$reports/$name" 2>&1 &
+  pids+=($!)
 done
+for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
+for name in "${targets[@]}"; do cat "$reports/$name"; done
+exit "$failed"

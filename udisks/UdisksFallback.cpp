@@ -1,37 +1,10 @@
 #include "udisks/UdisksFallback.h"
 
-#include <QCoreApplication>
-#include <QDBusConnection>
-
-#include "udisks/UdisksClient.h"
-
 namespace salvoran {
-namespace {
-
-// What a Qt application made on the command line's behalf is given as its arguments.
-int applicationArgumentCount = 1;
-char applicationName[] = "salvoran";
-char* applicationArguments[] = {applicationName, nullptr};
-
-}  // namespace
 
 UdisksFallback::UdisksFallback()
-    : previous_(SetDeniedDeviceOpener([this](const std::string& devicePath) { return Open(devicePath); })) {}
+    : previous_(SetDeniedDeviceOpener([this](const std::string& devicePath) { return udisks_.Open(devicePath); })) {}
 
-UdisksFallback::~UdisksFallback() {
-  SetDeniedDeviceOpener(std::move(previous_));
-  client_.reset();
-}
-
-GrantedDescriptor UdisksFallback::Open(const std::string& devicePath) {
-  if (!client_) {
-    // Qt D-Bus delivers its messages through an application object.
-    if (QCoreApplication::instance() == nullptr) {
-      application_ = std::make_unique<QCoreApplication>(applicationArgumentCount, applicationArguments);
-    }
-    client_ = std::make_unique<UdisksClient>(QDBusConnection::systemBus());
-  }
-  return client_->OpenForReading(devicePath);
-}
+UdisksFallback::~UdisksFallback() { SetDeniedDeviceOpener(std::move(previous_)); }
 
 }  // namespace salvoran

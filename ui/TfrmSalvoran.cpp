@@ -56,7 +56,8 @@ constexpr QSize MinimumSize(740, 520);
 constexpr QSize LogoSize(185, 70);
 constexpr int PanelMargin = 8;
 constexpr int RowSpacing = 8;
-constexpr int DriveComboBoxMinimumWidth = 220;
+// Small enough that the drive row, with the Deep scan box, fits the smallest window.
+constexpr int DriveComboBoxMinimumWidth = 160;
 constexpr int ProgressBarWidth = 300;
 constexpr char LogoResource[] = ":/salvoran/logo.png";
 constexpr char UnreadableRecordsText[] = "MFT records that could not be read: %1";
@@ -157,7 +158,11 @@ void TfrmSalvoran::CreateControls(RecoveryDialogs& dialogs, std::function<void()
   connect(restoreTree_, &RestoreTree::FocusChanged, this, &TfrmSalvoran::RestoreTreeFocusChanged);
   previewSplitter_ = new PreviewSplitter(restoreTree_, plTip_);
   connect(restoreTree_, &RestoreTree::FocusChanged, previewSplitter_,
-          [this](ResultNode* focused) { previewSplitter_->ShowNode(focused, geometry_); });
+          [this](ResultNode* focused) {
+            // A found file's record offset is relative to the volume it was found in.
+            const std::shared_ptr<const VolumeGeometry> foundIn = focused ? FoundIn(*focused) : nullptr;
+            previewSplitter_->ShowNode(focused, foundIn ? *foundIn : geometry_);
+          });
   rowAnnouncer_ =
       std::make_unique<RowAnnouncer>(restoreTree_->Model(), [this] { return restoreTree_->RowsInSight(); });
   restoreTree_->installEventFilter(this);

@@ -46,6 +46,8 @@ class PosixVolume : public VolumeSource {
   }
 
   uint64_t Size() const override { return size_; }
+  // pread keeps no position: each read stands alone.
+  bool ConcurrentReads() const override { return true; }
 
   // The kernel reads ahead into its page cache without waiting; a refusal changes nothing.
   void WillRead(uint64_t offset, uint64_t length) override {

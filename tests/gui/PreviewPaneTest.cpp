@@ -1,6 +1,7 @@
 // The preview pane in the main window, on the generated preview volume: a picture, a text and a
 // binary file as a user selects them in the list.
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -121,6 +122,25 @@ class PreviewPaneTest : public QObject {
     driver_->Tree->setCurrentIndex(driver_->Root(OtherRow));
     QCOMPARE(Label("PreviewName"), QString());
     QCOMPARE(Label("PreviewMessage"), QStringLiteral("Select a file to see its content here."));
+  }
+
+  // A found file's record lies in the old MFT of a quick-formatted volume: its content is read
+  // through the volume it was found in, not through the new MFT's.
+  void showsAFoundFileFromTheVolumeItWasFoundIn() {
+    driver_->Find<QCheckBox>("chkDeepScan")->setChecked(true);
+    driver_->Window.AddImageFiles({QString::fromStdString(test::TestImagePath("quick-format").string())});
+    driver_->ClickScanNow();
+    action_->setChecked(true);
+    Select(GraphicsRow, "IMG_2042.jpg");
+    // Its picture data is noise after the header: the bytes it shows must be its own.
+    QTRY_VERIFY(Label("PreviewContentInfo").endsWith(QStringLiteral("Bytes 0 to 65,535 of 389,120")));
+    const std::vector<uint8_t> expected =
+        test::ReadExpected(test::LoadTestImage("quick-format").Get("/Photos/2023 Summer/IMG_2042.jpg"));
+    const auto* bytes = pane_->findChild<HexView*>("PreviewBytes");
+    QCOMPARE(bytes->RowText(4096 - 1).left(10 + 3 * 2), QStringLiteral("0000fff0  %1 %2 ")
+                                                            .arg(expected[0xfff0], 2, 16, QChar(u'0'))
+                                                            .arg(expected[0xfff1], 2, 16, QChar(u'0')));
+    QVERIFY2(Label("PreviewDetails").endsWith(QStringLiteral("(found)")), qPrintable(Label("PreviewDetails")));
   }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "support/StringTable.h"
 #include "ui/QtText.h"
 #include "ui/preview/PreviewCaptions.h"
 
@@ -13,10 +14,11 @@ QString OriginOf(const TDeletedFileData& data, const VolumeGeometry& volume) {
   if (data.Origin == FileOrigin::Carved) return ToQString(strings::PreviewCarvedOriginText).arg(recordOffset);
   const std::optional<uint64_t> mftByte =
       recordOffset < 0 ? std::nullopt : volume.Mft.MftByteAt(static_cast<uint64_t>(recordOffset));
-  if (!mftByte || volume.FileRecordSize == 0) {
-    return ToQString(strings::PreviewOriginOffsetText).arg(recordOffset);
-  }
-  return ToQString(strings::PreviewOriginText).arg(*mftByte / volume.FileRecordSize);
+  const QString origin = !mftByte || volume.FileRecordSize == 0
+                             ? ToQString(strings::PreviewOriginOffsetText).arg(recordOffset)
+                             : ToQString(strings::PreviewOriginText).arg(*mftByte / volume.FileRecordSize);
+  // A found file's record is one of an MFT no longer in use.
+  return data.Origin == FileOrigin::Found ? origin + ToQString(strings::FoundStateSuffix) : origin;
 }
 
 }  // namespace

@@ -20,10 +20,10 @@ struct PreviewFile {
   ClusterUse Clusters;
   QString Origin;  // where the scan found it: "MFT record 70"
   ListedFileRef Content;
-  VolumeGeometry Volume;  // the volume of the scan that listed it
+  VolumeGeometry Volume;  // the volume the file's record belongs to: the scan's, or the one it was found in
 };
 
-// The preview of a file node of the result tree.
+// The preview of a file node of the result tree; volume is the one its record belongs to.
 PreviewFile PreviewFileOf(const ResultNode& node, const VolumeGeometry& volume);
 
 }  // namespace salvoran
