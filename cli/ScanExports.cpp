@@ -100,18 +100,10 @@ class BodyfilePrinter : public ScanPrinter {
   void Add(FoundFile&& file) override {
     // As The Sleuth Kit marks the names of deleted files; a found file by its id, which its record
     // number alone does not name.
-<<<<<<< HEAD
     const bool found = file.Data.Origin != FileOrigin::Mft;
-    out_.Text() += "0|" + BodyfileText(FilePath(file) + " (" + std::string(found ? OriginName(file.Data.Origin) : "deleted") + ")") + "|" +
-                   (found ? FileIdOf(file) : std::to_string(file.RecordIndex)) + "|r/rrwxrwxrwx|0|0|" +
-                   std::to_string(file.Data.FileSize) + "|" +
-                   UnixSeconds(file.AccessFileTime) + "|" + UnixSeconds(file.ModifyFileTime) + "|" +
-                   UnixSeconds(file.MftModifyFileTime) + "|" + UnixSeconds(file.CreateFileTime) + "\n";
-=======
-    const bool found = file.Data.Origin == FileOrigin::Found;
     std::string& out = out_.Text();
     out += "0|";
-    out += BodyfileText(FilePath(file) + (found ? " (found)" : " (deleted)"));
+    out += BodyfileText(FilePath(file) + " (" + std::string(found ? OriginName(file.Data.Origin) : "deleted") + ")");
     out += '|';
     out += found ? FileIdOf(file) : std::to_string(file.RecordIndex);
     out += "|r/rrwxrwxrwx|0|0|";
@@ -121,7 +113,6 @@ class BodyfilePrinter : public ScanPrinter {
       AppendUnixSeconds(out, time);
     }
     out += '\n';
->>>>>>> main
     out_.FlushWhenFull();
   }
 
