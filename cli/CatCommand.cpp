@@ -8,8 +8,10 @@
 #include "cli/SourceChoice.h"
 #include "cli/StdoutSink.h"
 #include "cli/TerminalText.h"
+#include "engine/CarvedFileProbe.h"
 #include "engine/DeletedFileScan.h"
 #include "engine/EngineError.h"
+#include "engine/FileId.h"
 #include "engine/FileNameText.h"
 #include "engine/OpeningPhase.h"
 #include "recovery/ListedFileContent.h"
@@ -29,14 +31,27 @@ struct OpenedFile {
   std::optional<FoundFile> File;
 };
 
-// The volume and the file the record describes, when it is a deleted file; prints why not.
-std::optional<OpenedFile> OpenFile(const CatOptions& options, const VolumeLocation& location) {
+// The volume and the file the record or id names, when it is a deleted or carved file; prints
+// why not. A carved file needs no volume that can be scanned: its content is a range of the source.
+std::optional<OpenedFile> OpenFile(const FileId& id, const VolumeLocation& location) {
   OpenedFile opened;
   opened.Geometry.DrivePath = location;
   try {
     opened.Volume = OpenVolumeToScan(location);
-    ReadVolumeGeometry(*opened.Volume, opened.Geometry);
-    opened.File = DeletedFileReader(*opened.Volume, opened.Geometry).Read(options.Record);
+    if (id.Origin != FileOrigin::Carved) {
+      ReadVolumeGeometry(*opened.Volume, opened.Geometry);
+      opened.File = DeletedFileReader(*opened.Volume, opened.Geometry).Read(id.Record);
+      return opened;
+    }
+    bool scanned = true;
+    try {
+      ReadVolumeGeometry(*opened.Volume, opened.Geometry);
+    } catch (const EngineError&) {
+      scanned = false;
+    }
+    OpenResult source = OpenSource(location.Path);
+    if (!source.Volume) throw EngineError(OpenFailureText(messages::OpenToScanFailed, source));
+    opened.File = ProbeCarvedFile(*source.Volume, id.RecordSourceOffset, id.Length, scanned ? &opened.Geometry : nullptr);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", TerminalText(error.what()).c_str());
     return std::nullopt;
@@ -44,9 +59,10 @@ std::optional<OpenedFile> OpenFile(const CatOptions& options, const VolumeLocati
   return opened;
 }
 
-// The record's content, or the stream the options name; throws when the file has no such stream.
+// The file's content, or the stream the options name; throws when the file has no such stream.
 ListedFileRef ContentOf(const FoundFile& file, const CatOptions& options) {
-  ListedFileRef content{file.Data.RecordOffset, {}};
+  const bool carved = file.Data.Origin == FileOrigin::Carved;
+  ListedFileRef content{file.Data.RecordOffset, {}, carved ? static_cast<uint64_t>(file.Data.FileSize) : 0};
   if (options.Stream.empty()) return content;
   for (const NamedStream& stream : file.Streams) {
     if (ToUtf8(stream.Name) == options.Stream) content.Stream = stream.Name;
@@ -64,12 +80,31 @@ bool StartsAsBinary(VolumeSource& volume, const VolumeGeometry& geometry, const 
 }  // namespace
 
 int RunCat(const CatOptions& options) {
-  const std::optional<VolumeLocation> location = ChooseVolume(options.Source, options.Partition);
+  FileId id;
+  id.Record = options.Record;
+  if (!options.Id.empty()) {
+    const std::optional<FileId> parsed = ParseFileId(options.Id);
+    if (!parsed || parsed->Origin == FileOrigin::Found) {
+      std::fprintf(stderr,
+                   "cat: \"%s\" is no id cat takes: give r70 or a carved file's c3c0000-1f3a from a scan's listing "
+                   "(a found file's is restored with recover --id).\n",
+                   TerminalText(options.Id).c_str());
+      return UsageOrSourceError;
+    }
+    id = *parsed;
+  }
+  const std::optional<VolumeLocation> location = options.Deep || !options.Id.empty()
+                                                     ? ChooseVolumeToDeepScan(options.Source, options.Partition)
+                                                     : ChooseVolume(options.Source, options.Partition);
   if (!location) return UsageOrSourceError;
-  std::optional<OpenedFile> opened = OpenFile(options, *location);
+  std::optional<OpenedFile> opened = OpenFile(id, *location);
   if (!opened) return UsageOrSourceError;
   if (!opened->File) {
-    std::fprintf(stderr, "Record %lld is not a deleted file of this volume.\n", static_cast<long long>(options.Record));
+    if (id.Origin == FileOrigin::Carved) {
+      std::fprintf(stderr, "%s is not a file of this source.\n", TerminalText(options.Id).c_str());
+    } else {
+      std::fprintf(stderr, "Record %lld is not a deleted file of this volume.\n", static_cast<long long>(id.Record));
+    }
     return SomeFilesFailed;
   }
   const std::string name = TerminalText(ToUtf8(opened->File->Data.FileName));
@@ -85,7 +120,8 @@ int RunCat(const CatOptions& options) {
     StdoutSink output;
     ReadListedFileContent(*opened->Volume, opened->Geometry, content, output);
   } catch (const EngineError& error) {
-    std::fprintf(stderr, "failed    %8lld  %s: %s\n", static_cast<long long>(options.Record), name.c_str(),
+    const std::string column = options.Id.empty() ? std::to_string(id.Record) : options.Id;
+    std::fprintf(stderr, "failed    %8s  %s: %s\n", column.c_str(), name.c_str(),
                  TerminalText(error.what()).c_str());
     return SomeFilesFailed;
   }

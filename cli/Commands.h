@@ -39,9 +39,11 @@ int RunRecover(const RecoverOptions& options);
 struct CatOptions {
   std::string Source;
   uint32_t Partition = 0;
-  // The file: an MFT record index. A file the deep scan finds outside the MFT is to be named
-  // by its id (--deep --id ID) beside this, once the scan gives ids.
+  // The file: an MFT record index, or an id from a listing: "r70", or a carved file's "c..."
+  // (whose content is a range of the source, read without a scan).
   int64_t Record = 0;
+  std::string Id;
+  bool Deep = false;  // the source is read whole, as a deep scan reads it (a disk, not one partition)
   std::string Stream;  // this named stream instead of the content
   bool Force = false;  // binary content to a terminal too
 };

@@ -4,7 +4,14 @@
 
 namespace salvoran::cli {
 
-std::string_view OriginName(FileOrigin origin) { return origin == FileOrigin::Found ? "found" : "mft"; }
+std::string_view OriginName(FileOrigin origin) {
+  switch (origin) {
+    case FileOrigin::Found: return "found";
+    case FileOrigin::Carved: return "carved";
+    case FileOrigin::Mft: break;
+  }
+  return "mft";
+}
 
 std::string FilePath(const FoundFile& file) { return FilePath(file.Folder, ToUtf8(file.Data.FileName)); }
 

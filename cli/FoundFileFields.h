@@ -14,7 +14,7 @@
 
 namespace salvoran::cli {
 
-// "mft" or "found": where the file was found.
+// "mft", "found" or "carved": where the file was found.
 std::string_view OriginName(FileOrigin origin);
 
 // The fields scan prints for a found file, in order: the one list that --json and --csv both

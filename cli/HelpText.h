@@ -116,11 +116,23 @@ come from the records themselves: the runs of the MFT's own record, or the
 sizes their attributes tell. Files appear as the read goes on; on a terminal,
 stderr shows the bytes read and the files found so far.
 
+The same read carves: in the clusters the volume's bitmap marks free (the
+whole source, a sector at a time, when the volume cannot be scanned), files
+of these types are found by their content and checked against their own
+structure: JPEG, PNG, GIF, BMP, PDF, ZIP (docx, xlsx, pptx, odt, epub, jar,
+...), MP3, WAV, AVI, MP4, MOV, M4A. A carved file that shares a cluster with
+a listed file is dropped, so none repeats one; the rest are listed after the
+read as "carved-00012345.jpg" (its first cluster), or with a photo's date
+first ("2021-06-13_14-22-05_carved-00003761.jpg", also its modified time),
+in no folder. The summary (with --summary, or on stderr after the listing)
+says how many were carved and how many candidates were dropped, by type and
+reason. A photo broken into pieces is not joined: only whole files are listed.
+
 The listing has a heading per category with its count, such as
 "Document Files(3)", under which each deleted file has a line of five columns:
   RECORD     MFT record number: what 'salvoran recover --record' takes; for a
-             file found by --deep, its id (f...), which 'recover --id' takes,
-             and the line ends with "[Found]"
+             file found by --deep, its id (f... or c...), which 'recover --id'
+             takes, and the line ends with "[Found]" or "[Carved]"
   CREATED    creation time, local time
   MODIFIED   time of the last change, local time
   SIZE       size of the content, in Bytes, KB, MB or GB
@@ -181,12 +193,17 @@ several times (--ext jpg --ext png) passes any of its values.
     encrypted           true when the content cannot be restored without the
                         owner's key
     origin              "mft": from the volume's MFT in use; "found": from a
-                        record the deep scan found outside it
+                        record the deep scan found outside it; "carved":
+                        found by its content (record and record_offset then
+                        0 and its first byte in the source)
     id                  unique within the scan, what 'recover --id' takes:
                         "r70" for record 70 of the MFT in use; "f" and the
                         record's offset in the source in hexadecimal for a
                         found file ("f1a2b400"), followed by "@" and its
-                        volume's offset when that is not 0 ("f11c00@100000")
+                        volume's offset when that is not 0 ("f11c00@100000");
+                        "c", the offset of a carved file's first byte in the
+                        source, "-" and its length, both hexadecimal
+                        ("c3c0000-1f3a")
     volume_offset       a found file: where its volume starts, in bytes from
                         the start of the source; null for the others
     streams             only for files with named streams: one object per
@@ -205,7 +222,7 @@ folder that a spreadsheet would run as a formula, one starting with =, +, -,
 
 --bodyfile prints The Sleuth Kit's body format (MD5|name|inode|mode|UID|GID|
 size|atime|mtime|ctime|crtime), one line per file with its path and
-" (deleted)" (" (found)" and its id for a found file), its record number and the
+" (deleted)" (" (found)" or " (carved)" and its id for a file of --deep), its record number and the
 four times of $STANDARD_INFORMATION
 in Unix seconds (ctime: the record's change), for a timeline with
 'mactime -b FILE'. A | or control character in a name is written as \x7c,
@@ -253,7 +270,9 @@ just the files they let through; with --deep, of the files a deep scan lists.
 id ("f1a2b400", "f11c00@100000") tells where its record lies, and only that
 record and the records it needs (its folders, its extension records) are read
 where its MFT is guessed to lie; when one of them is not there, the whole
-source is read once, as scan --deep does, to place them.
+source is read once, as scan --deep does, to place them. A carved file's id
+("c3c0000-1f3a") is a range of the source: it is checked again against its
+format there (so read twice) and restored as it stands, without a scan.
 
 A file is restored with what Windows would read: compressed content expanded,
 zeros past the point it had been written to, and its modification and access
@@ -298,12 +317,15 @@ rate and the time left (with --all, the scan's progress comes first).)help";
 
 inline constexpr std::string_view Cat = "Write one deleted file's content to stdout";
 inline constexpr std::string_view CatRecord = "Record number (from scan) of the file";
+inline constexpr std::string_view CatId = "Id (from scan) of the file: r70, or a carved file's c...";
+inline constexpr std::string_view CatDeep = "Take the source whole, as scan --deep does";
 inline constexpr std::string_view CatStream = "Write this named stream of the file instead of its content";
 inline constexpr std::string_view CatForce = "Write binary content to a terminal too";
 inline constexpr std::string_view CatFooter = R"help(Examples:
   salvoran cat disk.img --record 70 | less
   salvoran cat /dev/sdb1 --record 81 > harbor.jpg
   salvoran cat disk.img --record 81 --stream Zone.Identifier
+  salvoran cat disk.img --deep --id c3c0000-1f3a > photo.jpg
   salvoran cat evidence.E01 --partition 2 --record 70 | sha256sum
 
 Writes exactly what 'salvoran recover --record N' would restore, and nothing

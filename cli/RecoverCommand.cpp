@@ -13,6 +13,7 @@
 #include "cli/ScanCollector.h"
 #include "cli/SourceChoice.h"
 #include "cli/TerminalText.h"
+#include "engine/CarvedFileProbe.h"
 #include "engine/EngineError.h"
 #include "engine/DeepScan.h"
 #include "engine/FileId.h"
@@ -68,7 +69,7 @@ class PlanSink : public ListedFileSink {
 };
 
 // The id a found file is known by; empty for a file of the MFT in use, known by its record.
-std::string ColumnId(const FoundFile& file) { return file.Data.Origin == FileOrigin::Found ? FileIdOf(file) : std::string(); }
+std::string ColumnId(const FoundFile& file) { return file.Data.Origin != FileOrigin::Mft ? FileIdOf(file) : std::string(); }
 
 // A found file asked for by id, and what reading it where the id says gave.
 struct AskedFoundFile {
@@ -109,11 +110,12 @@ std::optional<RestorePlan> PlanAll(const RecoverOptions& options, const VolumeLo
   return plan;
 }
 
-// The ids asked for, as records of the MFT in use and found records; ids of neither kind are
-// refused before anything is read.
+// The ids asked for, as records of the MFT in use, found records and carved files; ids of no
+// kind are refused before anything is read.
 struct AskedIds {
   std::vector<std::pair<std::string, int64_t>> Records;
   std::vector<std::pair<std::string, FileId>> Found;
+  std::vector<std::pair<std::string, FileId>> Carved;
 };
 
 std::optional<AskedIds> SortIds(const std::vector<std::string>& ids) {
@@ -121,12 +123,15 @@ std::optional<AskedIds> SortIds(const std::vector<std::string>& ids) {
   for (const std::string& text : ids) {
     const std::optional<FileId> id = ParseFileId(text);
     if (!id) {
-      std::fprintf(stderr, "recover: \"%s\" is no file id: give one from a scan's listing (r70, f1a2b400).\n",
+      std::fprintf(stderr,
+                   "recover: \"%s\" is no file id: give one from a scan's listing (r70, f1a2b400, c3c0000-1f3a).\n",
                    TerminalText(text).c_str());
       return std::nullopt;
     }
     if (id->Origin == FileOrigin::Mft) {
       sorted.Records.emplace_back(text, id->Record);
+    } else if (id->Origin == FileOrigin::Carved) {
+      sorted.Carved.emplace_back(text, *id);
     } else {
       sorted.Found.emplace_back(text, *id);
     }
@@ -162,6 +167,16 @@ void PlanFoundIds(const std::vector<std::pair<std::string, FileId>>& ids, const 
   }
 }
 
+// The carved files asked for by id, each checked again where its id says.
+void PlanCarvedIds(const std::vector<std::pair<std::string, FileId>>& ids, const VolumeLocation& location,
+                   const VolumeGeometry* scanned, RestorePlan& plan) {
+  if (ids.empty()) return;
+  OpenResult opened = OpenSource(location.Path);
+  if (!opened.Volume) throw EngineError(OpenFailureText(messages::OpenToScanFailed, opened));
+  for (const auto& [text, id] : ids)
+    plan.Items.push_back({0, text, ProbeCarvedFile(*opened.Volume, id.RecordSourceOffset, id.Length, scanned)});
+}
+
 // Just the records and files asked for, each read on its own: no scan of the whole MFT.
 std::optional<RestorePlan> PlanRecords(const RecoverOptions& options, const VolumeLocation& location) {
   const std::optional<AskedIds> ids = SortIds(options.Ids);
@@ -185,6 +200,7 @@ std::optional<RestorePlan> PlanRecords(const RecoverOptions& options, const Volu
       for (const auto& [text, record] : ids->Records) plan.Items.push_back({record, text, files.Read(record)});
     }
     PlanFoundIds(ids->Found, location, scanned ? &plan.Geometry : nullptr, plan);
+    PlanCarvedIds(ids->Carved, location, scanned ? &plan.Geometry : nullptr, plan);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", TerminalText(error.what()).c_str());
     return std::nullopt;
@@ -231,9 +247,15 @@ RecoverResult RestoreOne(const FoundFile& file, const RecoverOptions& options, c
     return result;
   }
   result.Path = target.Path.string();
-  result.Error = TryRecoverFile(geometry, target, file.Data.RecordOffset, OutputFile::ExistingTarget::Keep, progress,
-                                stream ? std::u16string_view(stream->Name) : std::u16string_view(),
-                                options.KeepGoing ? &result.Damaged : nullptr);
+  std::vector<ByteRange>* damaged = options.KeepGoing ? &result.Damaged : nullptr;
+  // A carved file is a plain range of the source.
+  result.Error = file.Data.Origin == FileOrigin::Carved
+                     ? TryRecoverCarvedFile(scanned.DrivePath.Path, static_cast<uint64_t>(file.Data.RecordOffset),
+                                            static_cast<uint64_t>(file.Data.FileSize), target,
+                                            OutputFile::ExistingTarget::Keep, progress, damaged)
+                     : TryRecoverFile(geometry, target, file.Data.RecordOffset, OutputFile::ExistingTarget::Keep,
+                                      progress, stream ? std::u16string_view(stream->Name) : std::u16string_view(),
+                                      damaged);
   // A file that failed was removed: what it met on the way is no file's damage.
   if (result.Error) result.Damaged.clear();
   return result;

@@ -36,7 +36,7 @@ void PrintRepairNotes(const VolumeGeometry& geometry) {
 }
 
 bool CollectScan(const VolumeLocation& volume, VolumeGeometry& geometry, ScanCollector& collector,
-                 ScanSummary& summary, bool deep) {
+                 ScanSummary& summary, bool deep, CarvingOutcome* carving) {
   try {
     if (!deep) {
       summary = ScanDrive(volume, geometry, collector);
@@ -46,6 +46,7 @@ bool CollectScan(const VolumeLocation& volume, VolumeGeometry& geometry, ScanCol
     const DeepScanSummary deepSummary = DeepScanDrive(volume, geometry, collector);
     collector.EndProgress();
     summary = deepSummary.Mft;
+    if (carving) *carving = {deepSummary.CarvedFiles, deepSummary.CarvingDropped};
     if (!deepSummary.MftFailure.empty()) {
       std::fprintf(stderr, "%s\n%s\n", TerminalText(deepSummary.MftFailure).c_str(),
                    std::string(messages::DeepScanWithoutMft).c_str());

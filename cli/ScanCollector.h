@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/CarvingSummary.h"
 #include "cli/FileFilter.h"
 #include "cli/ProgressLine.h"
 #include "engine/DeletedFileScan.h"
@@ -50,9 +51,9 @@ class ScanCollector : public ScanObserver {
 void PrintRepairNotes(const VolumeGeometry& geometry);
 
 // Runs a scan of source into a collector; with deep, the deep scan, whose notes (an MFT that
-// could not be scanned, bytes that could not be read) go to stderr. Prints the failure and
-// answers false when the scan could not run.
+// could not be scanned, bytes that could not be read) go to stderr, and what its carving gave to
+// carving when given. Prints the failure and answers false when the scan could not run.
 bool CollectScan(const VolumeLocation& volume, VolumeGeometry& geometry, ScanCollector& collector,
-                 ScanSummary& summary, bool deep = false);
+                 ScanSummary& summary, bool deep = false, CarvingOutcome* carving = nullptr);
 
 }  // namespace salvoran::cli

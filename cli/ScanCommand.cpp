@@ -41,13 +41,17 @@ int RunScan(const std::string& source, uint32_t partition, ScanOutput output, co
   if (writesWhileScanning) printer = std::make_unique<PipelinedPrinter>(std::move(printer));
   ScanCollector collector(filter, *printer, !(writesWhileScanning && ::isatty(STDOUT_FILENO) == 1));
   ScanSummary summary;
-  if (!CollectScan(*volume, geometry, collector, summary, deep)) return UsageOrSourceError;
+  CarvingOutcome carving;
+  if (!CollectScan(*volume, geometry, collector, summary, deep, &carving)) return UsageOrSourceError;
   try {
     printer->Finish(summary);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return UsageOrSourceError;
   }
+  // The summary's own lines; after the listing, beside it on stderr.
+  if (deep && output == ScanOutput::Summary) PrintCarvingSummary(stdout, carving);
+  if (deep && output == ScanOutput::Listing) PrintCarvingSummary(stderr, carving);
   if (summary.UnreadableRecords > 0 && output != ScanOutput::Summary) {
     std::fprintf(stderr, "%d records could not be read and were skipped.\n", summary.UnreadableRecords);
   }

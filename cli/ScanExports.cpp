@@ -100,10 +100,10 @@ class BodyfilePrinter : public ScanPrinter {
   void Add(FoundFile&& file) override {
     // As The Sleuth Kit marks the names of deleted files; a found file by its id, which its record
     // number alone does not name.
-    const bool found = file.Data.Origin == FileOrigin::Found;
+    const bool found = file.Data.Origin != FileOrigin::Mft;
     std::string& out = out_.Text();
     out += "0|";
-    out += BodyfileText(FilePath(file) + (found ? " (found)" : " (deleted)"));
+    out += BodyfileText(FilePath(file) + " (" + std::string(found ? OriginName(file.Data.Origin) : "deleted") + ")");
     out += '|';
     out += found ? FileIdOf(file) : std::to_string(file.RecordIndex);
     out += "|r/rrwxrwxrwx|0|0|";

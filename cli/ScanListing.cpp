@@ -1,4 +1,5 @@
 #include <array>
+#include <cctype>
 #include <cstdio>
 
 #include "cli/ByteSpool.h"
@@ -40,10 +41,16 @@ struct ListedLine {
   uint32_t FolderBytes = 0;  // of the text when the folder is not kept in the tree
   uint32_t NameBytes = 0;
   uint32_t IdBytes = 0;  // a found file's id, which stands in the record's column; 0 for the others
+  FileOrigin Origin = FileOrigin::Mft;
 };
 
-// Ends the line of a file found outside the MFT in use by the deep scan.
-constexpr char FoundNote[] = "  [Found]";
+// Ends the line of a file the deep scan found outside the MFT in use: "  [Found]", "  [Carved]".
+std::string OriginNote(FileOrigin origin) {
+  if (origin == FileOrigin::Mft) return {};
+  std::string note = "  [" + std::string(OriginName(origin)) + "]";
+  note[3] = static_cast<char>(std::toupper(static_cast<unsigned char>(note[3])));
+  return note;
+}
 
 // Only a file that other files have taken clusters of says so: " [Partly overwritten: 32 of 64
 // clusters in use]"; or one of whose clusters the volume cannot tell: " [Unknown: 8 of 64
@@ -74,7 +81,7 @@ class ListingPrinter : public ScanPrinter {
  public:
   void Add(FoundFile&& file) override {
     const std::string name = ToUtf8(file.Data.FileName);
-    const std::string id = file.Data.Origin == FileOrigin::Found ? FileIdOf(file) : std::string();
+    const std::string id = file.Data.Origin != FileOrigin::Mft ? FileIdOf(file) : std::string();
     const FolderTree::Id folder = folders_.Add(file.Folder);
     const std::string_view folderText = folder == FolderTree::NotKept ? std::string_view(file.Folder) : "";
     const ListedLine line{file.Data.CreateTime,
@@ -87,7 +94,8 @@ class ListingPrinter : public ScanPrinter {
                           folder,
                           static_cast<uint32_t>(folderText.size()),
                           static_cast<uint32_t>(name.size()),
-                          static_cast<uint32_t>(id.size())};
+                          static_cast<uint32_t>(id.size()),
+                          file.Data.Origin};
     const auto category = static_cast<size_t>(file.Category);
     ++counts_[category];
     spools_[category].Append(&line, sizeof line);
@@ -118,7 +126,7 @@ class ListingPrinter : public ScanPrinter {
         char fixed[128];
         std::snprintf(fixed, sizeof fixed, "  %8s  %s  %s  %12s  ", id.c_str(), LocalTimeText(line.CreateTime).c_str(),
                       LocalTimeText(line.ModifyTime).c_str(), FormatFileSize(line.FileSize).c_str());
-        out.Text() += fixed + path + StateNote(line) + (line.IdBytes != 0 ? FoundNote : "") + "\n";
+        out.Text() += fixed + path + StateNote(line) + OriginNote(line.Origin) + "\n";
         out.FlushWhenFull();
       }
     }

@@ -104,7 +104,11 @@ int main(int argc, char** argv) {
   CLI::App* catCommand = AddCommand(app, "cat", help::Cat, help::CatFooter);
   AddSource(*catCommand, cat.Source);
   AddPartition(*catCommand, partition);
-  catCommand->add_option("--record", cat.Record, std::string(help::CatRecord))->required()->type_name("N");
+  CLI::Option* catRecord =
+      catCommand->add_option("--record", cat.Record, std::string(help::CatRecord))->type_name("N");
+  CLI::Option* catId = catCommand->add_option("--id", cat.Id, std::string(help::CatId))->type_name("ID");
+  catRecord->excludes(catId);
+  AddDeep(*catCommand, cat.Deep, help::CatDeep);
   catCommand->add_option("--stream", cat.Stream, std::string(help::CatStream))->type_name("NAME");
   catCommand->add_flag("--force", cat.Force, std::string(help::CatForce));
 
@@ -127,6 +131,10 @@ int main(int argc, char** argv) {
     return RunScan(source, partition, output, scanFilter, deep);
   }
   if (*catCommand) {
+    if (catRecord->count() == 0 && cat.Id.empty()) {
+      std::fprintf(stderr, "cat: give --record N or --id ID\n");
+      return UsageOrSourceError;
+    }
     cat.Partition = partition;
     return RunCat(cat);
   }

@@ -149,6 +149,7 @@ ClusterUse CountClusterUse(const DataStream& stream, const VolumeGeometry& geome
       vcns -= clusters;
       if (!run.Sparse) {
         use.Clusters += clusters;
+        if (clusters > 0) use.Runs.push_back({run.StartCluster, clusters});
         const uint64_t withContent = vcn < contentVcns ? std::min(clusters, contentVcns - vcn) : 0;
         const BitmapCount counted = bitmap.Count(run.StartCluster, withContent);
         use.InUse += counted.InUse;

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/ClusterRun.h"
 #include "engine/FileAttributes.h"
 #include "engine/MftMap.h"
 #include "engine/VolumeGeometry.h"
@@ -66,6 +67,7 @@ struct ClusterUse {
   uint64_t Clusters = 0;  // allocated, holes not counted
   uint64_t InUse = 0;     // of those holding written content, how many the bitmap marks in use
   uint64_t Unknown = 0;   // of those holding written content, how many it cannot say of
+  std::vector<ClusterRun> Runs;  // the allocated runs themselves
 };
 
 // The clusters the runs of a stream's pieces name (a resident stream has none). Only clusters

@@ -4,6 +4,8 @@
 #include <map>
 #include <memory>
 
+#include "engine/CarvingPass.h"
+#include "engine/ClaimedSourceBytes.h"
 #include "engine/EngineError.h"
 #include "engine/FoundFileReader.h"
 #include "engine/FoundMfts.h"
@@ -82,6 +84,33 @@ class StartNoting : public ScanObserver {
   bool started_ = false;
 };
 
+// Passes every listed file on, keeping the clusters it claims so that no carved file repeats it.
+class ClaimNoting : public ScanObserver {
+ public:
+  ClaimNoting(ScanObserver& inner, const VolumeGeometry& scanned, uint64_t scannedOffset, ClaimedSourceBytes& claimed)
+      : inner_(inner), scanned_(scanned), scannedOffset_(scannedOffset), claimed_(claimed) {}
+  void ScanStarted(const VolumeGeometry& geometry) override { inner_.ScanStarted(geometry); }
+  void Progress(int32_t recordIndex) override { inner_.Progress(recordIndex); }
+  bool StopRequested() override { return inner_.StopRequested(); }
+  void FileFound(FoundFile&& file) override {
+    const ClaimPlace place = file.FoundIn ? ClaimPlace{VolumeOffsetInSource(*file.FoundIn), file.FoundIn->BytesPerCluster}
+                                          : ClaimPlace{scannedOffset_, scanned_.BytesPerCluster};
+    claimed_.Add(file.Runs, place);
+    file.Runs = {};
+    inner_.FileFound(std::move(file));
+  }
+  void DeepPassStarted(uint64_t sourceBytes) override { inner_.DeepPassStarted(sourceBytes); }
+  void DeepPassProgress(uint64_t bytesRead, uint64_t filesFound) override {
+    inner_.DeepPassProgress(bytesRead, filesFound);
+  }
+
+ private:
+  ScanObserver& inner_;
+  const VolumeGeometry& scanned_;
+  uint64_t scannedOffset_;
+  ClaimedSourceBytes& claimed_;
+};
+
 // The scan of the MFT in use, whose failure the deep scan reports and goes on from.
 void ScanMftInUse(VolumeSource& volume, VolumeGeometry& geometry, ScanObserver& observer, DeepScanSummary& summary) {
   StartNoting noting(observer);
@@ -109,7 +138,9 @@ DeepScanSummary DeepScanDrive(const VolumeLocation& location, VolumeGeometry& ge
   VolumeWindow volume(source, volumeOffset, volumeSize);
 
   geometry.DrivePath = location;
-  ScanMftInUse(volume, geometry, observer, summary);
+  ClaimedSourceBytes claimed;
+  ClaimNoting listed(observer, geometry, volumeOffset, claimed);
+  ScanMftInUse(volume, geometry, listed, summary);
   if (summary.Mft.Stopped) {
     summary.Stopped = true;
     return summary;
@@ -119,9 +150,11 @@ DeepScanSummary DeepScanDrive(const VolumeLocation& location, VolumeGeometry& ge
   SurveySource(source, location, summary.MftFailure.empty() ? &geometry : nullptr, survey);
   BootSectorFinder bootSectors;
   RecordFinder records(survey.InUse);
-  std::vector<SourceBlockConsumer*> consumers{&bootSectors, &records};
+  const bool scanned = summary.MftFailure.empty();
+  CarvingPass carving(scanned ? &volume : nullptr, scanned ? &geometry : nullptr, volumeOffset);
+  std::vector<SourceBlockConsumer*> consumers{&bootSectors, &records, &carving};
   consumers.insert(consumers.end(), moreConsumers.begin(), moreConsumers.end());
-  FoundFileLister lister(source, records, bootSectors, survey.Context, observer);
+  FoundFileLister lister(source, records, bootSectors, survey.Context, listed);
 
   observer.DeepPassStarted(source.Size());
   uint64_t nextCheckpoint = checkpointBytes;
@@ -134,10 +167,12 @@ DeepScanSummary DeepScanDrive(const VolumeLocation& location, VolumeGeometry& ge
     return !observer.StopRequested();
   });
   lister.List(true);
-  observer.DeepPassProgress(summary.Pass.BytesRead, lister.ListedFiles());
   summary.Volumes = lister.Volumes();
   summary.FoundRecords = records.Records().size();
   summary.FoundFiles = lister.ListedFiles();
+  summary.CarvedFiles = carving.ListFiles(claimed, observer);
+  summary.CarvingDropped = carving.Dropped();
+  observer.DeepPassProgress(summary.Pass.BytesRead, lister.ListedFiles() + summary.CarvedFiles);
   summary.Stopped = summary.Pass.Stopped;
   return summary;
 }

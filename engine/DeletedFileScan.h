@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ByteView.h"
+#include "engine/ClusterRun.h"
 #include "engine/DeletedFileData.h"
 #include "engine/FileAttributes.h"
 #include "engine/FileCategory.h"
@@ -42,6 +43,7 @@ struct FoundFile {
   uint64_t Clusters = 0;             // its allocated clusters, holes not counted
   uint64_t OverwrittenClusters = 0;  // of those, how many the volume now marks in use
   uint64_t UnknownClusters = 0;      // of those, how many the volume's bitmap cannot say of
+  std::vector<ClusterRun> Runs;      // those clusters, on its volume (the deep scan's carving leaves them alone)
   // Of a found file (Data.Origin): the geometry of the MFT it was found in, which its restore reads it through
   // (Data.RecordOffset is relative to that volume). Empty for a file of the MFT in use.
   std::shared_ptr<const VolumeGeometry> FoundIn;

@@ -7,7 +7,9 @@ namespace {
 
 constexpr char RecordPrefix = 'r';
 constexpr char FoundPrefix = 'f';
+constexpr char CarvedPrefix = 'c';
 constexpr char VolumeSeparator = '@';
+constexpr char LengthSeparator = '-';
 constexpr int Hexadecimal = 16;
 
 std::string Hex(uint64_t value) {
@@ -28,6 +30,10 @@ std::optional<Number> WholeNumber(std::string_view text, int base) {
 }  // namespace
 
 std::string FileIdOf(const FoundFile& file) {
+  if (file.Data.Origin == FileOrigin::Carved) {
+    return CarvedPrefix + Hex(static_cast<uint64_t>(file.Data.RecordOffset)) + LengthSeparator +
+           Hex(static_cast<uint64_t>(file.Data.FileSize));
+  }
   if (file.Data.Origin == FileOrigin::Mft || !file.FoundIn) return RecordPrefix + std::to_string(file.RecordIndex);
   const uint64_t volumeOffset = VolumeOffsetInSource(*file.FoundIn);
   std::string id = FoundPrefix + Hex(volumeOffset + static_cast<uint64_t>(file.Data.RecordOffset));
@@ -43,6 +49,17 @@ std::optional<FileId> ParseFileId(std::string_view text) {
     const std::optional<int64_t> record = WholeNumber<int64_t>(rest, 10);
     if (!record || *record < 0) return std::nullopt;
     id.Record = *record;
+    return id;
+  }
+  if (text.front() == CarvedPrefix) {
+    const size_t separator = rest.find(LengthSeparator);
+    if (separator == std::string_view::npos) return std::nullopt;
+    const std::optional<uint64_t> offset = WholeNumber<uint64_t>(rest.substr(0, separator), Hexadecimal);
+    const std::optional<uint64_t> length = WholeNumber<uint64_t>(rest.substr(separator + 1), Hexadecimal);
+    if (!offset || !length || *length == 0 || *length > UINT64_MAX - *offset) return std::nullopt;
+    id.Origin = FileOrigin::Carved;
+    id.RecordSourceOffset = *offset;
+    id.Length = *length;
     return id;
   }
   if (text.front() != FoundPrefix) return std::nullopt;

@@ -51,12 +51,13 @@ std::optional<FoundFileReader::Described> FoundFileReader::Read(const FoundRecor
   file.Data.RecordOffset = static_cast<int64_t>(recordOffset);
   file.Data.Origin = FileOrigin::Found;
   file.FoundIn = geometry_;
-  const ClusterUse use = CountClusterUse(*attributes_.Stream(u""), *geometry_, bitmap_);
+  ClusterUse use = CountClusterUse(*attributes_.Stream(u""), *geometry_, bitmap_);
   file.Clusters = use.Clusters;
   // Against its own bitmap, a file in use then held its clusters itself.
   const bool heldItself = wasInUse && geometry_->OwnClusterBitmap;
   file.OverwrittenClusters = heldItself ? 0 : use.InUse;
   file.UnknownClusters = heldItself ? 0 : use.Unknown;
+  file.Runs = std::move(use.Runs);
   file.Folder = folders_.FolderOf(ReadParentReference(attributes_.FileName));
   described.Complete = file.Folder.starts_with('/') && NothingLost(attributes_);
   return described;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "engine/AttributeHeader.h"
@@ -79,21 +80,31 @@ class ProgressSink : public ContentSink {
   const ContentProgress& progress_;
 };
 
-template <typename Target>
-void RecoverToFile(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset, const Target& target,
-                   OutputFile::ExistingTarget existing, const ContentProgress& progress,
-                   std::u16string_view streamName, std::vector<ByteRange>* unreadable) {
+// Runs recover(openSink) with a sink that writes target, reporting progress when asked.
+template <typename Target, typename Recover>
+void RecoverToFile(const Target& target, OutputFile::ExistingTarget existing, const ContentProgress& progress,
+                   const Recover& recover) {
   std::optional<OutputFile> output;
   std::optional<ProgressSink> reported;
-  RecoverFileContent(
-      volume, geometry, recordOffset,
-      [&]() -> ContentSink& {
-        ContentSink& file = output.emplace(target, existing);
-        if (!progress) return file;
-        return reported.emplace(file, progress);
-      },
-      streamName, AllContent, unreadable);
+  recover([&]() -> ContentSink& {
+    ContentSink& file = output.emplace(target, existing);
+    if (!progress) return file;
+    return reported.emplace(file, progress);
+  });
 }
+
+template <typename Target>
+void RecoverRecordToFile(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
+                         const Target& target, OutputFile::ExistingTarget existing, const ContentProgress& progress,
+                         std::u16string_view streamName, std::vector<ByteRange>* unreadable) {
+  RecoverToFile(target, existing, progress, [&](const std::function<ContentSink&()>& openSink) {
+    RecoverFileContent(volume, geometry, recordOffset, openSink, streamName, AllContent, unreadable);
+  });
+}
+
+// A carved file's bytes are read this many at a time.
+constexpr size_t SourceRangeChunkBytes = 1u << 20;
+constexpr uint32_t SectorBytes = 512;
 
 }  // namespace
 
@@ -150,14 +161,39 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
                         const std::filesystem::path& target, OutputFile::ExistingTarget existing,
                         const ContentProgress& progress, std::u16string_view streamName,
                         std::vector<ByteRange>* unreadable) {
-  RecoverToFile(volume, geometry, recordOffset, target, existing, progress, streamName, unreadable);
+  RecoverRecordToFile(volume, geometry, recordOffset, target, existing, progress, streamName, unreadable);
 }
 
 void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, int64_t recordOffset,
                         const RestoreTarget& target, OutputFile::ExistingTarget existing,
                         const ContentProgress& progress, std::u16string_view streamName,
                         std::vector<ByteRange>* unreadable) {
-  RecoverToFile(volume, geometry, recordOffset, target, existing, progress, streamName, unreadable);
+  RecoverRecordToFile(volume, geometry, recordOffset, target, existing, progress, streamName, unreadable);
+}
+
+void RecoverSourceRange(VolumeSource& source, uint64_t offset, uint64_t length,
+                        const std::function<ContentSink&()>& openSink, uint64_t firstBytes,
+                        std::vector<ByteRange>* unreadable) {
+  if (offset > source.Size() || length > source.Size() - offset) throw EngineError(messages::CarvedPastSource);
+  const uint64_t wanted = std::min(length, firstBytes);
+  ContentSink& output = openSink();
+  ContentReader reader(source, SectorBytes, wanted, unreadable);
+  std::vector<std::byte> buffer(static_cast<size_t>(std::min<uint64_t>(wanted, SourceRangeChunkBytes)));
+  for (uint64_t done = 0; done < wanted;) {
+    const std::span<std::byte> chunk(buffer.data(), static_cast<size_t>(std::min<uint64_t>(buffer.size(), wanted - done)));
+    reader.Read(offset + done, chunk, done);
+    output.Write(chunk);
+    done += chunk.size();
+  }
+  output.Commit(wanted);
+}
+
+void RecoverSourceRange(VolumeSource& source, uint64_t offset, uint64_t length, const RestoreTarget& target,
+                        OutputFile::ExistingTarget existing, const ContentProgress& progress,
+                        std::vector<ByteRange>* unreadable) {
+  RecoverToFile(target, existing, progress, [&](const std::function<ContentSink&()>& openSink) {
+    RecoverSourceRange(source, offset, length, openSink, AllContent, unreadable);
+  });
 }
 
 }  // namespace salvoran

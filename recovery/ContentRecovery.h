@@ -43,4 +43,14 @@ void RecoverFileContent(VolumeSource& volume, const VolumeGeometry& geometry, in
                         const std::function<ContentSink&()>& openSink, std::u16string_view streamName = {},
                         uint64_t firstBytes = AllContent, std::vector<ByteRange>* unreadable = nullptr);
 
+// The content of a carved file: the bytes [offset, offset + length) of the whole source, as they
+// stand (no times to keep). A range past the source's end is refused (EngineError) before the
+// sink is opened; bytes the source cannot give go to unreadable's rule as above.
+void RecoverSourceRange(VolumeSource& source, uint64_t offset, uint64_t length,
+                        const std::function<ContentSink&()>& openSink, uint64_t firstBytes = AllContent,
+                        std::vector<ByteRange>* unreadable = nullptr);
+void RecoverSourceRange(VolumeSource& source, uint64_t offset, uint64_t length, const RestoreTarget& target,
+                        OutputFile::ExistingTarget existing, const ContentProgress& progress = {},
+                        std::vector<ByteRange>* unreadable = nullptr);
+
 }  // namespace salvoran

@@ -10,11 +10,11 @@
 
 namespace salvoran {
 
-// Which listed file's content to read. Every file listed now is a free MFT record; a file found
-// another way will say here where its content lies, and its readers need not change.
+// Which listed file's content to read: a file record's, or a carved file's plain range of the source.
 struct ListedFileRef {
-  int64_t RecordOffset = 0;  // of its file record on the volume
+  int64_t RecordOffset = 0;  // of its file record on the volume; carved: its first byte in the source
   std::u16string Stream;     // a named stream to read instead of the content; empty for the content
+  uint64_t CarvedLength = 0;  // of a carved file, its bytes; 0 for a file of a record
 };
 
 // The content of a listed file into sink, as a restore writes it; only its first firstBytes

@@ -13,23 +13,31 @@ namespace salvoran {
 
 namespace {
 
-template <typename Target>
-std::optional<std::string> TryRecoverTo(const VolumeGeometry& geometry, const Target& target, int64_t RecordOffset,
-                                        OutputFile::ExistingTarget existing, const ContentProgress& progress,
-                                        std::u16string_view streamName, std::vector<ByteRange>* unreadable) {
+// Opens location and runs recover on it; answers the failure text, or nothing.
+template <typename Recover>
+std::optional<std::string> TryRecoverAt(const VolumeLocation& location, int64_t offset, const Recover& recover) {
   std::string cause;
   try {
-    OpenResult opened = OpenVolumeAt(geometry.DrivePath);
+    OpenResult opened = OpenVolumeAt(location);
     if (!opened.Volume) throw EngineError(OpenFailureText(messages::OpenToRecoverFailed, opened));
-    RecoverFileContent(*opened.Volume, geometry, RecordOffset, target, existing, progress, streamName, unreadable);
+    recover(*opened.Volume);
     return std::nullopt;
   } catch (const EngineError& error) {
     cause = error.what();
-    if (!error.Detail().empty()) DebugTrace("recovery of record at " + std::to_string(RecordOffset) + ": " + error.Detail());
+    if (!error.Detail().empty()) DebugTrace("recovery of the file at " + std::to_string(offset) + ": " + error.Detail());
   } catch (const std::bad_alloc&) {
     cause = messages::RunReadFailed;
   }
   return std::string(strings::RecoverFailedMessage) + cause;
+}
+
+template <typename Target>
+std::optional<std::string> TryRecoverTo(const VolumeGeometry& geometry, const Target& target, int64_t RecordOffset,
+                                        OutputFile::ExistingTarget existing, const ContentProgress& progress,
+                                        std::u16string_view streamName, std::vector<ByteRange>* unreadable) {
+  return TryRecoverAt(geometry.DrivePath, RecordOffset, [&](VolumeSource& volume) {
+    RecoverFileContent(volume, geometry, RecordOffset, target, existing, progress, streamName, unreadable);
+  });
 }
 
 }  // namespace
@@ -46,6 +54,14 @@ std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const 
                                           const ContentProgress& progress, std::u16string_view streamName,
                                           std::vector<ByteRange>* unreadable) {
   return TryRecoverTo(geometry, target, RecordOffset, existing, progress, streamName, unreadable);
+}
+
+std::optional<std::string> TryRecoverCarvedFile(const std::string& sourcePath, uint64_t offset, uint64_t length,
+                                                const RestoreTarget& target, OutputFile::ExistingTarget existing,
+                                                const ContentProgress& progress, std::vector<ByteRange>* unreadable) {
+  return TryRecoverAt(VolumeLocation(sourcePath), static_cast<int64_t>(offset), [&](VolumeSource& source) {
+    RecoverSourceRange(source, offset, length, target, existing, progress, unreadable);
+  });
 }
 
 }  // namespace salvoran

@@ -31,4 +31,11 @@ std::optional<std::string> TryRecoverFile(const VolumeGeometry& geometry, const 
                                           const ContentProgress& progress = {}, std::u16string_view streamName = {},
                                           std::vector<ByteRange>* unreadable = nullptr);
 
+// The same for a carved file: the bytes [offset, offset + length) of the source sourcePath.
+std::optional<std::string> TryRecoverCarvedFile(const std::string& sourcePath, uint64_t offset, uint64_t length,
+                                                const RestoreTarget& target,
+                                                OutputFile::ExistingTarget existing = OutputFile::ExistingTarget::Keep,
+                                                const ContentProgress& progress = {},
+                                                std::vector<ByteRange>* unreadable = nullptr);
+
 }  // namespace salvoran

@@ -48,6 +48,7 @@ inline constexpr std::string_view NoSuchStream = "The file has no stream of that
 inline constexpr std::string_view OverwrittenWarning =
     "are in use by other files now: what was restored there is theirs, not this file's.";
 // Follows "bytes 0 to 32767" in a warning about a file restored with --keep-going.
+inline constexpr std::string_view CarvedPastSource = "The carved file reaches past the end of the source.";
 inline constexpr std::string_view ZeroedWarning = "could not be read from the source and were restored as zeros.";
 inline constexpr std::string_view CannotCreateFile = "Cannot create file";
 inline constexpr std::string_view CannotCreateFolder = "Cannot create folder";

@@ -34,6 +34,8 @@ inline constexpr std::string_view OverwrittenStateCaption = "Overwritten";
 inline constexpr std::string_view UnknownStateCaption = "Unknown";
 // Follows the state of a file the deep scan found outside the volume's MFT in use.
 inline constexpr std::string_view FoundStateSuffix = " (found)";
+// Follows the state of a file the deep scan found by its content.
+inline constexpr std::string_view CarvedStateSuffix = " (carved)";
 // %1 and %2 stand for the numbers.
 inline constexpr std::string_view ClustersInUseToolTip = "%1 of its %2 clusters are in use by other files";
 // %3: clusters past the end of the volume's bitmap or of a cut image, or whose bitmap is unreadable.

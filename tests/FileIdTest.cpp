@@ -29,10 +29,21 @@ TEST(FileId, NamesTheRecordOrWhereAFoundRecordLiesAndReadsBack) {
   EXPECT_EQ(found->Origin, FileOrigin::Found);
   EXPECT_EQ(found->RecordSourceOffset, 0x111c00u);
   EXPECT_EQ(found->VolumeOffset, 0x100000u);
+
+  FoundFile carved;
+  carved.Data.Origin = FileOrigin::Carved;
+  carved.Data.RecordOffset = 0x3c0000;
+  carved.Data.FileSize = 0x1f3a;
+  EXPECT_EQ(FileIdOf(carved), "c3c0000-1f3a");
+  const std::optional<FileId> range = ParseFileId("c3c0000-1f3a");
+  ASSERT_TRUE(range);
+  EXPECT_EQ(range->Origin, FileOrigin::Carved);
+  EXPECT_EQ(range->RecordSourceOffset, 0x3c0000u);
+  EXPECT_EQ(range->Length, 0x1f3au);
 }
 
 TEST(FileId, RefusesWhatNoListingGives) {
-  for (const char* text : {"", "r", "70", "r-1", "r7x", "f", "fxyz", "f12@", "f@100", "f100@200", "c1000", "f1 ",
+  for (const char* text : {"", "r", "70", "r-1", "r7x", "f", "fxyz", "f12@", "f@100", "f100@200", "c1000", "c1000-", "c1000-0", "c-10", "cffffffffffffffff-2", "f1 ",
                            "r99999999999999999999"}) {
     EXPECT_FALSE(ParseFileId(text)) << text;
   }

@@ -238,6 +238,13 @@ std::optional<std::string> SelectedFilesRecovery::Restore(const std::string& nam
                                                           const RestoreTarget& target,
                                                           OutputFile::ExistingTarget existing) {
   const int64_t recordOffset = file.RecordOffset;
+  if (file.Origin == FileOrigin::Carved) {
+    // A carved file is a plain range of the source.
+    return progress_.Run(name, ListedBytes(file), [&](const ContentProgress& copied) {
+      return TryRecoverCarvedFile(geometry_.DrivePath.Path, static_cast<uint64_t>(recordOffset),
+                                  static_cast<uint64_t>(file.FileSize), target, existing, copied);
+    });
+  }
   const VolumeGeometry& geometry = foundIn ? *foundIn : geometry_;
   return progress_.Run(name, ListedBytes(file),
                        [this, &geometry, &target, recordOffset, existing](const ContentProgress& copied) {

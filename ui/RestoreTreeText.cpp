@@ -41,7 +41,12 @@ QString RootText(const ResultTree& tree, const ResultNode& root) {
 
 QString StateText(const ResultNode& node) {
   const QString state = ToQString(ContentStateCaption(StateOf(node.Clusters())));
-  return node.Data().Origin == FileOrigin::Found ? state + ToQString(strings::FoundStateSuffix) : state;
+  switch (node.Data().Origin) {
+    case FileOrigin::Found: return state + ToQString(strings::FoundStateSuffix);
+    case FileOrigin::Carved: return state + ToQString(strings::CarvedStateSuffix);
+    case FileOrigin::Mft: break;
+  }
+  return state;
 }
 
 }  // namespace

@@ -3,10 +3,7 @@
 #include <algorithm>
 
 namespace salvoran::carving {
-namespace {
-
-// Sorted by first cluster, overlapping and touching ranges joined.
-std::vector<ClusterRange> Merged(std::vector<ClusterRange> ranges) {
+std::vector<ClusterRange> MergeClusterRanges(std::vector<ClusterRange> ranges) {
   std::erase_if(ranges, [](const ClusterRange& range) { return range.Count == 0; });
   std::sort(ranges.begin(), ranges.end(),
             [](const ClusterRange& a, const ClusterRange& b) { return a.First < b.First; });
@@ -22,11 +19,9 @@ std::vector<ClusterRange> Merged(std::vector<ClusterRange> ranges) {
   return merged;
 }
 
-}  // namespace
-
 std::vector<CarvedFile> RemoveClaimed(std::vector<CarvedFile> files, std::vector<ClusterRange> claimed,
                                       uint64_t areaOffset, uint32_t clusterBytes, DropCounts& dropped) {
-  const std::vector<ClusterRange> ranges = Merged(std::move(claimed));
+  const std::vector<ClusterRange> ranges = MergeClusterRanges(std::move(claimed));
   std::erase_if(files, [&](const CarvedFile& file) {
     const uint64_t first = (file.SourceOffset - areaOffset) / clusterBytes;
     const uint64_t last = (file.SourceOffset - areaOffset + file.Length - 1) / clusterBytes;

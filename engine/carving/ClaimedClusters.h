@@ -13,6 +13,9 @@ struct ClusterRange {
   uint64_t Count = 0;
 };
 
+// Sorted by first cluster, overlapping and touching ranges joined.
+std::vector<ClusterRange> MergeClusterRanges(std::vector<ClusterRange> ranges);
+
 // After the pass: drops the carved files that share a cluster with a file the scan lists
 // already (a deleted file whose record still names its clusters), counting them in `dropped`.
 // `areaOffset` and `clusterBytes` place the area's clusters in the source.

@@ -2,12 +2,22 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <deque>
 
 #include "engine/carving/ByteOrder.h"
 
 namespace salvoran::carving {
 namespace {
+
+// The first 'f' or 'F' in [from, end), or end: every keyword the scan looks for ends in one, so
+// the bytes between are skipped at memchr's speed.
+const uint8_t* NextF(const uint8_t* from, const uint8_t* end) {
+  const auto* upper = static_cast<const uint8_t*>(std::memchr(from, 'F', static_cast<size_t>(end - from)));
+  const uint8_t* limit = upper ? upper : end;
+  const auto* lower = static_cast<const uint8_t*>(std::memchr(from, 'f', static_cast<size_t>(limit - from)));
+  return lower ? lower : limit;
+}
 
 constexpr size_t HeaderBytes = 8;  // "%PDF-1.7"
 constexpr size_t TailBytes = 16;   // more than the longest keyword
@@ -64,6 +74,10 @@ class PdfCheck final : public FormatCheck {
       }
     }
     for (; i < bytes.size(); ++i) {
+      if (!readingOffset_) {
+        i = static_cast<size_t>(NextF(data + i, data + bytes.size()) - data);
+        if (i == bytes.size()) break;
+      }
       const uint8_t c = data[i];
       if (readingOffset_) {
         if (IsDigit(c) && offsetDigits_ < MaxOffsetDigits) {

@@ -19,6 +19,7 @@
 #include "tests/fixtures/TestImages.h"
 #include "tests/gui/GuiTestVolume.h"
 #include "tests/gui/ScriptedDialogs.h"
+#include "ui/model/NodeComparison.h"
 #include "tests/gui/WindowDriver.h"
 #include "tests/support/TempDir.h"
 #include "ui/QtText.h"
@@ -456,13 +457,6 @@ class MainWindowRecoveryTest : public QObject {
     QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
   }
 
- private:
-  void Scan(const fs::path& volume) {
-    driver_->Window.AddImageFiles({QString::fromStdString(volume.string())});
-    driver_->ClickScanNow();
-    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
-  }
-
   // Found in an MFT of 4 KiB clusters on a volume quick-formatted with 1 KiB ones: read through
   // the geometry of the MFT they were found in, not the volume's.
   void foundFilesAreRestoredThroughTheMftTheyWereFoundIn() {
@@ -483,6 +477,46 @@ class MainWindowRecoveryTest : public QObject {
       ++restored;
     }
     QCOMPARE(restored, 9);
+  }
+
+  // Carved files are listed in their categories as carved, and restore to the bytes the deleted
+  // files held.
+  void carvedFilesAreListedAsCarvedAndRestoreToTheirContent() {
+    const test::TestImage carving = test::LoadTestImage("carving");
+    driver_->Find<QCheckBox>("chkDeepScan")->setChecked(true);
+    Scan(carving.Image);
+    const QModelIndex graphics = driver_->Root(GraphicsRow);
+    int carved = 0;
+    for (int row = 0; row < driver_->Model().rowCount(graphics); ++row) {
+      const QModelIndex file = driver_->Model().index(row, 0, graphics);
+      if (!file.siblingAtColumn(rcState).data().toString().endsWith(QStringLiteral(" (carved)"))) continue;
+      ++carved;
+      QVERIFY(file.data().toString().contains(QStringLiteral("carved-")));
+      Check(file);
+    }
+    QVERIFY(carved > 0);
+    dialogs_.FolderAnswer = folder_->Path();
+
+    QTest::mouseClick(driver_->Recovery, Qt::LeftButton);
+
+    QCOMPARE(dialogs_.Messages, (std::vector{SavedMessage}));
+    std::vector<QByteArray> truths;
+    for (const test::ManifestFile& file : carving.Files)
+      if (!file.Directory && file.Deleted) truths.push_back(Contents(file.Expected));
+    int restored = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_->Path())) {
+      QVERIFY2(std::find(truths.begin(), truths.end(), Contents(entry.path())) != truths.end(),
+               entry.path().c_str());
+      ++restored;
+    }
+    QCOMPARE(restored, carved);
+  }
+
+ private:
+  void Scan(const fs::path& volume) {
+    driver_->Window.AddImageFiles({QString::fromStdString(volume.string())});
+    driver_->ClickScanNow();
+    QCOMPARE(warnings_->Warnings, std::vector<std::string>{});
   }
 
   void ClickNameHeader() {

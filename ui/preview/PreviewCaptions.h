@@ -16,6 +16,7 @@ inline constexpr std::string_view PreviewUnknownFolder = "Folder: unknown";
 inline constexpr std::string_view PreviewSizeText = "%1 (%2 bytes)";
 inline constexpr std::string_view PreviewOriginText = "MFT record %1";
 inline constexpr std::string_view PreviewOriginOffsetText = "MFT record at byte %1";
+inline constexpr std::string_view PreviewCarvedOriginText = "Carved at byte %1 of the source";
 inline constexpr std::string_view PreviewStateInRecord = "%1: its content is kept in its MFT record";
 inline constexpr std::string_view PreviewStateNoneTaken = "%1: none of its %2 clusters is used by another file";
 inline constexpr std::string_view PreviewStateTaken = "%1: %2 of %3 clusters are used by other files now";

@@ -11,6 +11,7 @@ namespace {
 
 QString OriginOf(const TDeletedFileData& data, const VolumeGeometry& volume) {
   const int64_t recordOffset = data.RecordOffset;
+  if (data.Origin == FileOrigin::Carved) return ToQString(strings::PreviewCarvedOriginText).arg(recordOffset);
   const std::optional<uint64_t> mftByte =
       recordOffset < 0 ? std::nullopt : volume.Mft.MftByteAt(static_cast<uint64_t>(recordOffset));
   const QString origin = !mftByte || volume.FileRecordSize == 0
@@ -29,7 +30,7 @@ PreviewFile PreviewFileOf(const ResultNode& node, const VolumeGeometry& volume) 
           data.FileSize,
           node.Clusters(),
           OriginOf(data, volume),
-          {data.RecordOffset, {}},
+          {data.RecordOffset, {}, data.Origin == FileOrigin::Carved ? static_cast<uint64_t>(data.FileSize) : 0},
           volume};
 }
 
