@@ -25,4 +25,4 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 
 echo "== Fuzzing"
-SALVORAN_FUZZ_JOBS="$jobs" bash scripts/fuzz.sh build-sanitize "${SALVORAN_FUZZ_SECONDS:-30}"
+SALVORAN_FUZZ_JOBS="$jobs" bash scripts/fuzz.sh build-sanitize "${SALVORAN_FUZZ_SECONDS:-20}"
