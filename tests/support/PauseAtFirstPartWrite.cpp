@@ -5,13 +5,25 @@
 // a copy stuck on a dead disk does.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
+
+// The kernel may hand a signal to any thread of the process, so the waiting thread cannot rely
+// on pause() returning: the program's handlers are wrapped to say that one ran.
+std::atomic<bool> signalHandled{false};
+void (*programHandlers[NSIG])(int) = {};
+
+void NoteSignal(int number) {
+  signalHandled = true;
+  programHandlers[number](number);
+}
 
 constexpr char TemporarySuffix[] = ".part";
 
@@ -29,9 +41,10 @@ void PauseAtFirstTemporaryWrite(int fd) {
   if (paused || !IsTemporaryFile(fd)) return;
   paused = true;
   if (const char* marker = std::getenv("SALVORAN_PAUSE_MARKER")) ::close(::open(marker, O_WRONLY | O_CREAT, 0644));
-  do {
-    ::pause();
-  } while (std::getenv("SALVORAN_PAUSE_FOREVER") != nullptr);
+  if (std::getenv("SALVORAN_PAUSE_FOREVER") != nullptr) {
+    for (;;) ::pause();
+  }
+  while (!signalHandled) ::usleep(1000);
 }
 
 using WriteFunction = ssize_t (*)(int, const void*, size_t, off_t);
@@ -51,4 +64,17 @@ extern "C" ssize_t pwrite(int fd, const void* bytes, size_t count, off_t offset)
 
 extern "C" ssize_t pwrite64(int fd, const void* bytes, size_t count, off_t offset) {
   return WriteThenPause("pwrite64", fd, bytes, count, offset);
+}
+
+extern "C" int sigaction(int number, const struct sigaction* action, struct sigaction* previous) {
+  using SigactionFunction = int (*)(int, const struct sigaction*, struct sigaction*);
+  static const auto next = reinterpret_cast<SigactionFunction>(::dlsym(RTLD_NEXT, "sigaction"));
+  if (action == nullptr || number <= 0 || number >= NSIG || (action->sa_flags & SA_SIGINFO) != 0 ||
+      action->sa_handler == SIG_DFL || action->sa_handler == SIG_IGN) {
+    return next(number, action, previous);
+  }
+  struct sigaction wrapped = *action;
+  programHandlers[number] = action->sa_handler;
+  wrapped.sa_handler = NoteSignal;
+  return next(number, &wrapped, previous);
 }
