@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSALVORAN_BUILD_GUI=ON >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSALVORAN_BUILD_GUI=ON >/dev/null
 cmake --build build -j "$(nproc)" --target salvoran test_image_demo $(test -n "${DISPLAY:-}" && echo corvath-salvoran)
 
 demo=build/images/demo.img

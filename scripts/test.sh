@@ -10,7 +10,7 @@ bash scripts/install-deps.sh
 jobs=$(nproc)
 
 echo "== Release build and tests"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSALVORAN_BUILD_GUI=ON
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DSALVORAN_BUILD_GUI=ON
 cmake --build build -j "$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$jobs"
 
