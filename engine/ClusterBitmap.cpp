@@ -119,7 +119,7 @@ BitmapCount ClusterBitmap::Count(uint64_t first, uint64_t count) {
   return counted;
 }
 
-ClusterUse CountClusterUse(const DataStream& stream, const VolumeGeometry& geometry, ClusterBitmap& bitmap) {
+StreamClusterUse CountClusterUse(const DataStream& stream, const VolumeGeometry& geometry, ClusterBitmap& bitmap) {
   // Clusters from this VCN on hold nothing the file reads. A compressed unit is read whole.
   uint64_t contentVcns = UINT64_MAX;
   if (const ByteView first = stream.First(); !first.empty() && IsNonResident(first)) {
@@ -131,7 +131,7 @@ ClusterUse CountClusterUse(const DataStream& stream, const VolumeGeometry& geome
       contentVcns = (contentVcns + unitClusters - 1) / unitClusters * unitClusters;
     }
   }
-  ClusterUse use;
+  StreamClusterUse use;
   for (const ByteView piece : stream.Pieces) {
     if (!IsNonResident(piece)) continue;
     const NonResidentHeader header = ReadNonResidentHeader(piece);

@@ -63,7 +63,9 @@ class ClusterBitmap {
   uint64_t uses_ = 0;
 };
 
-struct ClusterUse {
+// What a stream's runs hold and how much of it the volume has given to other files since. Named
+// apart from the tree model's ClusterUse: two types of one name are undefined behaviour.
+struct StreamClusterUse {
   uint64_t Clusters = 0;  // allocated, holes not counted
   uint64_t InUse = 0;     // of those holding written content, how many the bitmap marks in use
   uint64_t Unknown = 0;   // of those holding written content, how many it cannot say of
@@ -74,6 +76,6 @@ struct ClusterUse {
 // below the initialized size are looked up in the bitmap: past it the file reads as zeros, so
 // what lies there now changes nothing restored. A piece whose run list does not decode adds
 // nothing.
-ClusterUse CountClusterUse(const DataStream& stream, const VolumeGeometry& geometry, ClusterBitmap& bitmap);
+StreamClusterUse CountClusterUse(const DataStream& stream, const VolumeGeometry& geometry, ClusterBitmap& bitmap);
 
 }  // namespace salvoran

@@ -122,7 +122,7 @@ class BlockRecordTest {
     }
     const uint64_t mftByte = static_cast<uint64_t>(index) * geometry_.FileRecordSize;
     file.Data.RecordOffset = static_cast<int64_t>(*geometry_.Mft.VolumeOffsetOf(mftByte));
-    ClusterUse use = CountClusterUse(*attributes_.Stream(u""), geometry_, bitmap_);
+    StreamClusterUse use = CountClusterUse(*attributes_.Stream(u""), geometry_, bitmap_);
     file.Clusters = use.Clusters;
     file.OverwrittenClusters = use.InUse;
     file.UnknownClusters = use.Unknown;

@@ -51,7 +51,7 @@ std::optional<FoundFileReader::Described> FoundFileReader::Read(const FoundRecor
   file.Data.RecordOffset = static_cast<int64_t>(recordOffset);
   file.Data.Origin = FileOrigin::Found;
   file.FoundIn = geometry_;
-  ClusterUse use = CountClusterUse(*attributes_.Stream(u""), *geometry_, bitmap_);
+  StreamClusterUse use = CountClusterUse(*attributes_.Stream(u""), *geometry_, bitmap_);
   file.Clusters = use.Clusters;
   // Against its own bitmap, a file in use then held its clusters itself.
   const bool heldItself = wasInUse && geometry_->OwnClusterBitmap;
